@@ -1,0 +1,92 @@
+// The device mode store: the custom timings of the current display device in memory, and their
+// movement to and from the device's driver key (HKEY_LOCAL_MACHINE\CurrentDevicePath).
+//
+// Driver key values:
+//   "QORDTMCRTBCD%04uX%04uX0X%u"  (width, height, refresh)  REG_BINARY, 68 bytes, one per timing
+//   "QORNonStandardModesBCD"                                REG_BINARY, count * 8 bytes
+// A value is a timing value exactly when its name begins with the 12 characters "QORDTMCRTBCD"
+// (case-sensitive).
+#pragma once
+
+#include "store/mode_list.h"
+#include "store/timing.h"
+
+#include <cstdint>
+
+const uint32_t DevicePathSize = 260;
+
+// The current device's driver key path, relative to HKEY_LOCAL_MACHINE. Empty means no device:
+// every operation that needs the driver key then returns 0 without touching the registry.
+extern char CurrentDevicePath[DevicePathSize];
+
+// Copies a path into CurrentDevicePath. A null path or one that does not fit (260 characters or
+// more) is refused: CurrentDevicePath becomes empty and the result is 0.
+int SetCurrentDevicePath(const char* path);
+
+extern const char TimingValuePrefix[];   // "QORDTMCRTBCD"
+extern const char ModeListValueName[];   // "QORNonStandardModesBCD"
+
+// 1 when `name` begins with the timing prefix (case-sensitive).
+int IsTimingValueName(const char* name);
+
+// Formats the timing value name of a mode into `out` (size bytes). 0 when it does not fit.
+int FormatTimingValueName(uint32_t width, uint32_t height, uint32_t refresh, char* out,
+                          uint32_t size);
+
+// Scans width, height and refresh back out of a timing value name. 1 only when the whole name
+// follows the format (width and height of one to four digits, "X", "X0X", a decimal refresh).
+int ScanTimingValueName(const char* name, uint32_t* width, uint32_t* height, uint32_t* refresh);
+
+struct TimingNode {
+    CustomTiming timing;
+    TimingNode* next;
+};
+
+class TimingList {
+public:
+    TimingList();
+    ~TimingList();
+    TimingList(const TimingList&) = delete;
+    TimingList& operator=(const TimingList&) = delete;
+
+    void Clear();
+
+    // Appends a copy of the record. 0 when no node could be allocated (list unchanged).
+    int Append(const CustomTiming& timing);
+
+    // Unlinks and frees the record at the 0-based index. 0 when the index is not in the list.
+    // The cursor is not moved.
+    int RemoveAt(int32_t index);
+
+    // The record at the index itself (to be changed in place), with the cursor set to it; null,
+    // cursor unmoved, when the index is not in the list.
+    CustomTiming* TimingAt(int32_t index);
+
+    CustomTiming* FirstTiming();
+    CustomTiming* NextTiming();
+
+    // Recomputes the checksum word of the record at the index. 0 when there is none.
+    int RefreshChecksumAt(int32_t index);
+
+    // Replaces the list with the valid timings of the driver key, in the order the registry
+    // enumerates them. A timing whose checksum fails is dropped and takes the non-standard entry
+    // of its mode (same resolution and refresh) with it. 1 when the key was read, else 0 (the list
+    // is then empty).
+    int LoadFromDevice(NonStandardModeList& modes);
+
+    // Deletes every stored timing of the driver key, then writes one value per record in list
+    // order. 1 only when the key was opened and every delete and set succeeded; otherwise 0,
+    // having still done all it could. The cursor is put back.
+    int SaveToDevice();
+
+private:
+    TimingNode* head;
+    TimingNode* tail;
+    TimingNode* cursor;
+};
+
+// Deletes every value of the driver key whose name begins with the timing prefix. 1 when the key
+// was walked and every delete it attempted succeeded; 0 when the key could not be walked or a
+// delete failed (the walk goes on past a failed delete). A value that cannot be enumerated is
+// skipped and is not a failure.
+int DeleteStoredTimings();

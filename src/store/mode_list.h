@@ -1,0 +1,77 @@
+// The driver's list of non-standard modes and its stored form.
+//
+// Stored form (value "QORNonStandardModesBCD"): the entries in list order, eight bytes each and
+// nothing else, so the length is count * 8 and an empty list is a value of length 0. An entry is
+// width, height, reserved, refresh, each four packed BCD digits in two bytes, most significant
+// first: (thousands | hundreds), (tens | units). Only the top nibble can leave the range of a
+// digit (it keeps the low four bits of field / 1,000), so a field f comes back as f mod 16,000.
+// Decoding takes every nibble at its face value and rejects nothing.
+#pragma once
+
+#include <cstdint>
+
+const uint32_t ModeStoredSize = 8;
+
+struct NonStandardMode {
+    uint16_t width;
+    uint16_t height;
+    uint16_t reserved; // kept as read; never compared
+    uint16_t refresh;  // 0 stands for the resolution whatever its refresh
+};
+
+struct NonStandardModeNode {
+    NonStandardMode mode;
+    NonStandardModeNode* next;
+};
+
+class NonStandardModeList {
+public:
+    NonStandardModeList();
+    ~NonStandardModeList();
+    NonStandardModeList(const NonStandardModeList&) = delete;
+    NonStandardModeList& operator=(const NonStandardModeList&) = delete;
+
+    void Clear();
+
+    // The walk: FirstMode sets the cursor to the head; NextMode advances it. Both return the
+    // entry itself, or null at the end (the cursor is then null).
+    NonStandardMode* FirstMode();
+    NonStandardMode* NextMode();
+
+    // Appends a copy unless an entry of the same resolution has refresh 0 or the same refresh.
+    // 1 when appended or already covered; 0 when no node could be allocated (list unchanged).
+    // The cursor is where it was.
+    int AddMode(const NonStandardMode& mode);
+
+    // Removes the first entry of width x height whose refresh equals `refresh`. An entry with
+    // refresh 0 is never removed. 1 when an entry went, 0 when none matched. The cursor is not
+    // moved, so no walk may be carried across a removal.
+    int RemoveMode(uint16_t width, uint16_t height, uint16_t refresh);
+
+    // The stored form of the whole list in a new[] buffer of count * 8 bytes (at least one byte is
+    // allocated, so an empty list gives a buffer and the length 0). Null when no memory could be
+    // had. The caller frees it with delete[]. The cursor is where it was.
+    uint8_t* EncodeModeList(uint32_t* length) const;
+
+    // Adds the entries of a stored form through AddMode. Whole groups of eight bytes are decoded;
+    // a partial last group is ignored. 0 when bytes are missing or length is 0, else 1.
+    int DecodeModeList(const uint8_t* bytes, uint32_t length);
+
+    // Registry side (device_store.cpp), on the driver key named by CurrentDevicePath.
+    // Load: replaces the list with the stored value, whatever its length; 1 when the key could be
+    // opened (a missing value leaves the list empty), 0 otherwise.
+    int LoadFromDevice();
+    // Save: writes the whole list; 1 only when the value was written.
+    int SaveToDevice();
+
+    int32_t Count() const { return count; }
+
+private:
+    NonStandardModeNode* head;
+    NonStandardModeNode* tail;
+    NonStandardModeNode* cursor;
+    int32_t count;
+};
+
+void EncodeModeField(uint16_t field, uint8_t out[2]);
+uint16_t DecodeModeField(const uint8_t in[2]);

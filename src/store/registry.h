@@ -1,0 +1,56 @@
+// The registry interface: the eight operations through which Velmora reads and writes all state
+// that outlives the process. One implementation per platform is chosen at link time:
+// registry_win32.cpp (advapi32) for the Windows executables, registry_memory.cpp (an in-memory
+// key tree, see registry_memory.h) for native builds and tests.
+//
+// Every operation returns 1 on success and 0 on failure and never throws. A key handle belongs to
+// the operation that opened or created it, which closes it before returning.
+#pragma once
+
+#include <cstdint>
+
+struct RegistryKeyObject;
+typedef RegistryKeyObject* RegistryKey;
+
+enum RegistryRoot { RegistryLocalMachine = 0, RegistryCurrentUser = 1 };
+
+const uint32_t RegistryTypeSz = 1;
+const uint32_t RegistryTypeBinary = 3;
+const uint32_t RegistryTypeDword = 4;
+
+// Size of the name and data buffers with which values are walked.
+const uint32_t RegistryBufferSize = 260;
+
+// Opens root\path with full access. 1 and a handle in *key; 0 and no handle on failure
+// (missing key, or no right to write it).
+int RegistryOpenKey(RegistryRoot root, const char* path, RegistryKey* key);
+
+// Creates the child `name` below an open key, or opens it when it exists. 1 and a handle; 0 when
+// no key results.
+int RegistryCreateSubkey(RegistryKey parent, const char* name, RegistryKey* child);
+
+// Number of values in the key.
+int RegistryCountValues(RegistryKey key, uint32_t* count);
+
+// The value at `index`. On entry *nameLength and *dataLength are the buffer sizes in bytes (the
+// name's including its terminating zero); on success *nameLength is the name's length without the
+// zero and *dataLength the data's length. A name or data that does not fit fails the call.
+int RegistryEnumValue(RegistryKey key, uint32_t index, char* name, uint32_t* nameLength,
+                      uint32_t* type, uint8_t* data, uint32_t* dataLength);
+
+// The value `name`. On entry *dataLength is the buffer size. On success *dataLength is the data's
+// length. When data is null the call only reports the length. When the data does not fit, the
+// call fails and, where the platform reports it, leaves the needed length in *dataLength.
+// type may be null.
+int RegistryQueryValue(RegistryKey key, const char* name, uint32_t* type, uint8_t* data,
+                       uint32_t* dataLength);
+
+// Writes the value `name` (replacing one that exists).
+int RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uint8_t* data,
+                     uint32_t length);
+
+// Deletes the value `name`; 0 when there is none or it cannot be deleted.
+int RegistryDeleteValue(RegistryKey key, const char* name);
+
+// Closes a handle; closing is never reported as failed.
+void RegistryCloseKey(RegistryKey key);

@@ -1,0 +1,315 @@
+// The registry interface on an in-memory key tree (native builds and tests).
+#include "store/registry_memory.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+struct MemoryValue {
+    std::string name;
+    uint32_t type;
+    std::vector<uint8_t> data;
+};
+
+struct MemoryKeyNode {
+    std::string name;
+    int writable = 1;
+    std::vector<std::unique_ptr<MemoryKeyNode>> children;
+    std::vector<MemoryValue> values;
+};
+
+struct RegistryKeyObject {
+    MemoryKeyNode* node;
+    uint32_t generation;
+};
+
+namespace {
+
+struct MemoryState {
+    MemoryKeyNode roots[2];
+    uint32_t calls[MemoryRegistry::OperationCount] = {};
+    int failActive = 0;
+    MemoryRegistry::Operation failOp = MemoryRegistry::OpAny;
+    uint32_t failIndex = 0;
+    int failPersistent = 0;
+    uint32_t failSeen = 0;
+    int32_t openHandles = 0;
+    uint32_t generation = 1;
+};
+
+MemoryState& State() {
+    static MemoryState state;
+    return state;
+}
+
+int EqualNoCase(const std::string& a, const char* b) {
+    size_t n = std::strlen(b);
+    if (a.size() != n)
+        return 0;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<unsigned char>(x - 32);
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<unsigned char>(y - 32);
+        if (x != y)
+            return 0;
+    }
+    return 1;
+}
+
+// Counts a call of `op` and tells whether the injected failure hits it.
+int CallFails(MemoryRegistry::Operation op) {
+    MemoryState& s = State();
+    ++s.calls[op];
+    if (op == MemoryRegistry::OpClose)
+        return 0;
+    ++s.calls[MemoryRegistry::OpAny];
+    if (!s.failActive || (s.failOp != MemoryRegistry::OpAny && s.failOp != op))
+        return 0;
+    uint32_t seen = s.failSeen++;
+    if (seen == s.failIndex)
+        return 1;
+    return s.failPersistent && seen > s.failIndex;
+}
+
+MemoryKeyNode* FindChild(MemoryKeyNode* node, const char* name) {
+    for (auto& child : node->children)
+        if (EqualNoCase(child->name, name))
+            return child.get();
+    return nullptr;
+}
+
+// Walks a backslash-separated path below `node`; with `create`, makes what is missing.
+MemoryKeyNode* Walk(MemoryKeyNode* node, const char* path, int create) {
+    std::string part;
+    for (const char* p = path;; ++p) {
+        if (*p == '\\' || *p == '\0') {
+            if (!part.empty()) {
+                MemoryKeyNode* child = FindChild(node, part.c_str());
+                if (!child) {
+                    if (!create)
+                        return nullptr;
+                    std::unique_ptr<MemoryKeyNode> made(new (std::nothrow) MemoryKeyNode);
+                    if (!made)
+                        return nullptr;
+                    made->name = part;
+                    child = made.get();
+                    node->children.push_back(std::move(made));
+                }
+                node = child;
+                part.clear();
+            }
+            if (*p == '\0')
+                return node;
+        } else {
+            part += *p;
+        }
+    }
+}
+
+MemoryKeyNode* Root(RegistryRoot root) {
+    return &State().roots[root == RegistryLocalMachine ? 0 : 1];
+}
+
+MemoryKeyNode* Node(RegistryKey key) {
+    if (!key || key->generation != State().generation)
+        return nullptr;
+    return key->node;
+}
+
+int NewHandle(MemoryKeyNode* node, RegistryKey* key) {
+    RegistryKeyObject* handle = new (std::nothrow) RegistryKeyObject;
+    if (!handle)
+        return 0;
+    handle->node = node;
+    handle->generation = State().generation;
+    ++State().openHandles;
+    *key = handle;
+    return 1;
+}
+
+MemoryValue* FindValue(MemoryKeyNode* node, const char* name) {
+    const char* wanted = name ? name : "";
+    for (auto& value : node->values)
+        if (EqualNoCase(value.name, wanted))
+            return &value;
+    return nullptr;
+}
+
+} // namespace
+
+int RegistryOpenKey(RegistryRoot root, const char* path, RegistryKey* key) {
+    *key = nullptr;
+    if (CallFails(MemoryRegistry::OpOpen) || !path)
+        return 0;
+    MemoryKeyNode* node = Walk(Root(root), path, 0);
+    if (!node || !node->writable)
+        return 0;
+    return NewHandle(node, key);
+}
+
+int RegistryCreateSubkey(RegistryKey parent, const char* name, RegistryKey* child) {
+    *child = nullptr;
+    MemoryKeyNode* node = Node(parent);
+    if (CallFails(MemoryRegistry::OpCreate) || !node || !name)
+        return 0;
+    MemoryKeyNode* made = Walk(node, name, 1);
+    if (!made)
+        return 0;
+    return NewHandle(made, child);
+}
+
+int RegistryCountValues(RegistryKey key, uint32_t* count) {
+    MemoryKeyNode* node = Node(key);
+    if (CallFails(MemoryRegistry::OpCount) || !node)
+        return 0;
+    *count = static_cast<uint32_t>(node->values.size());
+    return 1;
+}
+
+int RegistryEnumValue(RegistryKey key, uint32_t index, char* name, uint32_t* nameLength,
+                      uint32_t* type, uint8_t* data, uint32_t* dataLength) {
+    MemoryKeyNode* node = Node(key);
+    if (CallFails(MemoryRegistry::OpEnum) || !node || index >= node->values.size())
+        return 0;
+    const MemoryValue& value = node->values[index];
+    if (value.name.size() + 1 > *nameLength || value.data.size() > *dataLength)
+        return 0;
+    std::memcpy(name, value.name.c_str(), value.name.size() + 1);
+    if (!value.data.empty())
+        std::memcpy(data, value.data.data(), value.data.size());
+    *nameLength = static_cast<uint32_t>(value.name.size());
+    *dataLength = static_cast<uint32_t>(value.data.size());
+    if (type)
+        *type = value.type;
+    return 1;
+}
+
+int RegistryQueryValue(RegistryKey key, const char* name, uint32_t* type, uint8_t* data,
+                       uint32_t* dataLength) {
+    MemoryKeyNode* node = Node(key);
+    if (CallFails(MemoryRegistry::OpQuery) || !node)
+        return 0;
+    const MemoryValue* value = FindValue(node, name);
+    if (!value)
+        return 0;
+    uint32_t size = static_cast<uint32_t>(value->data.size());
+    if (data && size > *dataLength) {
+        *dataLength = size;
+        return 0;
+    }
+    if (data && size)
+        std::memcpy(data, value->data.data(), size);
+    *dataLength = size;
+    if (type)
+        *type = value->type;
+    return 1;
+}
+
+int RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uint8_t* data,
+                     uint32_t length) {
+    MemoryKeyNode* node = Node(key);
+    if (CallFails(MemoryRegistry::OpSet) || !node || (length && !data))
+        return 0;
+    MemoryValue* value = FindValue(node, name);
+    if (!value) {
+        node->values.push_back(MemoryValue{name ? name : "", type, {}});
+        value = &node->values.back();
+    }
+    value->type = type;
+    value->data.assign(data, data + length);
+    return 1;
+}
+
+int RegistryDeleteValue(RegistryKey key, const char* name) {
+    MemoryKeyNode* node = Node(key);
+    if (CallFails(MemoryRegistry::OpDelete) || !node)
+        return 0;
+    const char* wanted = name ? name : "";
+    for (size_t i = 0; i < node->values.size(); ++i) {
+        if (EqualNoCase(node->values[i].name, wanted)) {
+            node->values.erase(node->values.begin() + static_cast<std::ptrdiff_t>(i));
+            return 1;
+        }
+    }
+    return 0;
+}
+
+void RegistryCloseKey(RegistryKey key) {
+    CallFails(MemoryRegistry::OpClose);
+    if (!key)
+        return;
+    if (key->generation == State().generation)
+        --State().openHandles;
+    delete key;
+}
+
+namespace MemoryRegistry {
+
+void Reset() {
+    MemoryState& s = State();
+    for (auto& root : s.roots) {
+        root.children.clear();
+        root.values.clear();
+        root.writable = 1;
+    }
+    ClearFailures();
+    ResetCounters();
+    s.openHandles = 0;
+    ++s.generation;
+}
+
+int CreateKey(RegistryRoot root, const char* path) { return Walk(Root(root), path, 1) != nullptr; }
+
+int DeleteKey(RegistryRoot root, const char* path) {
+    std::string text(path);
+    size_t cut = text.find_last_of('\\');
+    MemoryKeyNode* parent =
+        cut == std::string::npos ? Root(root) : Walk(Root(root), text.substr(0, cut).c_str(), 0);
+    std::string leaf = cut == std::string::npos ? text : text.substr(cut + 1);
+    if (!parent)
+        return 0;
+    for (size_t i = 0; i < parent->children.size(); ++i) {
+        if (EqualNoCase(parent->children[i]->name, leaf.c_str())) {
+            parent->children.erase(parent->children.begin() + static_cast<std::ptrdiff_t>(i));
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int KeyExists(RegistryRoot root, const char* path) { return Walk(Root(root), path, 0) != nullptr; }
+
+int SetWritable(RegistryRoot root, const char* path, int writable) {
+    MemoryKeyNode* node = Walk(Root(root), path, 0);
+    if (!node)
+        return 0;
+    node->writable = writable;
+    return 1;
+}
+
+void FailCall(Operation op, uint32_t index, int persistent) {
+    MemoryState& s = State();
+    s.failActive = 1;
+    s.failOp = op;
+    s.failIndex = index;
+    s.failPersistent = persistent;
+    s.failSeen = 0;
+}
+
+void ClearFailures() { State().failActive = 0; }
+
+uint32_t Calls(Operation op) { return State().calls[op]; }
+
+void ResetCounters() {
+    for (auto& count : State().calls)
+        count = 0;
+}
+
+int32_t OpenHandles() { return State().openHandles; }
+
+} // namespace MemoryRegistry

@@ -1,0 +1,79 @@
+// The registry interface on the Windows registry (advapi32).
+#include "store/registry.h"
+
+#include <windows.h>
+
+namespace {
+
+HKEY ToHkey(RegistryKey key) { return reinterpret_cast<HKEY>(key); }
+RegistryKey FromHkey(HKEY key) { return reinterpret_cast<RegistryKey>(key); }
+
+} // namespace
+
+int RegistryOpenKey(RegistryRoot root, const char* path, RegistryKey* key) {
+    HKEY base = root == RegistryLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    HKEY opened = nullptr;
+    *key = nullptr;
+    if (RegOpenKeyExA(base, path, 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS)
+        return 0;
+    *key = FromHkey(opened);
+    return 1;
+}
+
+int RegistryCreateSubkey(RegistryKey parent, const char* name, RegistryKey* child) {
+    HKEY created = nullptr;
+    *child = nullptr;
+    if (RegCreateKeyA(ToHkey(parent), name, &created) != ERROR_SUCCESS || created == nullptr)
+        return 0;
+    *child = FromHkey(created);
+    return 1;
+}
+
+int RegistryCountValues(RegistryKey key, uint32_t* count) {
+    DWORD values = 0;
+    if (RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         &values, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return 0;
+    *count = values;
+    return 1;
+}
+
+int RegistryEnumValue(RegistryKey key, uint32_t index, char* name, uint32_t* nameLength,
+                      uint32_t* type, uint8_t* data, uint32_t* dataLength) {
+    DWORD nameSize = *nameLength;
+    DWORD dataSize = *dataLength;
+    DWORD valueType = 0;
+    LONG result =
+        RegEnumValueA(ToHkey(key), index, name, &nameSize, nullptr, &valueType, data, &dataSize);
+    if (result != ERROR_SUCCESS)
+        return 0;
+    *nameLength = nameSize;
+    *dataLength = dataSize;
+    if (type)
+        *type = valueType;
+    return 1;
+}
+
+int RegistryQueryValue(RegistryKey key, const char* name, uint32_t* type, uint8_t* data,
+                       uint32_t* dataLength) {
+    DWORD size = *dataLength;
+    DWORD valueType = 0;
+    LONG result = RegQueryValueExA(ToHkey(key), name, nullptr, &valueType, data, &size);
+    *dataLength = size;
+    if (result != ERROR_SUCCESS)
+        return 0;
+    if (type)
+        *type = valueType;
+    return 1;
+}
+
+int RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uint8_t* data,
+                     uint32_t length) {
+    return RegSetValueExA(ToHkey(key), name, 0, type, data, length) == ERROR_SUCCESS;
+}
+
+int RegistryDeleteValue(RegistryKey key, const char* name) {
+    return RegDeleteValueA(ToHkey(key), name) == ERROR_SUCCESS;
+}
+
+void RegistryCloseKey(RegistryKey key) { RegCloseKey(ToHkey(key)); }

@@ -1,0 +1,125 @@
+#include "store/timing.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+TimingBlock BlockOf(std::vector<uint32_t> words) {
+    TimingBlock block{};
+    for (size_t i = 0; i < words.size(); ++i)
+        block.words[i] = words[i];
+    return block;
+}
+
+uint32_t EncodeOneWord(uint32_t w, uint8_t bytes[4]) {
+    TimingBlock block = BlockOf({w});
+    uint8_t out[TimingStoredSize];
+    EncodeTimingBlock(block, out);
+    std::memcpy(bytes, out, 4);
+    TimingBlock back{};
+    DecodeTimingBlock(out, &back);
+    return back.words[0];
+}
+
+} // namespace
+
+TEST(Timing, ChecksumWorkedValues) {
+    struct Case {
+        std::vector<uint32_t> words;
+        uint32_t expected;
+    } cases[] = {
+        {{}, 0xFFFF},
+        {{12, 800, 640, 656, 96, 525, 480, 490, 2, 2518}, 0xE7B4},
+        {{305419896u}, 0x9753},
+        {{65535, 1}, 0xFFFE},
+        {{4294967295u}, 0x0000},
+        {{2147549183u, 2147549183u}, 0x0000}, // the carry out of bit 31 is dropped
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, ComputeTimingChecksum(BlockOf(c.words).words));
+}
+
+TEST(Timing, WorkedExampleBytes) {
+    TimingBlock block = BlockOf({12, 800, 640, 656, 96, 525, 480, 490, 2, 2518});
+    block.words[TimingChecksumWord] = ComputeTimingChecksum(block.words);
+    uint8_t out[TimingStoredSize];
+    EncodeTimingBlock(block, out);
+    const uint8_t expected[TimingStoredSize] = {
+        0x00, 0x00, 0x00, 0x12, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00, 0x06, 0x40, 0x00, 0x00,
+        0x06, 0x56, 0x00, 0x00, 0x00, 0x96, 0x00, 0x00, 0x05, 0x25, 0x00, 0x00, 0x04, 0x80,
+        0x00, 0x00, 0x04, 0x90, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x25, 0x18, 0, 0, 0, 0,
+        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x00, 0xE7, 0xB4};
+    EXPECT_EQ(0, std::memcmp(expected, out, TimingStoredSize));
+
+    TimingBlock back{};
+    ASSERT_EQ(1, DecodeTimingBlock(out, &back));
+    EXPECT_EQ(0, std::memcmp(&block, &back, sizeof block));
+}
+
+TEST(Timing, AllZeroBlockStoresChecksumFFFF) {
+    TimingBlock block{};
+    block.words[TimingChecksumWord] = ComputeTimingChecksum(block.words);
+    uint8_t out[TimingStoredSize];
+    EncodeTimingBlock(block, out);
+    for (int i = 0; i < 64; ++i)
+        ASSERT_EQ(0, out[i]) << i;
+    EXPECT_EQ(0x00, out[64]);
+    EXPECT_EQ(0x00, out[65]);
+    EXPECT_EQ(0xFF, out[66]);
+    EXPECT_EQ(0xFF, out[67]);
+}
+
+TEST(Timing, SingleWordBoundaries) {
+    struct Case {
+        uint32_t word;
+        uint8_t bytes[4];
+        uint32_t readBack;
+    } cases[] = {
+        {12345678u, {0x12, 0x34, 0x56, 0x78}, 12345678u},
+        {99999999u, {0x99, 0x99, 0x99, 0x99}, 99999999u},
+        {100000000u, {0xA0, 0x00, 0x00, 0x00}, 100000000u},
+        {159999999u, {0xF9, 0x99, 0x99, 0x99}, 159999999u},
+        {160000000u, {0x00, 0x00, 0x00, 0x00}, 0u},
+        {4294967295u, {0xD4, 0x96, 0x72, 0x95}, 134967295u},
+    };
+    for (const Case& c : cases) {
+        uint8_t bytes[4];
+        EXPECT_EQ(c.readBack, EncodeOneWord(c.word, bytes)) << c.word;
+        EXPECT_EQ(0, std::memcmp(c.bytes, bytes, 4)) << c.word;
+    }
+}
+
+TEST(Timing, DecodeTakesNibblesAtFaceValue) {
+    uint8_t bytes[TimingStoredSize];
+    std::memset(bytes, 0xFF, sizeof bytes);
+    TimingBlock block{};
+    ASSERT_EQ(1, DecodeTimingBlock(bytes, &block));
+    for (uint32_t i = 0; i < TimingWordCount; ++i)
+        EXPECT_EQ(166666665u, block.words[i]);
+    // Bytes 64 and 65 not zero give a checksum word that no computed checksum can equal.
+    EXPECT_EQ(0xFFFFFFFFu, block.words[TimingChecksumWord]);
+    EXPECT_NE(block.words[TimingChecksumWord], ComputeTimingChecksum(block.words));
+}
+
+TEST(Timing, DecodeRefusesMissingPointers) {
+    uint8_t bytes[TimingStoredSize] = {};
+    TimingBlock block{};
+    EXPECT_EQ(0, DecodeTimingBlock(nullptr, &block));
+    EXPECT_EQ(0, DecodeTimingBlock(bytes, nullptr));
+}
+
+TEST(Timing, OversizedWordsBreakTheChecksumAfterRoundTrip) {
+    // A word of 160,000,000 or more comes back smaller, so the stored checksum no longer matches
+    // and the record would be dropped at the next load.
+    TimingBlock block = BlockOf({12, 800, 640, 160000123u});
+    block.words[TimingChecksumWord] = ComputeTimingChecksum(block.words);
+    uint8_t out[TimingStoredSize];
+    EncodeTimingBlock(block, out);
+    TimingBlock back{};
+    DecodeTimingBlock(out, &back);
+    EXPECT_EQ(123u, back.words[3]);
+    EXPECT_NE(back.words[TimingChecksumWord], ComputeTimingChecksum(back.words));
+}
