@@ -11,17 +11,28 @@
 extern const char UserKeyPath[];    // "Software\Orvane Technologies\Velmora"
 extern const char CompanyKeyPath[]; // "Software\Orvane Technologies"
 
-// 1 when the device's backup key cannot be opened with full access, 0 when it can.
+// Size of the buffer in which a backup key path is formed, terminating zero included. A device
+// short name that would not fit (more than 222 characters) has no backup key.
+const uint32_t BackupKeyPathSize = 260;
+
+// 1 when the device's backup key cannot be opened with full access, 0 when it can. A name with
+// no backup key path (null, empty or too long) gives 1.
 int IsBackupMissing(const char* deviceName);
 
 // Writes one value into the device's backup key, creating "Velmora" and the device key below an
-// existing company key. 1 when the value was written, 0 otherwise.
+// existing company key. 1 when the value was written; 0 when the company key is missing, a key
+// could not be made, the set failed, or the name has no backup key path.
 int WriteBackupValue(const char* deviceName, const char* valueName, const uint8_t* data,
                      uint32_t length, uint32_t type);
 
-// Copies the driver key (CurrentDevicePath) into the device's backup key unless that key exists.
-// 1 when the copy ran, 0 when it did not (backup present, no path, key unreadable).
+// Copies the driver key (CurrentDevicePath) into the device's backup key unless that key exists:
+// every timing value whose name and data fit the 260-byte walk buffers, the mode list whatever
+// its length, then "Original Registry Path". 1 when the copy ran (even when its writes were
+// dropped for want of the company key); 0 when it did not: backup present, no path, driver key
+// or its value count unreadable, or a device name that is empty or too long for a backup key.
 int BackupOriginalSettings(const char* deviceName);
 
-// Writes and deletes the value "DUMMY" in the driver key. 1 when the write succeeded.
+// Writes the value "DUMMY" (REG_DWORD type, one byte 1) into the driver key and deletes it again.
+// 1 when the write succeeded, whatever became of the delete; 0 with no registry call when no
+// device is current.
 int ProbeWriteAccess();

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "store/mode_list.h"
+#include "store/registry.h"
 #include "store/timing.h"
 
 #include <cstdint>
@@ -23,8 +24,12 @@ extern char CurrentDevicePath[DevicePathSize];
 // more) is refused: CurrentDevicePath becomes empty and the result is 0.
 int SetCurrentDevicePath(const char* path);
 
-extern const char TimingValuePrefix[];   // "QORDTMCRTBCD"
-extern const char ModeListValueName[];   // "QORNonStandardModesBCD"
+// Opens HKEY_LOCAL_MACHINE\CurrentDevicePath with full access. 0 with no registry call when
+// CurrentDevicePath is empty (or, having been written directly, holds no terminating zero).
+int OpenCurrentDeviceKey(RegistryKey* key);
+
+extern const char TimingValuePrefix[]; // "QORDTMCRTBCD"
+extern const char ModeListValueName[]; // "QORNonStandardModesBCD"
 
 // 1 when `name` begins with the timing prefix (case-sensitive).
 int IsTimingValueName(const char* name);
@@ -70,8 +75,10 @@ public:
 
     // Replaces the list with the valid timings of the driver key, in the order the registry
     // enumerates them. A timing whose checksum fails is dropped and takes the non-standard entry
-    // of its mode (same resolution and refresh) with it. 1 when the key was read, else 0 (the list
-    // is then empty).
+    // of its mode (same resolution and refresh) with it. A name that does not follow the format
+    // whole is skipped; data shorter than 68 bytes is read with the missing bytes as 0. 1 when
+    // the key was read, else 0 (the list is then empty); 0 also when a valid timing could not be
+    // kept for want of memory.
     int LoadFromDevice(NonStandardModeList& modes);
 
     // Deletes every stored timing of the driver key, then writes one value per record in list

@@ -54,12 +54,14 @@ public:
     uint8_t* EncodeModeList(uint32_t* length) const;
 
     // Adds the entries of a stored form through AddMode. Whole groups of eight bytes are decoded;
-    // a partial last group is ignored. 0 when bytes are missing or length is 0, else 1.
+    // a partial last group is ignored. 0 when bytes are missing or length is 0, or when an entry
+    // could not be stored for want of memory (the other groups are still added); else 1.
     int DecodeModeList(const uint8_t* bytes, uint32_t length);
 
     // Registry side (device_store.cpp), on the driver key named by CurrentDevicePath.
     // Load: replaces the list with the stored value, whatever its length; 1 when the key could be
-    // opened (a missing value leaves the list empty), 0 otherwise.
+    // opened (a missing value leaves the list empty), 0 otherwise, and 0 when the value exists but
+    // could not be read whole or an entry could not be stored (the list is then incomplete).
     int LoadFromDevice();
     // Save: writes the whole list; 1 only when the value was written.
     int SaveToDevice();

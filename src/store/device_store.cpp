@@ -1,0 +1,330 @@
+#include "store/device_store.h"
+
+#include "store/registry.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+char CurrentDevicePath[DevicePathSize];
+
+const char TimingValuePrefix[] = "QORDTMCRTBCD";
+const char ModeListValueName[] = "QORNonStandardModesBCD";
+
+namespace {
+
+const uint32_t TimingPrefixLength = sizeof TimingValuePrefix - 1;
+
+// Enumerates the value at `index` into the fixed walk buffers. The name is always terminated
+// inside its buffer, whatever the platform reports.
+int EnumIntoBuffers(RegistryKey key, uint32_t index, char (&name)[RegistryBufferSize],
+                    uint8_t (&data)[RegistryBufferSize], uint32_t* dataLength) {
+    uint32_t nameLength = RegistryBufferSize;
+    *dataLength = RegistryBufferSize;
+    uint32_t type = 0;
+    if (!RegistryEnumValue(key, index, name, &nameLength, &type, data, dataLength))
+        return 0;
+    name[nameLength < RegistryBufferSize ? nameLength : RegistryBufferSize - 1] = '\0';
+    if (*dataLength > RegistryBufferSize)
+        *dataLength = RegistryBufferSize;
+    return 1;
+}
+
+// Reads one to `maxDigits` decimal digits at *p into *value, advancing *p. 0 when there is no
+// digit, more than maxDigits of them, or the number does not fit 32 bits.
+int ScanDigits(const char** p, uint32_t maxDigits, uint32_t* value) {
+    uint64_t number = 0;
+    uint32_t digits = 0;
+    while (**p >= '0' && **p <= '9') {
+        if (++digits > maxDigits)
+            return 0;
+        number = number * 10 + static_cast<uint32_t>(**p - '0');
+        if (number > UINT32_MAX)
+            return 0;
+        ++*p;
+    }
+    if (digits == 0)
+        return 0;
+    *value = static_cast<uint32_t>(number);
+    return 1;
+}
+
+int ScanLiteral(const char** p, const char* literal) {
+    size_t n = std::strlen(literal);
+    if (std::strncmp(*p, literal, n) != 0)
+        return 0;
+    *p += n;
+    return 1;
+}
+
+} // namespace
+
+int SetCurrentDevicePath(const char* path) {
+    CurrentDevicePath[0] = '\0';
+    if (!path)
+        return 0;
+    size_t length = std::strlen(path);
+    if (length >= DevicePathSize)
+        return 0;
+    std::memcpy(CurrentDevicePath, path, length + 1);
+    return 1;
+}
+
+int OpenCurrentDeviceKey(RegistryKey* key) {
+    *key = nullptr;
+    if (CurrentDevicePath[0] == '\0' || !std::memchr(CurrentDevicePath, '\0', DevicePathSize))
+        return 0;
+    return RegistryOpenKey(RegistryLocalMachine, CurrentDevicePath, key);
+}
+
+int IsTimingValueName(const char* name) {
+    return name && std::strncmp(name, TimingValuePrefix, TimingPrefixLength) == 0;
+}
+
+int FormatTimingValueName(uint32_t width, uint32_t height, uint32_t refresh, char* out,
+                          uint32_t size) {
+    if (!out || size == 0)
+        return 0;
+    int written =
+        std::snprintf(out, size, "%s%04uX%04uX0X%u", TimingValuePrefix, width, height, refresh);
+    if (written < 0 || static_cast<uint32_t>(written) >= size) {
+        out[0] = '\0';
+        return 0;
+    }
+    return 1;
+}
+
+// The whole name must follow the format: a name with anything missing, extra or out of range
+// yields no mode key at all rather than a half-scanned one.
+int ScanTimingValueName(const char* name, uint32_t* width, uint32_t* height, uint32_t* refresh) {
+    if (!IsTimingValueName(name))
+        return 0;
+    const char* p = name + TimingPrefixLength;
+    uint32_t w = 0, h = 0, r = 0;
+    if (!ScanDigits(&p, 4, &w) || !ScanLiteral(&p, "X") || !ScanDigits(&p, 4, &h) ||
+        !ScanLiteral(&p, "X0X") || !ScanDigits(&p, 10, &r) || *p != '\0')
+        return 0;
+    *width = w;
+    *height = h;
+    *refresh = r;
+    return 1;
+}
+
+TimingList::TimingList() : head(nullptr), tail(nullptr), cursor(nullptr) {}
+
+TimingList::~TimingList() {
+    Clear();
+}
+
+void TimingList::Clear() {
+    TimingNode* node = head;
+    while (node) {
+        TimingNode* next = node->next;
+        delete node;
+        node = next;
+    }
+    head = tail = cursor = nullptr;
+}
+
+int TimingList::Append(const CustomTiming& timing) {
+    TimingNode* node = new (std::nothrow) TimingNode;
+    if (!node)
+        return 0;
+    node->timing = timing;
+    node->next = nullptr;
+    if (tail)
+        tail->next = node;
+    else
+        head = node;
+    tail = node;
+    return 1;
+}
+
+int TimingList::RemoveAt(int32_t index) {
+    if (index < 0)
+        return 0;
+    TimingNode* before = nullptr;
+    TimingNode* node = head;
+    for (int32_t i = 0; node && i < index; ++i) {
+        before = node;
+        node = node->next;
+    }
+    if (!node)
+        return 0;
+    if (before)
+        before->next = node->next;
+    else
+        head = node->next;
+    if (tail == node)
+        tail = before;
+    if (cursor == node)
+        cursor = nullptr; // never left pointing at freed memory
+    delete node;
+    return 1;
+}
+
+CustomTiming* TimingList::TimingAt(int32_t index) {
+    if (index < 0)
+        return nullptr;
+    TimingNode* node = head;
+    for (int32_t i = 0; node && i < index; ++i)
+        node = node->next;
+    if (!node)
+        return nullptr;
+    cursor = node;
+    return &node->timing;
+}
+
+CustomTiming* TimingList::FirstTiming() {
+    cursor = head;
+    return cursor ? &cursor->timing : nullptr;
+}
+
+CustomTiming* TimingList::NextTiming() {
+    if (!cursor)
+        return nullptr;
+    cursor = cursor->next;
+    return cursor ? &cursor->timing : nullptr;
+}
+
+int TimingList::RefreshChecksumAt(int32_t index) {
+    CustomTiming* timing = TimingAt(index);
+    if (!timing)
+        return 0;
+    timing->block.words[TimingChecksumWord] = ComputeTimingChecksum(timing->block.words);
+    return 1;
+}
+
+// Takes every timing value whose name scans and whose checksum holds. Short data is read with
+// its missing bytes as 0 and decided by the checksum like any other; longer data is taken up to
+// its first 68 bytes. A timing that fails its checksum takes its own non-standard entry with it.
+// 0 also when a valid timing could not be kept for want of memory, since a save would then
+// delete it from the key.
+int TimingList::LoadFromDevice(NonStandardModeList& modes) {
+    Clear();
+    RegistryKey key;
+    if (!OpenCurrentDeviceKey(&key))
+        return 0;
+    uint32_t count = 0;
+    if (!RegistryCountValues(key, &count)) {
+        RegistryCloseKey(key);
+        return 0;
+    }
+    int result = 1;
+    char name[RegistryBufferSize];
+    uint8_t data[RegistryBufferSize];
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t dataLength = 0;
+        if (!EnumIntoBuffers(key, i, name, data, &dataLength) || !IsTimingValueName(name))
+            continue;
+        CustomTiming timing;
+        if (!ScanTimingValueName(name, &timing.width, &timing.height, &timing.refresh))
+            continue;
+        uint8_t stored[TimingStoredSize] = {};
+        std::memcpy(stored, data, dataLength < TimingStoredSize ? dataLength : TimingStoredSize);
+        DecodeTimingBlock(stored, &timing.block);
+        if (ComputeTimingChecksum(timing.block.words) == timing.block.words[TimingChecksumWord]) {
+            if (!Append(timing))
+                result = 0;
+        } else {
+            modes.RemoveMode(static_cast<uint16_t>(timing.width),
+                             static_cast<uint16_t>(timing.height),
+                             static_cast<uint16_t>(timing.refresh));
+        }
+    }
+    RegistryCloseKey(key);
+    return result;
+}
+
+// A failed delete is not retried: its value keeps its index, so the walk simply moves on.
+int DeleteStoredTimings() {
+    RegistryKey key;
+    if (!OpenCurrentDeviceKey(&key))
+        return 0;
+    uint32_t count = 0;
+    if (!RegistryCountValues(key, &count)) {
+        RegistryCloseKey(key);
+        return 0;
+    }
+    int result = 1;
+    char name[RegistryBufferSize];
+    uint8_t data[RegistryBufferSize];
+    uint32_t i = 0;
+    while (i < count) {
+        uint32_t dataLength = 0;
+        if (EnumIntoBuffers(key, i, name, data, &dataLength) && IsTimingValueName(name)) {
+            if (RegistryDeleteValue(key, name)) {
+                --count; // the next value has moved down into index i
+                continue;
+            }
+            result = 0;
+        }
+        ++i;
+    }
+    RegistryCloseKey(key);
+    return result;
+}
+
+// Both the delete and every set are attempted whatever fails before them, so that the key holds
+// as much of the list as could be written; 0 tells the caller that it does not hold all of it.
+int TimingList::SaveToDevice() {
+    int result = DeleteStoredTimings();
+    RegistryKey key;
+    if (!OpenCurrentDeviceKey(&key))
+        return 0;
+    TimingNode* saved = cursor;
+    for (CustomTiming* timing = FirstTiming(); timing; timing = NextTiming()) {
+        char name[RegistryBufferSize];
+        uint8_t stored[TimingStoredSize];
+        if (!FormatTimingValueName(timing->width, timing->height, timing->refresh, name,
+                                   sizeof name)) {
+            result = 0;
+            continue;
+        }
+        EncodeTimingBlock(timing->block, stored);
+        if (!RegistrySetValue(key, name, RegistryTypeBinary, stored, TimingStoredSize))
+            result = 0;
+    }
+    RegistryCloseKey(key);
+    cursor = saved;
+    return result;
+}
+
+// The value is read whatever its length: its size is asked first, then the data into a buffer of
+// that size. A value that cannot be sized is taken as missing; one that exists but cannot then be
+// read, or whose entries cannot all be stored, makes the result 0.
+int NonStandardModeList::LoadFromDevice() {
+    Clear();
+    RegistryKey key;
+    if (!OpenCurrentDeviceKey(&key))
+        return 0;
+    int result = 1;
+    uint32_t length = 0;
+    if (RegistryQueryValue(key, ModeListValueName, nullptr, nullptr, &length) && length > 0) {
+        uint8_t* data = new (std::nothrow) uint8_t[length];
+        uint32_t read = length;
+        if (!data || !RegistryQueryValue(key, ModeListValueName, nullptr, data, &read) ||
+            read > length)
+            result = 0;
+        else if (read > 0 && !DecodeModeList(data, read))
+            result = 0;
+        delete[] data;
+    }
+    RegistryCloseKey(key);
+    return result;
+}
+
+int NonStandardModeList::SaveToDevice() {
+    uint32_t length = 0;
+    uint8_t* bytes = EncodeModeList(&length);
+    if (!bytes)
+        return 0;
+    RegistryKey key;
+    int result = 0;
+    if (OpenCurrentDeviceKey(&key)) {
+        result = RegistrySetValue(key, ModeListValueName, RegistryTypeBinary, bytes, length);
+        RegistryCloseKey(key);
+    }
+    delete[] bytes;
+    return result;
+}
