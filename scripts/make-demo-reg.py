@@ -1,0 +1,159 @@
+#!/usr/bin/env python3
+"""Writes data/demo.reg: two simulated Orvane adapters with a few custom CRT modes each.
+
+The file is REGEDIT4 text for `regedit /S`. It holds the simulated driver's two adapters, the
+driver key of each with one 68-byte timing value per mode and the matching
+"QORNonStandardModesBCD" list, and the empty company key that an installed driver leaves in
+HKEY_CURRENT_USER.
+
+Run it from anywhere: python3 scripts/make-demo-reg.py [output path]
+With --check it writes nothing and exits 1 when the file on disk differs from what it would write.
+"""
+import os
+import sys
+
+# Timing words in stored order.
+FLAGS, H_TOTAL, H_DISPLAY, H_SYNC_START, H_SYNC_WIDTH = range(5)
+V_TOTAL, V_DISPLAY, V_SYNC_START, V_SYNC_WIDTH, PIXEL_CLOCK = range(5, 10)
+
+# Flag bits of word 0.
+DOUBLE_SCAN, INTERLACED, HSYNC_NEGATIVE, VSYNC_NEGATIVE = 1, 2, 4, 8
+
+
+def mode(width, height, refresh, flags, h_total, h_sync_start, h_sync_width, v_total,
+         v_sync_start, v_sync_width, pixel_clock):
+    """A custom mode: its key and its sixteen timing words (the six overscans are 0)."""
+    words = [flags, h_total, width, h_sync_start, h_sync_width, v_total, height, v_sync_start,
+             v_sync_width, pixel_clock] + [0] * 6
+    return {"width": width, "height": height, "refresh": refresh, "words": words}
+
+
+# VESA monitor timings; the pixel clock is in units of 10 kHz.
+VGA_640_480_60 = mode(640, 480, 60, HSYNC_NEGATIVE | VSYNC_NEGATIVE, 800, 656, 96, 525, 490, 2,
+                      2518)
+SVGA_800_600_75 = mode(800, 600, 75, 0, 1056, 816, 80, 625, 601, 3, 4950)
+XGA_1024_768_85 = mode(1024, 768, 85, 0, 1376, 1072, 96, 808, 769, 3, 9450)
+XGA_1152_864_75 = mode(1152, 864, 75, 0, 1600, 1216, 128, 900, 865, 3, 10800)
+SXGA_1280_1024_60 = mode(1280, 1024, 60, 0, 1688, 1328, 112, 1066, 1025, 3, 10800)
+
+ADAPTERS = [
+    {"device": r"\\.\DISPLAY1", "driver_key": r"SYSTEM\CurrentControlSet\Services\orvdisp\Device0",
+     "modes": [VGA_640_480_60, SVGA_800_600_75, XGA_1024_768_85]},
+    {"device": r"\\.\DISPLAY2", "driver_key": r"SYSTEM\CurrentControlSet\Services\orvdisp\Device1",
+     "modes": [XGA_1152_864_75, SXGA_1280_1024_60]},
+]
+
+SIMULATOR_KEY = r"HKEY_LOCAL_MACHINE\Software\Velmora Simulated Driver\Adapters"
+COMPANY_KEY = r"HKEY_CURRENT_USER\Software\Orvane Technologies"
+MODE_LIST_VALUE = "QORNonStandardModesBCD"
+
+
+def bcd(number, digits):
+    """Packed BCD, most significant digit first; refuses what does not fit."""
+    if not 0 <= number < 10 ** digits:
+        raise ValueError(f"{number} does not fit {digits} BCD digits")
+    text = f"{number:0{digits}d}"
+    return bytes(int(text[i]) << 4 | int(text[i + 1]) for i in range(0, digits, 2))
+
+
+def timing_checksum(words):
+    """Ones'-complement fold of the 32-bit sum of the sixteen timing words to 16 bits."""
+    s = sum(words) & 0xFFFFFFFF
+    t = (s >> 16) + (s & 0xFFFF)
+    u = t + (t >> 16)
+    return ~u & 0xFFFF
+
+
+def timing_value(m):
+    """The 68 stored bytes: sixteen 8-digit BCD words, then the checksum big-endian."""
+    data = b"".join(bcd(w, 8) for w in m["words"])
+    return data + timing_checksum(m["words"]).to_bytes(4, "big")
+
+
+def timing_value_name(m):
+    return "QORDTMCRTBCD%04uX%04uX0X%u" % (m["width"], m["height"], m["refresh"])
+
+
+def mode_list_value(modes):
+    """Eight bytes per mode: width, height, reserved 0, refresh, four BCD digits each."""
+    return b"".join(bcd(m["width"], 4) + bcd(m["height"], 4) + bcd(0, 4) + bcd(m["refresh"], 4)
+                    for m in modes)
+
+
+def reg_string(text):
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def reg_binary(name, data):
+    """A hex: value, wrapped with backslash continuations the way regedit exports it."""
+    head = f"{reg_string(name)}=hex:"
+    items = [f"{b:02x}" for b in data]
+    lines, line = [], head
+    for i, item in enumerate(items):
+        piece = item + ("," if i < len(items) - 1 else "")
+        if len(line) + len(piece) > 76:
+            lines.append(line + "\\")
+            line = "  "
+        line += piece
+    lines.append(line)
+    return "\n".join(lines)
+
+
+def demo_reg():
+    out = ["REGEDIT4", ""]
+    for index, adapter in enumerate(ADAPTERS):
+        out += [f"[{SIMULATOR_KEY}\\{index}]",
+                f'"DeviceName"={reg_string(adapter["device"])}',
+                f'"DriverKey"={reg_string(adapter["driver_key"])}', ""]
+    for adapter in ADAPTERS:
+        out.append(f"[HKEY_LOCAL_MACHINE\\{adapter['driver_key']}]")
+        for m in adapter["modes"]:
+            out.append(reg_binary(timing_value_name(m), timing_value(m)))
+        out.append(reg_binary(MODE_LIST_VALUE, mode_list_value(adapter["modes"])))
+        out.append("")
+    out += [f"[{COMPANY_KEY}]", ""]
+    return "\n".join(out)
+
+
+def self_check():
+    """The worked examples that the stored forms must reproduce."""
+    expected = bytes.fromhex("00000012 00000800 00000640 00000656 00000096 00000525 00000480"
+                             " 00000490 00000002 00002518" + " 00000000" * 6 + " 0000E7B4")
+    assert timing_value(VGA_640_480_60) == expected, "640x480 stored form"
+    assert timing_value_name(VGA_640_480_60) == "QORDTMCRTBCD0640X0480X0X60"
+    assert mode_list_value([SVGA_800_600_75]) == bytes.fromhex("0800060000000075")
+    for adapter in ADAPTERS:
+        for m in adapter["modes"]:
+            w = m["words"]
+            hz = m["refresh"]
+            actual = w[PIXEL_CLOCK] * 10000 / (w[H_TOTAL] * w[V_TOTAL])
+            assert abs(actual - hz) < 0.5, f"{timing_value_name(m)} refreshes at {actual:.2f} Hz"
+            assert w[H_DISPLAY] < w[H_SYNC_START] < w[H_SYNC_START] + w[H_SYNC_WIDTH] <= w[H_TOTAL]
+            assert w[V_DISPLAY] < w[V_SYNC_START] < w[V_SYNC_START] + w[V_SYNC_WIDTH] <= w[V_TOTAL]
+
+
+def main(argv):
+    self_check()
+    check = "--check" in argv
+    args = [a for a in argv if a != "--check"]
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    path = args[0] if args else os.path.join(root, "data", "demo.reg")
+    text = demo_reg()
+    if check:
+        try:
+            with open(path, newline="") as f:
+                current = f.read()
+        except OSError:
+            current = None
+        if current != text:
+            print(f"{path} is out of date: run python3 scripts/make-demo-reg.py", file=sys.stderr)
+            return 1
+        return 0
+    os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+    with open(path, "w", newline="") as f:
+        f.write(text)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
