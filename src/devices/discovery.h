@@ -8,6 +8,8 @@
 //                                     the driver key path, 8-bit text ending with a zero byte
 #pragma once
 
+#include "devices/display_services.h"
+
 #include <cstdint>
 
 const uint32_t DeviceKeyQueryEscape = 0x7306;
@@ -53,11 +55,17 @@ public:
     DisplayDeviceList& operator=(const DisplayDeviceList&) = delete;
 
     // Asks every system display device, in index order, for its driver key path and appends
-    // those that answer. Returns count afterwards.
+    // those that the Orvane driver answers for. Returns count afterwards.
+    //
+    // A device is kept only when the escape returns 0 and the answer holds a non-empty path that
+    // ends with a zero byte inside the answer and fits CurrentDevicePath: other display drivers
+    // return 0 for an escape they do not know and write nothing. A device whose entry cannot be
+    // allocated is left out.
     uint32_t Enumerate();
 
-    // Appends a device from its system name and driver key path. 1 when appended, 0 when no
-    // memory could be had (the list is then unchanged).
+    // Appends a device from its system name (the short name is the text after the last
+    // backslash, or the whole name when it has none) and its driver key path. 1 when appended;
+    // 0 for a null text or when no memory could be had (the list is then unchanged).
     int Append(const char* systemName, const char* path);
 
     // The path or short name of the entry at the index, or null. Owned by the list until Clear.
@@ -79,4 +87,44 @@ private:
     uint32_t count;
 };
 
+// The class of the running Windows version, computed anew from the version record at every call;
+// 0 when the version cannot be had or the platform is unknown.
 OsClass GetOsClass();
+
+// The process-wide table of the seven "USER32" entry points that the display services need, in
+// the order in which they are looked up. Only EnumDisplayDevicesA is ever called; the others are
+// conditions of availability.
+enum DisplayEntryPointIndex {
+    EntryGetSystemMetrics,
+    EntryMonitorFromWindow,
+    EntryMonitorFromRect,
+    EntryMonitorFromPoint,
+    EntryEnumDisplayMonitors,
+    EntryGetMonitorInfoA,
+    EntryEnumDisplayDevicesA,
+    DisplayEntryPointCount
+};
+extern const char* const DisplayEntryPointNames[DisplayEntryPointCount];
+
+struct DisplayEntryPointTable {
+    int done; // set by the first ResolveDisplayEntryPoints, whatever its outcome
+    DisplayEntryPoint entry[DisplayEntryPointCount];
+};
+extern DisplayEntryPointTable DisplayEntryPoints;
+
+// Looks up the entry points once per process. 1 when all seven exist and the virtual screen is at
+// least as wide and as high as the primary screen; 0 otherwise, with every entry point null.
+// Later calls repeat the first outcome without asking the platform anything.
+int ResolveDisplayEntryPoints();
+
+// Returns the table to its state at process start, so that a test can resolve again.
+void ResetDisplayEntryPointsForTesting();
+
+// EnumDisplayDevicesA through the resolved entry point, arguments unchanged. 0 without any call
+// when the entry points are not available.
+int EnumerateDisplayDevice(const char* device, uint32_t index, DisplayDeviceRecord* record,
+                           uint32_t flags);
+
+// A device context for the system device name on Windows 98 and NT 5 or later; on every other
+// system (or without a name) the context of the driver "Display". Null when none can be had.
+DisplayContext CreateDeviceContext(const char* systemName);

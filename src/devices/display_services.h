@@ -1,0 +1,87 @@
+// Display services: what discovery asks of the platform. One implementation is chosen at link
+// time:
+//   display_system_win32.cpp + display_services_win32.cpp: the real user32, gdi32 and kernel32
+//       calls (velmora.exe);
+//   display_system_win32.cpp + display_services_sim.cpp: the real system with simulated Orvane
+//       adapters and driver read from the registry (velmora-sim.exe);
+//   display_services_scripted.cpp: a scripted stand-in that records every call (native tests).
+//
+// Only portable types appear here. The records mirror the Windows ones byte for byte, so that the
+// Win32 implementation hands them to the system unchanged.
+#pragma once
+
+#include <cstdint>
+
+struct DisplayModuleObject;
+typedef DisplayModuleObject* DisplayModule;
+
+struct DisplayContextObject;
+typedef DisplayContextObject* DisplayContext;
+
+// An entry point of a module, as looked up by name. Never called through this type: only the
+// services know the real signature.
+typedef void (*DisplayEntryPoint)();
+
+// GetSystemMetrics indexes that discovery compares.
+const int32_t MetricCxScreen = 0;
+const int32_t MetricCyScreen = 1;
+const int32_t MetricCxVirtualScreen = 78;
+const int32_t MetricCyVirtualScreen = 79;
+
+const uint32_t DisplayDeviceRecordSize = 168;
+const uint32_t DisplayDeviceNameSize = 32;
+const uint32_t VersionRecordSize = 148;
+
+#pragma pack(push, 1)
+// The platform's display-device record (DISPLAY_DEVICEA, 168 bytes).
+struct DisplayDeviceRecord {
+    uint32_t cb;
+    char DeviceName[DisplayDeviceNameSize];
+    char DeviceString[128];
+    uint32_t StateFlags;
+};
+// The platform's version record (OSVERSIONINFOA, 148 bytes).
+struct VersionRecord {
+    uint32_t dwOSVersionInfoSize;
+    uint32_t dwMajorVersion;
+    uint32_t dwMinorVersion;
+    uint32_t dwBuildNumber;
+    uint32_t dwPlatformId;
+    char szCSDVersion[128];
+};
+#pragma pack(pop)
+static_assert(sizeof(DisplayDeviceRecord) == DisplayDeviceRecordSize, "DISPLAY_DEVICEA layout");
+static_assert(sizeof(VersionRecord) == VersionRecordSize, "OSVERSIONINFOA layout");
+
+const uint32_t PlatformWin32Windows = 1;
+const uint32_t PlatformWin32Nt = 2;
+
+// GetModuleHandleA: the handle of an already loaded module, or null.
+DisplayModule DisplayGetModuleHandle(const char* moduleName);
+
+// GetProcAddress: the named entry point of the module, or null.
+DisplayEntryPoint DisplayGetProcAddress(DisplayModule module, const char* name);
+
+// GetSystemMetrics: the metric, 0 when the system does not know it.
+int32_t DisplayGetSystemMetrics(int32_t index);
+
+// GetVersionExA: fills the record whose dwOSVersionInfoSize the caller has set. Non-zero on
+// success.
+int DisplayGetVersion(VersionRecord* record);
+
+// Calls `enumDisplayDevices`, the "EnumDisplayDevicesA" entry point found by
+// DisplayGetProcAddress, with the four arguments of EnumDisplayDevicesA. Non-zero, with
+// record->DeviceName filled in, when a device exists at the index.
+int DisplayCallEnumDisplayDevices(DisplayEntryPoint enumDisplayDevices, const char* device,
+                                  uint32_t index, DisplayDeviceRecord* record, uint32_t flags);
+
+// CreateDCA with the driver and device given (either may be null), no output and no
+// initialisation data. Null when no context can be had.
+DisplayContext DisplayCreateContext(const char* driver, const char* device);
+
+// ExtEscape: the driver's result, 0 when the escape is not implemented.
+int32_t DisplayEscape(DisplayContext context, int32_t escape, int32_t inputSize, const void* input,
+                      int32_t outputSize, void* output);
+
+// DeleteDC; its result is of no interest.
+void DisplayDeleteContext(DisplayContext context);
