@@ -45,7 +45,8 @@ int RegistryEnumValue(RegistryKey key, uint32_t index, char* name, uint32_t* nam
 int RegistryQueryValue(RegistryKey key, const char* name, uint32_t* type, uint8_t* data,
                        uint32_t* dataLength);
 
-// Writes the value `name` (replacing one that exists).
+// Writes the value `name` (replacing one that exists) with exactly `length` bytes, whatever the
+// type: text is stored as given, with no terminating zero added.
 int RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uint8_t* data,
                      uint32_t length);
 

@@ -3,10 +3,17 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <new>
+
 namespace {
 
-HKEY ToHkey(RegistryKey key) { return reinterpret_cast<HKEY>(key); }
-RegistryKey FromHkey(HKEY key) { return reinterpret_cast<RegistryKey>(key); }
+HKEY ToHkey(RegistryKey key) {
+    return reinterpret_cast<HKEY>(key);
+}
+RegistryKey FromHkey(HKEY key) {
+    return reinterpret_cast<RegistryKey>(key);
+}
 
 } // namespace
 
@@ -31,8 +38,8 @@ int RegistryCreateSubkey(RegistryKey parent, const char* name, RegistryKey* chil
 
 int RegistryCountValues(RegistryKey key, uint32_t* count) {
     DWORD values = 0;
-    if (RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         &values, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    if (RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return 0;
     *count = values;
     return 1;
@@ -67,13 +74,30 @@ int RegistryQueryValue(RegistryKey key, const char* name, uint32_t* type, uint8_
     return 1;
 }
 
+// The ANSI layer of Windows reads the byte after text data and, when it is 0, stores one byte
+// more than it was given. Text is therefore set from a copy followed by a non-zero byte: the
+// value holds exactly `length` bytes, and nothing past the caller's data is read.
 int RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uint8_t* data,
                      uint32_t length) {
-    return RegSetValueExA(ToHkey(key), name, 0, type, data, length) == ERROR_SUCCESS;
+    int text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+    if (!text || length == 0 || !data)
+        return RegSetValueExA(ToHkey(key), name, 0, type, data, length) == ERROR_SUCCESS;
+    if (length == UINT32_MAX)
+        return 0;
+    uint8_t* copy = new (std::nothrow) uint8_t[length + 1];
+    if (!copy)
+        return 0;
+    std::memcpy(copy, data, length);
+    copy[length] = 0xFF;
+    int result = RegSetValueExA(ToHkey(key), name, 0, type, copy, length) == ERROR_SUCCESS;
+    delete[] copy;
+    return result;
 }
 
 int RegistryDeleteValue(RegistryKey key, const char* name) {
     return RegDeleteValueA(ToHkey(key), name) == ERROR_SUCCESS;
 }
 
-void RegistryCloseKey(RegistryKey key) { RegCloseKey(ToHkey(key)); }
+void RegistryCloseKey(RegistryKey key) {
+    RegCloseKey(ToHkey(key));
+}
