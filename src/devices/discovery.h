@@ -3,7 +3,7 @@
 //
 // The driver is asked through the private escape 0x7306:
 //   DeviceKeyQueryRequest, 16 bytes:  size (u32 LE) = 16, queryCode (u32 LE) = 0x00110004,
-//                                     8 bytes not filled in
+//                                     8 bytes that discovery sends as zeros
 //   DeviceKeyQueryAnswer, 1288 bytes: size (u32 LE) = 1288 set before the call, then at byte 4
 //                                     the driver key path, 8-bit text ending with a zero byte
 #pragma once

@@ -136,14 +136,6 @@ TEST_F(Discovery, AppendKeepsCopiesOfItsTexts) {
     EXPECT_STREQ("SYSTEM\\A", list.PathAt(0));
 }
 
-TEST_F(Discovery, AppendRefusesNullTexts) {
-    DisplayDeviceList list;
-    EXPECT_EQ(0, list.Append(nullptr, "path"));
-    EXPECT_EQ(0, list.Append("\\\\.\\DISPLAY1", nullptr));
-    EXPECT_EQ(0u, list.Count());
-    EXPECT_EQ(nullptr, list.FirstName());
-}
-
 TEST_F(Discovery, LookupsByIndexStopAtCount) {
     DisplayDeviceList list;
     EXPECT_EQ(nullptr, list.PathAt(0));
@@ -477,15 +469,6 @@ TEST_F(Discovery, DeviceWithoutMemoryIsLeftOut) {
     EXPECT_EQ(1u, list.Count());
     EXPECT_STREQ("DISPLAY2", list.FirstName());
     EXPECT_EQ(nullptr, list.NextName());
-}
-
-TEST_F(Discovery, EnumerateAppendsToWhatTheListHolds) {
-    ScriptedDisplay::AddDevice(Orvane("\\\\.\\DISPLAY1", Path0));
-    DisplayDeviceList list;
-    list.Append("\\\\.\\EARLIER", "P");
-    EXPECT_EQ(2u, list.Enumerate());
-    EXPECT_STREQ("EARLIER", list.NameAt(0));
-    EXPECT_STREQ("DISPLAY1", list.NameAt(1));
 }
 
 } // namespace
