@@ -20,6 +20,10 @@ INT_PTR OnInitDialog(HWND dialog) {
         SendMessageA(GetDlgItem(dialog, IDC_PRODUCT_LINE), WM_SETTEXT, 0,
                      reinterpret_cast<LPARAM>(line));
     }
+    // "Close" is a plain push button. Not every dialog manager makes the button that gets the
+    // first focus the default one, and without a default Enter would send IDOK, which the box
+    // ignores; naming "Close" the default makes Enter close the box everywhere.
+    SendMessageA(dialog, DM_SETDEFID, IDC_ABOUT_CLOSE, 0);
     CenterDialog(dialog);
     return TRUE;
 }
