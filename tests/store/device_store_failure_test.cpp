@@ -1,0 +1,343 @@
+// Failures that only the in-memory registry can stage: unwritable keys, injected call failures,
+// call counts and open handles, and allocation failures.
+#include "store/device_store.h"
+
+#include "store/registry_memory.h"
+#include "support/alloc_failure.h"
+#include "support/registry_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using MemoryRegistry::Operation;
+
+const RegistryRoot Machine = RegistryLocalMachine;
+const char VgaName[] = "QORDTMCRTBCD0640X0480X0X60";
+const char SvgaName[] = "QORDTMCRTBCD0800X0600X0X75";
+const char XgaName[] = "QORDTMCRTBCD1024X0768X0X60";
+
+std::vector<uint8_t> Stored(uint32_t flags) {
+    TimingBlock block{};
+    block.words[TimingFlagsWord] = flags;
+    block.words[TimingChecksumWord] = ComputeTimingChecksum(block.words);
+    uint8_t out[TimingStoredSize];
+    EncodeTimingBlock(block, out);
+    return std::vector<uint8_t>(out, out + TimingStoredSize);
+}
+
+CustomTiming Timing(uint32_t width, uint32_t height, uint32_t refresh, uint32_t flags) {
+    CustomTiming timing{};
+    timing.width = width;
+    timing.height = height;
+    timing.refresh = refresh;
+    timing.block.words[TimingFlagsWord] = flags;
+    timing.block.words[TimingChecksumWord] = ComputeTimingChecksum(timing.block.words);
+    return timing;
+}
+
+// (640, 480, 0, 60), (800, 600, 0, 75)
+const std::vector<uint8_t> ModeBytes = {0x06, 0x40, 0x04, 0x80, 0x00, 0x00, 0x00, 0x60,
+                                        0x08, 0x00, 0x06, 0x00, 0x00, 0x00, 0x00, 0x75};
+
+std::vector<std::string> TimingStrings(TimingList& list) {
+    std::vector<std::string> out;
+    for (CustomTiming* t = list.FirstTiming(); t; t = list.NextTiming())
+        out.push_back(std::to_string(t->width) + "x" + std::to_string(t->height) + "@" +
+                      std::to_string(t->refresh));
+    return out;
+}
+
+} // namespace
+
+// The driver key holds, in this enumeration order: two valid timings, the mode list, and one
+// other value.
+class DeviceStore : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Seed();
+        ASSERT_EQ(1, SetCurrentDevicePath(key.c_str()));
+    }
+    void TearDown() override {
+        StopFailingAllocations();
+        SetCurrentDevicePath("");
+        MemoryRegistry::Reset();
+    }
+    void Seed() {
+        MemoryRegistry::Reset();
+        key = FixtureTestKey();
+        ASSERT_EQ(1, FixtureCreateKey(Machine, key));
+        ASSERT_EQ(1, FixtureSetValue(Machine, key, VgaName, RegistryTypeBinary, Stored(12)));
+        ASSERT_EQ(1, FixtureSetValue(Machine, key, SvgaName, RegistryTypeBinary, Stored(1)));
+        ASSERT_EQ(1,
+                  FixtureSetValue(Machine, key, ModeListValueName, RegistryTypeBinary, ModeBytes));
+        ASSERT_EQ(1, FixtureSetValue(Machine, key, "Other", RegistryTypeDword, {1, 0, 0, 0}));
+        MemoryRegistry::ResetCounters();
+    }
+    std::vector<std::string> Names() { return FixtureValueNames(Machine, key); }
+    // The expected names in the sorted order of Names().
+    static std::vector<std::string> Sorted(std::vector<std::string> names) {
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::vector<uint8_t> Get(const std::string& name) {
+        std::vector<uint8_t> data;
+        uint32_t type = 0;
+        FixtureGetValue(Machine, key, name, &data, &type);
+        return data;
+    }
+
+    std::string key;
+};
+
+TEST_F(DeviceStore, EmptyPathMakesNoRegistryCall) {
+    ASSERT_EQ(1, SetCurrentDevicePath(""));
+    NonStandardModeList modes;
+    TimingList timings;
+    timings.Append(Timing(640, 480, 60, 0));
+    modes.AddMode(NonStandardMode{640, 480, 0, 60});
+    EXPECT_EQ(0, timings.SaveToDevice());
+    EXPECT_EQ(0, modes.SaveToDevice());
+    EXPECT_EQ(0, DeleteStoredTimings());
+    EXPECT_EQ(0, modes.LoadFromDevice());
+    EXPECT_EQ(0, timings.LoadFromDevice(modes));
+    EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpAny));
+    EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpClose));
+}
+
+// A directly written path without its terminating zero is taken as no path, not read past.
+TEST_F(DeviceStore, UnterminatedPathIsNoPath) {
+    for (char& c : CurrentDevicePath)
+        c = 'k';
+    RegistryKey handle = nullptr;
+    EXPECT_EQ(0, OpenCurrentDeviceKey(&handle));
+    EXPECT_EQ(nullptr, handle);
+    EXPECT_EQ(0, DeleteStoredTimings());
+    EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpAny));
+}
+
+// Without the right to write the driver key every operation fails and nothing changes.
+TEST_F(DeviceStore, UnwritableKey) {
+    ASSERT_EQ(1, MemoryRegistry::SetWritable(Machine, key.c_str(), 0));
+    NonStandardModeList modes;
+    TimingList timings;
+    EXPECT_EQ(0, modes.LoadFromDevice());
+    EXPECT_EQ(0, timings.LoadFromDevice(modes));
+    timings.Append(Timing(1024, 768, 60, 0));
+    EXPECT_EQ(0, DeleteStoredTimings());
+    EXPECT_EQ(0, timings.SaveToDevice());
+    EXPECT_EQ(0, modes.SaveToDevice());
+    ASSERT_EQ(1, MemoryRegistry::SetWritable(Machine, key.c_str(), 1));
+    EXPECT_EQ(Sorted({"Other", ModeListValueName, VgaName, SvgaName}), Names());
+    EXPECT_EQ(ModeBytes, Get(ModeListValueName));
+    EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+}
+
+TEST_F(DeviceStore, TimingLoadFailures) {
+    struct Case {
+        Operation op;
+        uint32_t index;
+        int persistent;
+        int result;
+        std::vector<std::string> timings;
+    } cases[] = {
+        {MemoryRegistry::OpOpen, 0, 0, 0, {}},
+        {MemoryRegistry::OpCount, 0, 0, 0, {}},
+        {MemoryRegistry::OpEnum, 0, 0, 1, {"800x600@75"}},
+        {MemoryRegistry::OpEnum, 1, 0, 1, {"640x480@60"}},
+        {MemoryRegistry::OpEnum, 0, 1, 1, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.op << "/" << c.index << "/" << c.persistent);
+        Seed();
+        NonStandardModeList modes;
+        TimingList timings;
+        timings.Append(Timing(1, 1, 1, 0));
+        MemoryRegistry::FailCall(c.op, c.index, c.persistent);
+        EXPECT_EQ(c.result, timings.LoadFromDevice(modes));
+        MemoryRegistry::ClearFailures();
+        EXPECT_EQ(c.timings, TimingStrings(timings));
+        EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+    }
+}
+
+// The size of the list is asked first; a value that cannot be sized counts as missing, one that
+// exists but cannot then be read is a failure.
+TEST_F(DeviceStore, ModeListLoadFailures) {
+    struct Case {
+        Operation op;
+        uint32_t index;
+        int result;
+    } cases[] = {
+        {MemoryRegistry::OpOpen, 0, 0},
+        {MemoryRegistry::OpQuery, 0, 1},
+        {MemoryRegistry::OpQuery, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.op << "/" << c.index);
+        Seed();
+        NonStandardModeList modes;
+        modes.AddMode(NonStandardMode{1, 1, 0, 1});
+        MemoryRegistry::FailCall(c.op, c.index, 0);
+        EXPECT_EQ(c.result, modes.LoadFromDevice());
+        MemoryRegistry::ClearFailures();
+        EXPECT_EQ(0, modes.Count());
+        EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+    }
+}
+
+TEST_F(DeviceStore, DeleteFailures) {
+    struct Case {
+        Operation op;
+        uint32_t index;
+        int persistent;
+        int result;
+        std::vector<std::string> left;
+    } cases[] = {
+        {MemoryRegistry::OpOpen, 0, 0, 0, {"Other", ModeListValueName, VgaName, SvgaName}},
+        {MemoryRegistry::OpCount, 0, 0, 0, {"Other", ModeListValueName, VgaName, SvgaName}},
+        // A failed delete is reported, and the walk still deletes what follows.
+        {MemoryRegistry::OpDelete, 0, 0, 0, {"Other", ModeListValueName, VgaName}},
+        {MemoryRegistry::OpDelete, 1, 0, 0, {"Other", ModeListValueName, SvgaName}},
+        {MemoryRegistry::OpDelete, 0, 1, 0, {"Other", ModeListValueName, VgaName, SvgaName}},
+        // A value that cannot be enumerated is skipped, which is no failure.
+        {MemoryRegistry::OpEnum, 0, 0, 1, {"Other", ModeListValueName, VgaName}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.op << "/" << c.index << "/" << c.persistent);
+        Seed();
+        MemoryRegistry::FailCall(c.op, c.index, c.persistent);
+        EXPECT_EQ(c.result, DeleteStoredTimings());
+        MemoryRegistry::ClearFailures();
+        EXPECT_EQ(Sorted(c.left), Names());
+        EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+    }
+}
+
+// The save does all it can and reports 0 unless the key ends up holding exactly the list.
+TEST_F(DeviceStore, TimingSaveFailures) {
+    struct Case {
+        const char* what;
+        Operation op;
+        uint32_t index;
+        std::vector<std::string> left;
+    } cases[] = {
+        {"first set", MemoryRegistry::OpSet, 0, {"Other", ModeListValueName, XgaName}},
+        {"second set", MemoryRegistry::OpSet, 1, {"Other", ModeListValueName, SvgaName}},
+        {"a delete",
+         MemoryRegistry::OpDelete,
+         0,
+         {"Other", ModeListValueName, VgaName, SvgaName, XgaName}},
+        {"the delete walk's open",
+         MemoryRegistry::OpOpen,
+         0,
+         {"Other", ModeListValueName, VgaName, SvgaName, XgaName}},
+        {"the delete walk's count",
+         MemoryRegistry::OpCount,
+         0,
+         {"Other", ModeListValueName, VgaName, SvgaName, XgaName}},
+        {"the writing open", MemoryRegistry::OpOpen, 1, {"Other", ModeListValueName}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Seed();
+        TimingList timings;
+        timings.Append(Timing(800, 600, 75, 3));
+        timings.Append(Timing(1024, 768, 60, 4));
+        MemoryRegistry::FailCall(c.op, c.index, 0);
+        EXPECT_EQ(0, timings.SaveToDevice());
+        MemoryRegistry::ClearFailures();
+        EXPECT_EQ(Sorted(c.left), Names());
+        EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+    }
+    Seed();
+    TimingList timings;
+    timings.Append(Timing(800, 600, 75, 3));
+    EXPECT_EQ(1, timings.SaveToDevice());
+    EXPECT_EQ(Stored(3), Get(SvgaName));
+}
+
+TEST_F(DeviceStore, ModeListSaveFailures) {
+    for (Operation op : {MemoryRegistry::OpOpen, MemoryRegistry::OpSet}) {
+        SCOPED_TRACE(op);
+        Seed();
+        NonStandardModeList modes;
+        modes.AddMode(NonStandardMode{1024, 768, 0, 60});
+        MemoryRegistry::FailCall(op, 0, 0);
+        EXPECT_EQ(0, modes.SaveToDevice());
+        MemoryRegistry::ClearFailures();
+        EXPECT_EQ(ModeBytes, Get(ModeListValueName));
+        EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+    }
+}
+
+// Whichever single call fails, or every call from one on, each operation closes what it opened
+// and answers 0 or 1.
+TEST_F(DeviceStore, NoKeyStaysOpenWhateverFails) {
+    NonStandardModeList modes;
+    TimingList timings;
+    const std::vector<std::pair<const char*, std::function<int()>>> operations = {
+        {"mode list load", [&] { return modes.LoadFromDevice(); }},
+        {"timing load", [&] { return timings.LoadFromDevice(modes); }},
+        {"delete", [] { return DeleteStoredTimings(); }},
+        {"timing save", [&] { return timings.SaveToDevice(); }},
+        {"mode list save", [&] { return modes.SaveToDevice(); }},
+    };
+    for (const auto& operation : operations) {
+        Seed();
+        timings.Clear();
+        timings.Append(Timing(800, 600, 75, 3));
+        ASSERT_EQ(1, operation.second());
+        const uint32_t calls = MemoryRegistry::Calls(MemoryRegistry::OpAny);
+        EXPECT_GE(calls, 2u) << operation.first; // the open and at least one piece of work
+        for (uint32_t k = 0; k < calls; ++k) {
+            for (int persistent = 0; persistent < 2; ++persistent) {
+                SCOPED_TRACE(testing::Message()
+                             << operation.first << ": call " << k << " persistent " << persistent);
+                Seed();
+                timings.Clear();
+                timings.Append(Timing(800, 600, 75, 3));
+                MemoryRegistry::FailCall(MemoryRegistry::OpAny, k, persistent);
+                int result = operation.second();
+                EXPECT_TRUE(result == 0 || result == 1);
+                EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+            }
+        }
+    }
+}
+
+// The in-memory registry takes one allocation for each handle it opens; after it the store's
+// own allocations fail.
+TEST_F(DeviceStore, OutOfMemory) {
+    {
+        NonStandardModeList modes;
+        TimingList timings;
+        ScopedAllocationFailure failing(1);
+        EXPECT_EQ(0, timings.LoadFromDevice(modes)); // a valid timing could not be kept
+        EXPECT_EQ(nullptr, timings.FirstTiming());
+        EXPECT_EQ(0, timings.Append(Timing(1, 1, 1, 0)));
+    }
+    EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+    for (int32_t successes : {1, 2}) {
+        SCOPED_TRACE(successes); // the read buffer, then the first entry
+        NonStandardModeList modes;
+        ScopedAllocationFailure failing(successes);
+        EXPECT_EQ(0, modes.LoadFromDevice());
+        EXPECT_EQ(0, modes.Count());
+    }
+    EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+    {
+        NonStandardModeList modes;
+        modes.AddMode(NonStandardMode{1024, 768, 0, 60});
+        MemoryRegistry::ResetCounters();
+        ScopedAllocationFailure failing;
+        EXPECT_EQ(0, modes.SaveToDevice());
+        EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpAny));
+    }
+    EXPECT_EQ(ModeBytes, Get(ModeListValueName));
+}
