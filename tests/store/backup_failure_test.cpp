@@ -1,0 +1,176 @@
+// Failures of the backup and the probe that only the in-memory registry can stage.
+#include "store/backup.h"
+
+#include "store/device_store.h"
+#include "store/registry_memory.h"
+#include "support/registry_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using MemoryRegistry::Operation;
+
+const RegistryRoot Machine = RegistryLocalMachine;
+const RegistryRoot User = RegistryCurrentUser;
+const char Device[] = "DISPLAY1";
+const char VgaName[] = "QORDTMCRTBCD0640X0480X0X60";
+const char SvgaName[] = "QORDTMCRTBCD0800X0600X0X75";
+const char OriginalPath[] = "Original Registry Path";
+
+} // namespace
+
+// Driver key values in enumeration order: two timing values, the mode list, one other value.
+class Backup : public ::testing::Test {
+protected:
+    void SetUp() override { Seed(); }
+    void TearDown() override {
+        SetCurrentDevicePath("");
+        MemoryRegistry::Reset();
+    }
+    void Seed() {
+        MemoryRegistry::Reset();
+        key = FixtureTestKey();
+        backupKey = std::string(UserKeyPath) + "\\" + Device;
+        ASSERT_EQ(1, FixtureCreateKey(Machine, key));
+        ASSERT_EQ(1, FixtureSetValue(Machine, key, VgaName, RegistryTypeBinary, {1, 2}));
+        ASSERT_EQ(1, FixtureSetValue(Machine, key, SvgaName, RegistryTypeBinary, {3}));
+        ASSERT_EQ(1, FixtureSetValue(Machine, key, ModeListValueName, RegistryTypeBinary, {4}));
+        ASSERT_EQ(1, FixtureSetValue(Machine, key, "Other", RegistryTypeBinary, {5}));
+        ASSERT_EQ(1, FixtureCreateKey(User, CompanyKeyPath));
+        ASSERT_EQ(1, SetCurrentDevicePath(key.c_str()));
+        MemoryRegistry::ResetCounters();
+    }
+    std::vector<std::string> BackupNames() { return FixtureValueNames(User, backupKey); }
+
+    std::string key;
+    std::string backupKey;
+};
+
+TEST_F(Backup, ProbeWithoutPathMakesNoRegistryCall) {
+    ASSERT_EQ(1, SetCurrentDevicePath(""));
+    EXPECT_EQ(0, ProbeWriteAccess());
+    EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpAny));
+    EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpClose));
+}
+
+TEST_F(Backup, ProbeOnAnUnwritableKeyFails) {
+    ASSERT_EQ(1, MemoryRegistry::SetWritable(Machine, key.c_str(), 0));
+    EXPECT_EQ(0, ProbeWriteAccess());
+    EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpSet));
+    EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+}
+
+TEST_F(Backup, ProbeFailures) {
+    // A failed set is the answer "no access", and nothing is deleted.
+    MemoryRegistry::FailCall(MemoryRegistry::OpSet, 0, 0);
+    EXPECT_EQ(0, ProbeWriteAccess());
+    EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpDelete));
+    EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+
+    // A failed delete leaves the probe value, written as one byte of the number type.
+    MemoryRegistry::FailCall(MemoryRegistry::OpDelete, 0, 0);
+    EXPECT_EQ(1, ProbeWriteAccess());
+    MemoryRegistry::ClearFailures();
+    std::vector<uint8_t> data;
+    uint32_t type = 0;
+    ASSERT_EQ(1, FixtureGetValue(Machine, key, "DUMMY", &data, &type));
+    EXPECT_EQ(RegistryTypeDword, type);
+    EXPECT_EQ(std::vector<uint8_t>{1}, data);
+    EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+}
+
+TEST_F(Backup, RefusedNamesMakeNoRegistryCall) {
+    const std::string tooLong(BackupKeyPathSize, 'n');
+    for (const char* name : {static_cast<const char*>(nullptr), "", tooLong.c_str()}) {
+        EXPECT_EQ(0, BackupOriginalSettings(name));
+        EXPECT_EQ(0, WriteBackupValue(name, "V", nullptr, 0, RegistryTypeBinary));
+    }
+    EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpAny));
+}
+
+TEST_F(Backup, UnreadableDriverKeyCopiesNothing) {
+    struct Case {
+        const char* what;
+        std::function<void()> stage;
+    } cases[] = {
+        {"unwritable", [&] { MemoryRegistry::SetWritable(Machine, key.c_str(), 0); }},
+        // Open number 0 asks whether the backup exists; number 1 is the driver key.
+        {"open fails", [] { MemoryRegistry::FailCall(MemoryRegistry::OpOpen, 1, 0); }},
+        {"count fails", [] { MemoryRegistry::FailCall(MemoryRegistry::OpCount, 0, 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Seed();
+        c.stage();
+        EXPECT_EQ(0, BackupOriginalSettings(Device));
+        MemoryRegistry::ClearFailures();
+        EXPECT_FALSE(FixtureKeyExists(User, UserKeyPath));
+        EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+    }
+}
+
+// A value that cannot be read or written is dropped and the copy goes on.
+TEST_F(Backup, DroppedValuesDoNotStopTheCopy) {
+    struct Case {
+        const char* what;
+        Operation op;
+        uint32_t index;
+        std::vector<std::string> copied;
+    } cases[] = {
+        {"enumeration", MemoryRegistry::OpEnum, 0, {OriginalPath, ModeListValueName, SvgaName}},
+        {"list size", MemoryRegistry::OpQuery, 0, {OriginalPath, SvgaName, VgaName}},
+        {"list data", MemoryRegistry::OpQuery, 1, {OriginalPath, SvgaName, VgaName}},
+        {"first set", MemoryRegistry::OpSet, 0, {OriginalPath, ModeListValueName, SvgaName}},
+        {"last set", MemoryRegistry::OpSet, 3, {ModeListValueName, SvgaName, VgaName}},
+        {"user key creation",
+         MemoryRegistry::OpCreate,
+         0,
+         {OriginalPath, ModeListValueName, SvgaName}},
+        {"device key creation",
+         MemoryRegistry::OpCreate,
+         1,
+         {OriginalPath, ModeListValueName, SvgaName}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Seed();
+        MemoryRegistry::FailCall(c.op, c.index, 0);
+        EXPECT_EQ(1, BackupOriginalSettings(Device));
+        MemoryRegistry::ClearFailures();
+        std::vector<std::string> expected = c.copied;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(expected, BackupNames());
+        EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+    }
+}
+
+TEST_F(Backup, NoKeyStaysOpenWhateverFails) {
+    const std::vector<std::pair<const char*, std::function<int()>>> operations = {
+        {"backup", [] { return BackupOriginalSettings(Device); }},
+        {"probe", [] { return ProbeWriteAccess(); }},
+        {"backup check", [] { return IsBackupMissing(Device); }},
+    };
+    for (const auto& operation : operations) {
+        Seed();
+        operation.second();
+        const uint32_t calls = MemoryRegistry::Calls(MemoryRegistry::OpAny);
+        EXPECT_GE(calls, 1u) << operation.first;
+        for (uint32_t k = 0; k < calls; ++k) {
+            for (int persistent = 0; persistent < 2; ++persistent) {
+                SCOPED_TRACE(testing::Message()
+                             << operation.first << ": call " << k << " persistent " << persistent);
+                Seed();
+                MemoryRegistry::FailCall(MemoryRegistry::OpAny, k, persistent);
+                int result = operation.second();
+                EXPECT_TRUE(result == 0 || result == 1);
+                EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+            }
+        }
+    }
+}
