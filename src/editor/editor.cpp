@@ -210,7 +210,12 @@ void EditorState::AddNewMode() {
     mode.height = request.height;
     mode.reserved = 0;
     mode.refresh = request.refresh;
-    nonStandardModes.AddMode(mode);
+    // A timing without its non-standard mode would be written as half a mode: the whole Add is
+    // undone when the entry cannot be kept.
+    if (!nonStandardModes.AddMode(mode)) {
+        timings.RemoveAt(CountTimings() - 1);
+        return;
+    }
 
     AppendRow(timing);
 }
@@ -348,6 +353,14 @@ void EditorState::AppendRow(const CustomTiming& timing) {
     ListSetCell(mainWindow, row, 1, text);
     FormatNumber(timing.refresh, text);
     ListSetCell(mainWindow, row, 2, text);
+}
+
+// Number of records, walking the list (it keeps no count).
+int32_t EditorState::CountTimings() {
+    int32_t count = 0;
+    for (CustomTiming* timing = timings.FirstTiming(); timing; timing = timings.NextTiming())
+        ++count;
+    return count;
 }
 
 // Exit and the close box: the window ends only once the unsaved-changes question allows it.

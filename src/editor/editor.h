@@ -73,7 +73,8 @@ public:
     void LoadDevice();
 
     // Asks for a new mode and, after OK, appends a record of zero timing (checksum 0xFFFF), its
-    // non-standard mode unless one covers it, and a row. The selection stays.
+    // non-standard mode unless one covers it, and a row. The selection stays. Without memory for
+    // the record or the mode entry nothing is added.
     void AddNewMode();
 
     // Stores the pane into the selected record: the flags word from the four boxes (all other
@@ -114,6 +115,7 @@ public:
 
 private:
     void AppendRow(const CustomTiming& timing);
+    int32_t CountTimings();
     void ExitWith(intptr_t result);
     void ShowMessage(uint32_t textId, int32_t textLimit, WindowHandle owner);
 };

@@ -5,6 +5,7 @@
 #include "editor/window_ops.h"
 #include "editor/window_ops_stub.h"
 #include "store/registry_memory.h"
+#include "support/alloc_failure.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -320,6 +321,24 @@ TEST_F(EditorTest, AddAppendsAZeroTimingAndItsRowAndMarksTheEditorDirty) {
     // The new row is not selected: the pane still shows the first record.
     EXPECT_EQ(editor.selectedItem, 0);
     EXPECT_EQ(WindowStub::EditText(1006), "101");
+}
+
+TEST_F(EditorTest, AnAddWithoutMemoryAddsNothing) {
+    Open(1);
+    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
+    PutModes(DriverKey(0), {{640, 480, 0, 60}});
+    editor.LoadDevice();
+    // No node for the record, then a record but no node for its non-standard mode.
+    for (int32_t successes : {0, 1}) {
+        WindowStub::QueueNewMode(1, 800, 600, 85);
+        {
+            ScopedAllocationFailure failure(successes);
+            editor.Command(IDC_ADD);
+        }
+        EXPECT_EQ(RowsText(), "640 480 60;") << successes;
+        EXPECT_EQ(editor.timings.TimingAt(1), nullptr) << successes;
+        EXPECT_EQ(ModesText(editor.nonStandardModes), "640 480 0 60;") << successes;
+    }
 }
 
 TEST_F(EditorTest, AddingAModeTwiceKeepsOneModeAndWritesTheLaterTiming) {
