@@ -261,13 +261,13 @@ const ControlRow MainControls[] = {
     {1029, "Button", "V. Sync Polarity -", 285, 119, 69, 10, PaneCheck},
     {-1, "Static", "Horizontal Total", 13, 134, 60, 10, PaneLabel},
     {1006, "Edit", "", 77, 134, 41, 12, PaneEdit},
-    {-1, "Static", "Horozontal Display", 13, 158, 60, 10, PaneLabel},
+    {-1, "Static", "Horozontal Display", 13, 158, 60, 17, PaneLabel}, // two lines, not cut
     {1007, "Edit", "", 77, 158, 41, 12, PaneEdit},
     {-1, "Static", "Horizontal Sync Start Value", 13, 182, 60, 17, PaneLabel},
     {1008, "Edit", "", 77, 182, 41, 12, PaneEdit},
     {-1, "Static", "Horizontal Sync Start Width", 13, 206, 60, 17, PaneLabel},
     {1009, "Edit", "", 77, 206, 41, 12, PaneEdit},
-    {-1, "Static", "Pixel Clock (10KHz)", 13, 230, 64, 8, SS_LEFT | WS_GROUP},
+    {-1, "Static", "Pixel Clock (10KHz)", 13, 230, 64, 17, SS_LEFT | WS_GROUP}, // likewise
     {1014, "Edit", "", 77, 230, 41, 12, PaneEdit},
     {-1, "Static", "Vertical Total", 131, 134, 60, 10, PaneLabel},
     {1010, "Edit", "", 198, 134, 41, 12, PaneEdit},
