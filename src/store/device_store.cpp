@@ -59,14 +59,14 @@ int ScanLiteral(const char** p, const char* literal) {
 
 } // namespace
 
+// The path may be CurrentDevicePath itself or a part of it, hence the length first and memmove.
 int SetCurrentDevicePath(const char* path) {
-    CurrentDevicePath[0] = '\0';
-    if (!path)
+    size_t length = path ? std::strlen(path) : DevicePathSize;
+    if (length >= DevicePathSize) {
+        CurrentDevicePath[0] = '\0';
         return 0;
-    size_t length = std::strlen(path);
-    if (length >= DevicePathSize)
-        return 0;
-    std::memcpy(CurrentDevicePath, path, length + 1);
+    }
+    std::memmove(CurrentDevicePath, path, length + 1);
     return 1;
 }
 

@@ -211,6 +211,13 @@ TEST_F(DeviceStore, CurrentDevicePathIsBounded) {
     EXPECT_EQ(1, SetCurrentDevicePath(key.c_str()));
     EXPECT_EQ(0, SetCurrentDevicePath(nullptr));
     EXPECT_STREQ("", CurrentDevicePath);
+
+    // A part of the buffer itself, as a caller holding on to it might pass.
+    ASSERT_EQ(1, SetCurrentDevicePath("Software\\Device"));
+    EXPECT_EQ(1, SetCurrentDevicePath(CurrentDevicePath));
+    EXPECT_STREQ("Software\\Device", CurrentDevicePath);
+    EXPECT_EQ(1, SetCurrentDevicePath(CurrentDevicePath + 9));
+    EXPECT_STREQ("Device", CurrentDevicePath);
 }
 
 TEST_F(DeviceStore, WorkedExample) {
