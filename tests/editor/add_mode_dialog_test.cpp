@@ -36,37 +36,31 @@ protected:
     void SetUp() override { AppInstance = GetModuleHandleA(nullptr); }
 };
 
+// OK, or Enter from an edit, which the dialog manager turns into OK.
 TEST_F(AddModeDialog, OkReturnsTheTypedMode) {
-    NewModeRequest request;
-    DialogScript script([](HWND dialog) {
-        for (int id : Fields)
-            EXPECT_EQ("0", FieldText(dialog, id)) << id;
-        EXPECT_EQ(GetDlgItem(dialog, IDOK), GetFocus());
-        TypeInto(dialog, IDC_MODE_WIDTH, "1024");
-        TypeInto(dialog, IDC_MODE_HEIGHT, "768");
-        TypeInto(dialog, IDC_MODE_REFRESH, "75");
-        Click(dialog, IDOK);
-    });
-    EXPECT_EQ(1, AskNewMode(&request, nullptr));
-    EXPECT_TRUE(script.Shown());
-    EXPECT_EQ(1024, request.width);
-    EXPECT_EQ(768, request.height);
-    EXPECT_EQ(75, request.refresh);
-}
-
-TEST_F(AddModeDialog, EnterIsOk) {
-    NewModeRequest request;
-    DialogScript script([](HWND dialog) {
-        TypeInto(dialog, IDC_MODE_WIDTH, "640");
-        TypeInto(dialog, IDC_MODE_HEIGHT, "480");
-        TypeInto(dialog, IDC_MODE_REFRESH, "60");
-        SetFocus(GetDlgItem(dialog, IDC_MODE_REFRESH));
-        PressKey(dialog, VK_RETURN);
-    });
-    EXPECT_EQ(1, AskNewMode(&request, nullptr));
-    EXPECT_EQ(640, request.width);
-    EXPECT_EQ(480, request.height);
-    EXPECT_EQ(60, request.refresh);
+    for (int enter : {0, 1}) {
+        SCOPED_TRACE(enter);
+        NewModeRequest request;
+        DialogScript script([&](HWND dialog) {
+            for (int id : Fields)
+                EXPECT_EQ("0", FieldText(dialog, id)) << id;
+            EXPECT_EQ(GetDlgItem(dialog, IDOK), GetFocus());
+            TypeInto(dialog, IDC_MODE_WIDTH, "1024");
+            TypeInto(dialog, IDC_MODE_HEIGHT, "768");
+            TypeInto(dialog, IDC_MODE_REFRESH, "75");
+            if (enter) {
+                SetFocus(GetDlgItem(dialog, IDC_MODE_REFRESH));
+                PressKey(dialog, VK_RETURN);
+            } else {
+                Click(dialog, IDOK);
+            }
+        });
+        EXPECT_EQ(1, AskNewMode(&request, nullptr));
+        EXPECT_TRUE(script.Shown());
+        EXPECT_EQ(1024, request.width);
+        EXPECT_EQ(768, request.height);
+        EXPECT_EQ(75, request.refresh);
+    }
 }
 
 TEST_F(AddModeDialog, CancelLeavesTheRequestAtZero) {
