@@ -60,7 +60,7 @@ public:
     int Append(const CustomTiming& timing);
 
     // Unlinks and frees the record at the 0-based index. 0 when the index is not in the list.
-    // The cursor is not moved.
+    // The cursor is not moved, except that a cursor on the removed record becomes null.
     int RemoveAt(int32_t index);
 
     // The record at the index itself (to be changed in place), with the cursor set to it; null,

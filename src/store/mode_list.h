@@ -45,7 +45,8 @@ public:
 
     // Removes the first entry of width x height whose refresh equals `refresh`. An entry with
     // refresh 0 is never removed. 1 when an entry went, 0 when none matched. The cursor is not
-    // moved, so no walk may be carried across a removal.
+    // moved, except that a cursor on the removed entry becomes null (the walk ends there), so no
+    // walk may be carried across a removal.
     int RemoveMode(uint16_t width, uint16_t height, uint16_t refresh);
 
     // The stored form of the whole list in a new[] buffer of count * 8 bytes (at least one byte is
