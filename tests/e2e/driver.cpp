@@ -586,7 +586,8 @@ int TypeText(HWND window, int controlId, const char* text) {
         !SendTimed(edit, EM_SETSEL, 0, -1, nullptr)) {
         return 0;
     }
-    std::vector<PostedMessage> keys;
+    // Backspace on the whole selection empties the edit, as a user clears it before typing.
+    std::vector<PostedMessage> keys = {{WM_CHAR, VK_BACK, 1}};
     for (const char* c = text; *c; ++c) {
         keys.push_back({WM_CHAR, static_cast<unsigned char>(*c), 1});
     }

@@ -122,8 +122,9 @@ int ClickButton(HWND window, int controlId);
 // Replaces an edit's text in one message, as a paste would (the edit's digit filter does not
 // apply). 1 when the edit took it.
 int SetText(HWND window, int controlId, const char* text);
-// Selects an edit's whole text and types the characters one by one, so the edit filters them
-// as it would a user's keys. 1 when every character was delivered (not necessarily accepted).
+// Selects an edit's whole text, deletes it with Backspace and types the characters one by one,
+// so the edit filters them as it would a user's keys. 1 when every key was delivered (not
+// necessarily accepted).
 int TypeText(HWND window, int controlId, const char* text);
 
 // Presses and releases a key on a window (WM_KEYDOWN, WM_KEYUP), such as VK_DOWN on a list.

@@ -176,8 +176,10 @@ TEST_F(Driver, SetsTypesAndReadsEditText) {
     EXPECT_EQ("abc", ReadText(window, IDC_FIXTURE_NUMBER));
     ASSERT_TRUE(TypeText(window, IDC_FIXTURE_NUMBER, "12a3-"));
     EXPECT_EQ("123", ReadText(window, IDC_FIXTURE_NUMBER)) << "typing replaces, filters digits";
-    ASSERT_TRUE(SetText(window, IDC_FIXTURE_NUMBER, ""));
+    ASSERT_TRUE(TypeText(window, IDC_FIXTURE_NUMBER, ""));
     EXPECT_EQ("", ReadText(window, IDC_FIXTURE_NUMBER));
+    ASSERT_TRUE(TypeText(window, IDC_FIXTURE_NUMBER, "x"));
+    EXPECT_EQ("", ReadText(window, IDC_FIXTURE_NUMBER)) << "a refused key after clearing";
 
     std::string longText(5000, '7');
     ASSERT_TRUE(SetText(window, IDC_FIXTURE_NUMBER, longText.c_str()));
