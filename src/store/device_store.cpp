@@ -57,6 +57,17 @@ int ScanLiteral(const char** p, const char* literal) {
     return 1;
 }
 
+// 1 when the next load would give the record back as it is: its name scans back to the same mode
+// key (width and height of at most four digits) and every timing word survives the BCD form.
+int TimingReadsBack(const CustomTiming& timing) {
+    if (timing.width > 9999 || timing.height > 9999)
+        return 0;
+    for (uint32_t i = 0; i < TimingWordCount; ++i)
+        if (timing.block.words[i] >= TimingWordLimit)
+            return 0;
+    return 1;
+}
+
 } // namespace
 
 // The path may be CurrentDevicePath itself or a part of it, hence the length first and memmove.
@@ -267,7 +278,13 @@ int DeleteStoredTimings() {
 
 // Both the delete and every set are attempted whatever fails before them, so that the key holds
 // as much of the list as could be written; 0 tells the caller that it does not hold all of it.
+// A record that would be written as another timing (which the next load drops for its checksum,
+// taking its mode with it) stops the save before the delete: writing it would lose the stored
+// value it came from and still report success.
 int TimingList::SaveToDevice() {
+    for (const TimingNode* node = head; node; node = node->next)
+        if (!TimingReadsBack(node->timing))
+            return 0;
     int result = DeleteStoredTimings();
     RegistryKey key;
     if (!OpenCurrentDeviceKey(&key))
@@ -314,7 +331,15 @@ int NonStandardModeList::LoadFromDevice() {
     return result;
 }
 
+// A field that would be written as another number refuses the whole list, which is one value:
+// the stored list stays as it was rather than name modes nobody asked for.
 int NonStandardModeList::SaveToDevice() {
+    for (const NonStandardModeNode* node = head; node; node = node->next) {
+        const NonStandardMode& mode = node->mode;
+        if (mode.width >= ModeFieldLimit || mode.height >= ModeFieldLimit ||
+            mode.reserved >= ModeFieldLimit || mode.refresh >= ModeFieldLimit)
+            return 0;
+    }
     uint32_t length = 0;
     uint8_t* bytes = EncodeModeList(&length);
     if (!bytes)

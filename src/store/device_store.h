@@ -84,6 +84,9 @@ public:
     // Deletes every stored timing of the driver key, then writes one value per record in list
     // order. 1 only when the key was opened and every delete and set succeeded; otherwise 0,
     // having still done all it could. The cursor is put back.
+    // A list holding a record that its stored value would not give back (width or height of
+    // 10,000 or more, a timing word of TimingWordLimit or more) is refused with 0 before anything
+    // is deleted, so the key keeps what it held.
     int SaveToDevice();
 
 private:

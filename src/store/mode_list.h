@@ -11,6 +11,8 @@
 #include <cstdint>
 
 const uint32_t ModeStoredSize = 8;
+// The first field that its stored form cannot give back (it reads back 16,000 less).
+const uint32_t ModeFieldLimit = 16000;
 
 struct NonStandardMode {
     uint16_t width;
@@ -64,7 +66,9 @@ public:
     // opened (a missing value leaves the list empty), 0 otherwise, and 0 when the value exists but
     // could not be read whole or an entry could not be stored (the list is then incomplete).
     int LoadFromDevice();
-    // Save: writes the whole list; 1 only when the value was written.
+    // Save: writes the whole list; 1 only when the value was written. A list with a field of
+    // ModeFieldLimit or more (only a hostile stored value can give one) is refused with 0
+    // before the registry is touched: its stored form would name another mode.
     int SaveToDevice();
 
     int32_t Count() const { return count; }

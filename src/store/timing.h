@@ -13,6 +13,8 @@
 
 const uint32_t TimingStoredSize = 68;
 const uint32_t TimingWordCount = 16; // words 0..15 are stored as BCD and summed by the checksum
+// The first timing word that its stored form cannot give back (it reads back 160,000,000 less).
+const uint32_t TimingWordLimit = 160000000;
 
 // Word indexes of a TimingBlock.
 enum TimingWord {

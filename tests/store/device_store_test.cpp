@@ -425,17 +425,57 @@ TEST_F(DeviceStore, SaveThenLoadGivesTheSameRecords) {
     EXPECT_EQ(records.size(), found);
 }
 
-// A word of 160,000,000 or more does not survive the stored form, so its timing no longer
-// passes its checksum at the next load and is dropped.
-TEST_F(DeviceStore, WordsBeyondTheStoredRangeAreDroppedOnLoad) {
+// A record that its stored value would not give back (a word of 160,000,000 or more reads back
+// smaller and fails its checksum; a five-digit width or height does not scan) is refused before
+// anything is deleted. Written, it would lose the stored value it came from and be dropped with
+// its mode at the next load while the save said 1.
+TEST_F(DeviceStore, RecordsTheStoredFormCannotCarryAreRefusedBeforeAnythingChanges) {
+    const struct {
+        const char* what;
+        CustomTiming timing;
+    } cases[] = {
+        {"word 160,000,000", Timing(800, 600, 60, {0, 0, 0, 0, 0, 0, 0, 0, 0, 160000000})},
+        {"word 166,666,665 as a hostile value loads",
+         Timing(800, 600, 60, {166666665, 0, 0, 0, 0, 0, 0, 0, 0, 0})},
+        {"width 10,000", Timing(10000, 600, 60)},
+        {"height 65,535", Timing(800, 65535, 60)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Put(VgaName, Stored(Block(VgaWords)));
+        TimingList timings;
+        timings.Append(Timing(1024, 768, 60));
+        timings.Append(c.timing);
+        EXPECT_EQ(0, timings.SaveToDevice());
+        EXPECT_EQ(std::vector<std::string>{VgaName}, Names());
+        EXPECT_EQ(Stored(Block(VgaWords)), Get(VgaName));
+    }
     TimingList timings;
-    timings.Append(Timing(800, 600, 60, {0, 0, 0, 0, 0, 0, 0, 0, 0, 160000000}));
+    timings.Append(Timing(9999, 9999, 60, {159999999, 0, 0, 0, 0, 0, 0, 0, 0, 99999999}));
     ASSERT_EQ(1, timings.SaveToDevice());
     NonStandardModeList modes;
-    modes.AddMode(Mode(800, 600, 0, 60));
     ASSERT_EQ(1, timings.LoadFromDevice(modes));
-    EXPECT_EQ(nullptr, timings.FirstTiming());
-    EXPECT_EQ(0, modes.Count());
+    ASSERT_NE(nullptr, timings.FirstTiming());
+    EXPECT_EQ(159999999u, timings.FirstTiming()->block.words[0]);
+}
+
+// A stored list entry with a field of 16,000 or more (bytes FA 00 and above) would be written
+// back as another mode: the list is refused whole and the stored value stays as it was.
+TEST_F(DeviceStore, ModeListFieldsTheStoredFormCannotCarryAreRefused) {
+    const std::vector<uint8_t> hostile = {0x06, 0x40, 0x04, 0x80, 0x00, 0x00, 0x00, 0x60,
+                                          0xFA, 0x01, 0x06, 0x00, 0x00, 0x00, 0x00, 0x60};
+    Put(ModeListValueName, hostile);
+    NonStandardModeList modes;
+    ASSERT_EQ(1, modes.LoadFromDevice());
+    EXPECT_EQ((std::vector<std::string>{"640x480/0@60", "16001x600/0@60"}), ModeStrings(modes));
+    EXPECT_EQ(0, modes.SaveToDevice());
+    EXPECT_EQ(hostile, Get(ModeListValueName));
+
+    NonStandardModeList plain;
+    plain.AddMode(Mode(15999, 15999, 15999, 15999));
+    ASSERT_EQ(1, plain.SaveToDevice());
+    ASSERT_EQ(1, plain.LoadFromDevice());
+    EXPECT_EQ(std::vector<std::string>{"15999x15999/15999@15999"}, ModeStrings(plain));
 }
 
 // A failing timing takes the non-standard entry of its own refresh, never one of refresh 0.
