@@ -1,23 +1,32 @@
 // The registry interface on an in-memory key tree (native builds and tests).
 #include "store/registry_memory.h"
 
+#include <algorithm>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <new>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct MemoryValue {
     std::string name;
     uint32_t type;
     std::vector<uint8_t> data;
+    uint64_t serial; // grows with creation order, so it orders the values as their indexes do
 };
 
+// The values are kept in index order with a name index beside them, so that a lookup by name
+// costs a hash and a binary search and a delete near either end moves few values: a walk that
+// sets or deletes every value of a large key stays linear, as it is on the real registry.
 struct MemoryKeyNode {
     std::string name;
     int writable = 1;
     std::vector<std::unique_ptr<MemoryKeyNode>> children;
-    std::vector<MemoryValue> values;
+    std::deque<MemoryValue> values;
+    std::unordered_map<std::string, uint64_t> serials; // upper-cased name -> serial
+    uint64_t nextSerial = 0;
 };
 
 struct RegistryKeyObject {
@@ -132,12 +141,29 @@ int NewHandle(MemoryKeyNode* node, RegistryKey* key) {
     return 1;
 }
 
+// The name as the index keeps it: names are compared without regard to case (ASCII letters).
+std::string FoldName(const char* name) {
+    std::string folded(name ? name : "");
+    for (char& c : folded)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 32);
+    return folded;
+}
+
+// The index of the value `name` in node->values, or values.size() when there is none.
+size_t FindValueIndex(MemoryKeyNode* node, const char* name) {
+    auto found = node->serials.find(FoldName(name));
+    if (found == node->serials.end())
+        return node->values.size();
+    auto at = std::lower_bound(
+        node->values.begin(), node->values.end(), found->second,
+        [](const MemoryValue& value, uint64_t serial) { return value.serial < serial; });
+    return static_cast<size_t>(at - node->values.begin());
+}
+
 MemoryValue* FindValue(MemoryKeyNode* node, const char* name) {
-    const char* wanted = name ? name : "";
-    for (auto& value : node->values)
-        if (EqualNoCase(value.name, wanted))
-            return &value;
-    return nullptr;
+    size_t index = FindValueIndex(node, name);
+    return index < node->values.size() ? &node->values[index] : nullptr;
 }
 
 } // namespace
@@ -217,7 +243,9 @@ int RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uin
         return 0;
     MemoryValue* value = FindValue(node, name);
     if (!value) {
-        node->values.push_back(MemoryValue{name ? name : "", type, {}});
+        uint64_t serial = node->nextSerial++;
+        node->values.push_back(MemoryValue{name ? name : "", type, {}, serial});
+        node->serials[FoldName(name)] = serial;
         value = &node->values.back();
     }
     value->type = type;
@@ -229,14 +257,12 @@ int RegistryDeleteValue(RegistryKey key, const char* name) {
     MemoryKeyNode* node = Node(key);
     if (CallFails(MemoryRegistry::OpDelete) || !node)
         return 0;
-    const char* wanted = name ? name : "";
-    for (size_t i = 0; i < node->values.size(); ++i) {
-        if (EqualNoCase(node->values[i].name, wanted)) {
-            node->values.erase(node->values.begin() + static_cast<std::ptrdiff_t>(i));
-            return 1;
-        }
-    }
-    return 0;
+    size_t index = FindValueIndex(node, name);
+    if (index >= node->values.size())
+        return 0;
+    node->values.erase(node->values.begin() + static_cast<std::ptrdiff_t>(index));
+    node->serials.erase(FoldName(name));
+    return 1;
 }
 
 void RegistryCloseKey(RegistryKey key) {
@@ -255,6 +281,7 @@ void Reset() {
     for (auto& root : s.roots) {
         root.children.clear();
         root.values.clear();
+        root.serials.clear();
         root.writable = 1;
     }
     ClearFailures();
@@ -263,7 +290,9 @@ void Reset() {
     ++s.generation;
 }
 
-int CreateKey(RegistryRoot root, const char* path) { return Walk(Root(root), path, 1) != nullptr; }
+int CreateKey(RegistryRoot root, const char* path) {
+    return Walk(Root(root), path, 1) != nullptr;
+}
 
 int DeleteKey(RegistryRoot root, const char* path) {
     std::string text(path);
@@ -282,7 +311,9 @@ int DeleteKey(RegistryRoot root, const char* path) {
     return 0;
 }
 
-int KeyExists(RegistryRoot root, const char* path) { return Walk(Root(root), path, 0) != nullptr; }
+int KeyExists(RegistryRoot root, const char* path) {
+    return Walk(Root(root), path, 0) != nullptr;
+}
 
 int SetWritable(RegistryRoot root, const char* path, int writable) {
     MemoryKeyNode* node = Walk(Root(root), path, 0);
@@ -301,15 +332,21 @@ void FailCall(Operation op, uint32_t index, int persistent) {
     s.failSeen = 0;
 }
 
-void ClearFailures() { State().failActive = 0; }
+void ClearFailures() {
+    State().failActive = 0;
+}
 
-uint32_t Calls(Operation op) { return State().calls[op]; }
+uint32_t Calls(Operation op) {
+    return State().calls[op];
+}
 
 void ResetCounters() {
     for (auto& count : State().calls)
         count = 0;
 }
 
-int32_t OpenHandles() { return State().openHandles; }
+int32_t OpenHandles() {
+    return State().openHandles;
+}
 
 } // namespace MemoryRegistry

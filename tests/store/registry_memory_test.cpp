@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -249,4 +250,43 @@ TEST_F(RegistryMemory, ResetInvalidatesHandles) {
     ASSERT_EQ(1, MemoryRegistry::CreateKey(Machine, "Software\\Test"));
     ASSERT_EQ(1, RegistryOpenKey(Machine, "Software\\Test", &key));
     EXPECT_EQ(1, Set("V", {1})); // the injected failure went with the reset
+}
+
+// The name index must agree with the values' order through any mix of sets, re-sets and
+// deletes, whatever the case of the name used: the walks of the store depend on both.
+TEST_F(RegistryMemory, ManySetsAndDeletesKeepIndexOrder) {
+    struct Entry {
+        uint32_t id;
+        std::string spelled; // as created; a later set in another case keeps it
+    };
+    std::vector<Entry> model; // in index order
+    uint32_t seed = 12345;
+    auto next = [&seed]() { return seed = seed * 1103515245u + 12345u, (seed >> 8) % 600u; };
+    for (int step = 0; step < 4000; ++step) {
+        uint32_t r = next();
+        uint32_t id = r % 300;
+        std::string spelled = (r % 2 ? "Value" : "VALUE") + std::to_string(id);
+        auto at = std::find_if(model.begin(), model.end(),
+                               [id](const Entry& entry) { return entry.id == id; });
+        if (r < 400) {
+            ASSERT_EQ(1, Set(spelled.c_str(), {static_cast<uint8_t>(step)}));
+            if (at == model.end())
+                model.push_back(Entry{id, spelled});
+        } else {
+            ASSERT_EQ(at != model.end() ? 1 : 0, RegistryDeleteValue(key, spelled.c_str()));
+            if (at != model.end())
+                model.erase(at);
+        }
+    }
+    uint32_t count = 0;
+    ASSERT_EQ(1, RegistryCountValues(key, &count));
+    ASSERT_EQ(model.size(), count);
+    for (uint32_t i = 0; i < count; ++i)
+        ASSERT_EQ(model[i].spelled, NameAt(i)) << i;
+    for (const Entry& entry : model) {
+        uint32_t length = 0;
+        EXPECT_EQ(1, RegistryQueryValue(key, ("value" + std::to_string(entry.id)).c_str(), nullptr,
+                                        nullptr, &length))
+            << entry.id;
+    }
 }
