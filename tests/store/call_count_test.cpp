@@ -1,0 +1,167 @@
+// How many registry calls of each kind the device store makes. The registry is the cost of a
+// load or a save (each call is a round trip to the registry server on Windows), so the counts
+// are held exactly, as formulas in the size of the key. For a driver key holding n timing
+// values (d of them failing their checksum), the mode list value when `list` is 1 (e = 1 when
+// it holds at least one entry), and k other values, v = n + list + k values in all:
+//
+//   NonStandardModeList::LoadFromDevice  open 1, query 1 + e (its size, then its bytes), close 1
+//   TimingList::LoadFromDevice           open 1, count 1, enum v, close 1
+//   DeleteStoredTimings                  open 1, count 1, enum v, delete n, close 1
+//   TimingList::SaveToDevice (r records) DeleteStoredTimings, then open 1, set r, close 1
+//   NonStandardModeList::SaveToDevice    open 1, set 1, close 1
+//
+// Nothing else: no query of a timing by name, no open or close per record, no second walk.
+#include "store/device_store.h"
+#include "store/registry_memory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+using MemoryRegistry::Calls;
+
+const char KeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\orvdisp\\Device0";
+
+struct Counts {
+    uint32_t open, count, enumerate, query, set, remove, close, create;
+};
+
+Counts Taken() {
+    return Counts{Calls(MemoryRegistry::OpOpen),  Calls(MemoryRegistry::OpCount),
+                  Calls(MemoryRegistry::OpEnum),  Calls(MemoryRegistry::OpQuery),
+                  Calls(MemoryRegistry::OpSet),   Calls(MemoryRegistry::OpDelete),
+                  Calls(MemoryRegistry::OpClose), Calls(MemoryRegistry::OpCreate)};
+}
+
+void ExpectCounts(const Counts& want, const Counts& got) {
+    EXPECT_EQ(want.open, got.open) << "open";
+    EXPECT_EQ(want.count, got.count) << "count";
+    EXPECT_EQ(want.enumerate, got.enumerate) << "enum";
+    EXPECT_EQ(want.query, got.query) << "query";
+    EXPECT_EQ(want.set, got.set) << "set";
+    EXPECT_EQ(want.remove, got.remove) << "delete";
+    EXPECT_EQ(want.close, got.close) << "close";
+    EXPECT_EQ(want.create, got.create) << "create";
+}
+
+// A driver key as the cases describe it. The values are interleaved (other values first, then
+// the list, then the timings with the bad ones spread among them), so that no count depends on
+// where a kind of value stands.
+struct Device {
+    uint32_t timings; // n
+    uint32_t bad;     // d, the first d timings fail their checksum
+    int list;         // the mode list value is present, with one entry per timing
+    uint32_t others;  // k
+};
+
+void Set(RegistryKey key, const char* name, const std::vector<uint8_t>& data) {
+    ASSERT_EQ(1, RegistrySetValue(key, name, RegistryTypeBinary, data.data(),
+                                  static_cast<uint32_t>(data.size())));
+}
+
+void MakeDevice(const Device& device) {
+    MemoryRegistry::Reset();
+    ASSERT_EQ(1, MemoryRegistry::CreateKey(RegistryLocalMachine, KeyPath));
+    ASSERT_EQ(1, SetCurrentDevicePath(KeyPath));
+    RegistryKey key;
+    ASSERT_EQ(1, RegistryOpenKey(RegistryLocalMachine, KeyPath, &key));
+    for (uint32_t i = 0; i < device.others; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Other%u", i);
+        Set(key, name, {1, 2, 3});
+    }
+    std::vector<uint8_t> list;
+    for (uint32_t i = 0; i < device.timings; ++i) {
+        uint8_t field[2];
+        for (uint16_t f : {static_cast<uint16_t>(640 + i / 100),
+                           static_cast<uint16_t>(400 + i % 100), uint16_t(0), uint16_t(60)}) {
+            EncodeModeField(f, field);
+            list.insert(list.end(), field, field + 2);
+        }
+    }
+    if (device.list)
+        Set(key, ModeListValueName, list);
+    for (uint32_t i = 0; i < device.timings; ++i) {
+        TimingBlock block = {};
+        block.words[1] = 800 + i;
+        block.words[TimingChecksumWord] = ComputeTimingChecksum(block.words) + (i < device.bad);
+        uint8_t stored[TimingStoredSize];
+        EncodeTimingBlock(block, stored);
+        char name[RegistryBufferSize];
+        ASSERT_EQ(1, FormatTimingValueName(640 + i / 100, 400 + i % 100, 60, name, sizeof name));
+        Set(key, name, std::vector<uint8_t>(stored, stored + TimingStoredSize));
+    }
+    RegistryCloseKey(key);
+    MemoryRegistry::ResetCounters();
+}
+
+const Device Devices[] = {
+    {0, 0, 0, 0}, {0, 0, 1, 2}, {1, 0, 1, 0}, {7, 2, 1, 3}, {7, 0, 0, 1}, {1000, 10, 1, 2},
+};
+
+class StoreCallCountTest : public ::testing::TestWithParam<Device> {
+protected:
+    void SetUp() override { MakeDevice(GetParam()); }
+    void TearDown() override { MemoryRegistry::Reset(); }
+
+    uint32_t Values() const {
+        const Device& d = GetParam();
+        return d.timings + (d.list ? 1 : 0) + d.others;
+    }
+};
+
+std::string DeviceName(const ::testing::TestParamInfo<Device>& info) {
+    const Device& d = info.param;
+    return "n" + std::to_string(d.timings) + "_bad" + std::to_string(d.bad) + "_list" +
+           std::to_string(d.list) + "_others" + std::to_string(d.others);
+}
+
+} // namespace
+
+TEST_P(StoreCallCountTest, ModeListLoadQueriesSizeThenBytes) {
+    // An empty list value (no timings) is sized and not read.
+    const Device& d = GetParam();
+    NonStandardModeList modes;
+    ASSERT_EQ(1, modes.LoadFromDevice());
+    uint32_t queries = 1 + (d.list && d.timings > 0 ? 1 : 0);
+    ExpectCounts({1, 0, 0, queries, 0, 0, 1, 0}, Taken());
+    EXPECT_EQ(static_cast<int32_t>(d.list ? d.timings : 0), modes.Count());
+}
+
+TEST_P(StoreCallCountTest, TimingLoadEnumeratesEachValueOnce) {
+    const Device& d = GetParam();
+    NonStandardModeList modes;
+    TimingList timings;
+    ASSERT_EQ(1, timings.LoadFromDevice(modes));
+    ExpectCounts({1, 1, Values(), 0, 0, 0, 1, 0}, Taken());
+    uint32_t loaded = 0;
+    for (CustomTiming* t = timings.FirstTiming(); t; t = timings.NextTiming())
+        ++loaded;
+    EXPECT_EQ(d.timings - d.bad, loaded);
+}
+
+TEST_P(StoreCallCountTest, DeleteWalksOnceAndDeletesEachTiming) {
+    ASSERT_EQ(1, DeleteStoredTimings());
+    ExpectCounts({1, 1, Values(), 0, 0, GetParam().timings, 1, 0}, Taken());
+}
+
+// The dropped timings are deleted with the others and not written again.
+TEST_P(StoreCallCountTest, SaveDeletesEveryStoredTimingAndSetsEachRecord) {
+    const Device& d = GetParam();
+    NonStandardModeList modes;
+    TimingList timings;
+    ASSERT_EQ(1, modes.LoadFromDevice());
+    ASSERT_EQ(1, timings.LoadFromDevice(modes));
+    MemoryRegistry::ResetCounters();
+    ASSERT_EQ(1, timings.SaveToDevice());
+    ExpectCounts({2, 1, Values(), 0, d.timings - d.bad, d.timings, 2, 0}, Taken());
+
+    MemoryRegistry::ResetCounters();
+    ASSERT_EQ(1, modes.SaveToDevice());
+    ExpectCounts({1, 0, 0, 0, 1, 0, 1, 0}, Taken());
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, StoreCallCountTest, ::testing::ValuesIn(Devices), DeviceName);
