@@ -1,0 +1,162 @@
+// The registry calls of the editor's device load and Apply, held exactly as formulas in the
+// size of the driver key. For a key holding n timing values (d of them failing their
+// checksum, so r = n - d records load), the mode list value with at least one entry, and k
+// other values, v = n + 1 + k values in all:
+//
+//   LoadDevice, backup already taken    open 3, count 1, enum v, query 2, close 3
+//     (the backup's existence check: open and close of the user's backup key; the mode list:
+//     open, size query, read, close; the timings: open, count, v enumerations, close)
+//   LoadDevice, first for this device   the above, plus the backup copy of the key:
+//     open w + 2, create 2, count 1, enum v, query 2, set w, close w + 2, where w = n + 2
+//     values are copied (every timing value, the mode list, "Original Registry Path") and each
+//     copied value opens, sets and closes the backup key (the first one creates it)
+//   ApplyChanges                        open 3, count 1, enum v, delete n, set r + 1, close 3
+//     (one walk deleting every stored timing, one set per record, one for the mode list)
+//
+// No open or close per record anywhere but in the one-time backup.
+#include "editor/editor.h"
+#include "editor/window_ops_stub.h"
+#include "store/backup.h"
+#include "store/registry_memory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+using MemoryRegistry::Calls;
+
+const char KeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\orvdisp\\Device0";
+
+struct Counts {
+    uint32_t open, create, count, enumerate, query, set, remove, close;
+};
+
+Counts Taken() {
+    return Counts{Calls(MemoryRegistry::OpOpen),   Calls(MemoryRegistry::OpCreate),
+                  Calls(MemoryRegistry::OpCount),  Calls(MemoryRegistry::OpEnum),
+                  Calls(MemoryRegistry::OpQuery),  Calls(MemoryRegistry::OpSet),
+                  Calls(MemoryRegistry::OpDelete), Calls(MemoryRegistry::OpClose)};
+}
+
+void ExpectCounts(const Counts& want) {
+    Counts got = Taken();
+    EXPECT_EQ(want.open, got.open) << "open";
+    EXPECT_EQ(want.create, got.create) << "create";
+    EXPECT_EQ(want.count, got.count) << "count";
+    EXPECT_EQ(want.enumerate, got.enumerate) << "enum";
+    EXPECT_EQ(want.query, got.query) << "query";
+    EXPECT_EQ(want.set, got.set) << "set";
+    EXPECT_EQ(want.remove, got.remove) << "delete";
+    EXPECT_EQ(want.close, got.close) << "close";
+    EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+}
+
+struct Device {
+    uint32_t timings; // n
+    uint32_t bad;     // d: the first d timings fail their checksum
+    uint32_t others;  // k
+};
+
+void Set(RegistryKey key, const char* name, const std::vector<uint8_t>& data) {
+    ASSERT_EQ(1, RegistrySetValue(key, name, RegistryTypeBinary, data.data(),
+                                  static_cast<uint32_t>(data.size())));
+}
+
+// The company key exists (as the driver's installation leaves it); the program's own key and
+// the device's backup key do not.
+void MakeDevice(const Device& device) {
+    MemoryRegistry::Reset();
+    ASSERT_EQ(1, MemoryRegistry::CreateKey(RegistryCurrentUser, CompanyKeyPath));
+    ASSERT_EQ(1, MemoryRegistry::CreateKey(RegistryLocalMachine, KeyPath));
+    RegistryKey key;
+    ASSERT_EQ(1, RegistryOpenKey(RegistryLocalMachine, KeyPath, &key));
+    std::vector<uint8_t> list;
+    for (uint32_t i = 0; i < device.timings; ++i) {
+        uint8_t field[2];
+        for (uint16_t f : {static_cast<uint16_t>(640 + i / 100),
+                           static_cast<uint16_t>(400 + i % 100), uint16_t(0), uint16_t(75)}) {
+            EncodeModeField(f, field);
+            list.insert(list.end(), field, field + 2);
+        }
+    }
+    if (list.empty())
+        list.assign(ModeStoredSize, 0); // the list has entries in every case
+    Set(key, ModeListValueName, list);
+    for (uint32_t i = 0; i < device.timings; ++i) {
+        TimingBlock block = {};
+        block.words[2] = 1024 + i;
+        block.words[TimingChecksumWord] = ComputeTimingChecksum(block.words) + (i < device.bad);
+        uint8_t stored[TimingStoredSize];
+        EncodeTimingBlock(block, stored);
+        char name[RegistryBufferSize];
+        ASSERT_EQ(1, FormatTimingValueName(640 + i / 100, 400 + i % 100, 75, name, sizeof name));
+        Set(key, name, std::vector<uint8_t>(stored, stored + TimingStoredSize));
+        if (i == device.timings / 2)
+            for (uint32_t j = 0; j < device.others; ++j) {
+                char other[32];
+                std::snprintf(other, sizeof other, "Other%u", j);
+                Set(key, other, {1});
+            }
+    }
+    if (device.timings == 0)
+        for (uint32_t j = 0; j < device.others; ++j) {
+            char other[32];
+            std::snprintf(other, sizeof other, "Other%u", j);
+            Set(key, other, {1});
+        }
+    RegistryCloseKey(key);
+    MemoryRegistry::ResetCounters();
+}
+
+class EditorCallCountTest : public ::testing::TestWithParam<Device> {
+protected:
+    void SetUp() override {
+        WindowStub::Reset();
+        MakeDevice(GetParam());
+        editor.mainWindow = WindowStub::MainWindow();
+        ASSERT_EQ(1, editor.devices.Append("\\\\.\\DISPLAY1", KeyPath));
+        ASSERT_EQ(1, SetCurrentDevicePath(KeyPath));
+    }
+    void TearDown() override { MemoryRegistry::Reset(); }
+
+    uint32_t Values() const { return GetParam().timings + 1 + GetParam().others; }
+    uint32_t Records() const { return GetParam().timings - GetParam().bad; }
+
+    EditorState editor;
+};
+
+std::string DeviceName(const ::testing::TestParamInfo<Device>& info) {
+    return "n" + std::to_string(info.param.timings) + "_bad" + std::to_string(info.param.bad) +
+           "_others" + std::to_string(info.param.others);
+}
+
+const Device Devices[] = {{0, 0, 0}, {1, 0, 0}, {9, 3, 2}, {1000, 0, 1}};
+
+} // namespace
+
+TEST_P(EditorCallCountTest, FirstLoadCopiesEachValueOnceIntoTheBackup) {
+    editor.LoadDevice();
+    const uint32_t v = Values(), w = GetParam().timings + 2;
+    ExpectCounts({w + 5, 2, 2, 2 * v, 4, w, 0, w + 5});
+    EXPECT_EQ(Records(), WindowStub::Rows().size());
+}
+
+TEST_P(EditorCallCountTest, LaterLoadReadsTheKeyOnce) {
+    editor.LoadDevice();
+    MemoryRegistry::ResetCounters();
+    editor.LoadDevice();
+    ExpectCounts({3, 0, 1, Values(), 2, 0, 0, 3});
+    EXPECT_EQ(Records(), WindowStub::Rows().size());
+}
+
+TEST_P(EditorCallCountTest, ApplyWalksOnceAndSetsEachRecord) {
+    editor.LoadDevice();
+    MemoryRegistry::ResetCounters();
+    ASSERT_EQ(1, editor.ApplyChanges());
+    ExpectCounts({3, 0, 1, Values(), 0, Records() + 1, GetParam().timings, 3});
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, EditorCallCountTest, ::testing::ValuesIn(Devices), DeviceName);
