@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <functional>
 
@@ -49,7 +51,7 @@ private:
         if (!self->shown_) {
             self->shown_ = 1;
             self->action_(dialog);
-        } else if (++self->ticksAfter_ > 500) {
+        } else if (++self->ticksAfter_ > 1500) {
             EndDialog(dialog, StuckResult);
         }
     }
@@ -76,6 +78,15 @@ inline RECT OpeningRect(HWND dialog, POINT origin) {
     opening.right = opening.left + (box.right - box.left);
     opening.bottom = opening.top + (box.bottom - box.top);
     return opening;
+}
+
+// The control that has the focus when the dialog opens. Checked only while the dialog is the
+// foreground window: a window of another test process that comes up at the same moment on the
+// same display may take the focus away.
+inline void ExpectInitialFocus(HWND dialog, int id) {
+    if (GetForegroundWindow() == dialog) {
+        EXPECT_EQ(GetDlgItem(dialog, id), GetFocus());
+    }
 }
 
 // Input as the user gives it, posted so that the modal loop handles it after the action returns.

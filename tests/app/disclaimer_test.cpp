@@ -72,7 +72,7 @@ TEST_F(Disclaimer, AcceptingAtStartupStoresTheCheckBox) {
         ASSERT_TRUE(FixtureCreateKey(RegistryCurrentUser, CompanyKey));
         DisclaimerGate gate;
         DialogScript script([&](HWND dialog) {
-            EXPECT_EQ(GetDlgItem(dialog, IDC_ACCEPT), GetFocus());
+            ExpectInitialFocus(dialog, IDC_ACCEPT);
             EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IDC_DONT_SHOW_AGAIN)));
             EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IDC_DISAGREE)));
             EXPECT_EQ(BST_UNCHECKED,

@@ -44,7 +44,7 @@ TEST_F(AddModeDialog, OkReturnsTheTypedMode) {
         DialogScript script([&](HWND dialog) {
             for (int id : Fields)
                 EXPECT_EQ("0", FieldText(dialog, id)) << id;
-            EXPECT_EQ(GetDlgItem(dialog, IDOK), GetFocus());
+            ExpectInitialFocus(dialog, IDOK);
             TypeInto(dialog, IDC_MODE_WIDTH, "1024");
             TypeInto(dialog, IDC_MODE_HEIGHT, "768");
             TypeInto(dialog, IDC_MODE_REFRESH, "75");
