@@ -185,9 +185,12 @@ void EditorState::LoadDevice() {
     nonStandardModes.LoadFromDevice();
     timings.LoadFromDevice(nonStandardModes);
 
+    // The list is drawn once after the last row rather than once per row.
+    ListSetRedraw(mainWindow, 0);
     ListDeleteAllRows(mainWindow);
     for (CustomTiming* timing = timings.FirstTiming(); timing; timing = timings.NextTiming())
         AppendRow(*timing);
+    ListSetRedraw(mainWindow, 1);
 }
 
 void EditorState::AddNewMode() {

@@ -30,6 +30,8 @@ struct StubState {
     std::vector<WindowStub::Column> columns;
     std::vector<WindowStub::Row> rows;
     int32_t selectionMark = -1;
+    int listDrawing = 1;
+    int rowsInsertedWhileDrawing = 0;
     std::vector<WindowStub::MessageBoxRecord> messages;
     std::deque<int> answers;
     int menuInserted = 0;
@@ -186,6 +188,12 @@ const std::vector<Row>& Rows() {
 int32_t SelectionMark() {
     return State().selectionMark;
 }
+int ListDrawing() {
+    return State().listDrawing;
+}
+int RowsInsertedWhileDrawing() {
+    return State().rowsInsertedWhileDrawing;
+}
 void MarkRow(int32_t row) {
     State().selectionMark = row;
 }
@@ -281,6 +289,8 @@ int32_t ListInsertRow(WindowHandle window, int32_t row, const char* text) {
     WindowStub::Row added;
     added.cells[0] = text;
     rows.insert(rows.begin() + row, added);
+    if (State().listDrawing)
+        ++State().rowsInsertedWhileDrawing;
     return row;
 }
 
@@ -313,6 +323,11 @@ void ListInsertColumn(WindowHandle window, int32_t column, int32_t width, const 
     if (column > static_cast<int32_t>(columns.size()))
         column = static_cast<int32_t>(columns.size());
     columns.insert(columns.begin() + column, WindowStub::Column{text, width});
+}
+
+void ListSetRedraw(WindowHandle window, int on) {
+    if (IsMain(window))
+        State().listDrawing = on ? 1 : 0;
 }
 
 int GetCheck(WindowHandle window, int32_t control) {

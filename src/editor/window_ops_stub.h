@@ -49,6 +49,10 @@ void Reset();
 const std::vector<Column>& Columns();
 const std::vector<Row>& Rows();
 int32_t SelectionMark();
+// Whether the list draws (1, as created) or its drawing is stopped (0), and how many rows were
+// inserted while it drew, each of which a real list would have redrawn itself for.
+int ListDrawing();
+int RowsInsertedWhileDrawing();
 // A click on a row makes it the list's selection mark.
 void MarkRow(int32_t row);
 

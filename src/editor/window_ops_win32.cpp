@@ -82,6 +82,14 @@ void ListInsertColumn(WindowHandle window, int32_t column, int32_t width, const 
                reinterpret_cast<LPARAM>(&header));
 }
 
+// The list view is told to draw again and then invalidated whole, since resuming alone does not
+// promise a repaint of what changed while it was stopped.
+void ListSetRedraw(WindowHandle window, int on) {
+    SendToList(window, WM_SETREDRAW, on ? TRUE : FALSE, 0);
+    if (on)
+        InvalidateRect(GetDlgItem(Window(window), IDC_MODE_LIST), nullptr, TRUE);
+}
+
 int GetCheck(WindowHandle window, int32_t control) {
     return SendToControl(window, control, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }

@@ -257,6 +257,23 @@ TEST_F(EditorTest, StartupShowsTheColumnsAndLoadsTheFirstDevice) {
     EXPECT_TRUE(WindowStub::MessageBoxes().empty());
 }
 
+// A list that draws redraws itself for every row inserted; a load fills it with the drawing
+// stopped and leaves it drawing, whatever it held before. An Add's one row is drawn at once.
+TEST_F(EditorTest, ALoadFillsTheListWithItsDrawingStopped) {
+    Open(2);
+    for (uint32_t i = 0; i < 50; ++i)
+        PutTiming(DriverKey(1), MakeTiming(640 + i, 480, 60, 0, 100));
+    editor.Command(IDM_DEVICE_FIRST + 1);
+    EXPECT_EQ(WindowStub::Rows().size(), 50u);
+    EXPECT_EQ(WindowStub::RowsInsertedWhileDrawing(), 0);
+    EXPECT_EQ(WindowStub::ListDrawing(), 1);
+
+    WindowStub::QueueNewMode(1, 800, 600, 75);
+    editor.Command(IDC_ADD);
+    EXPECT_EQ(WindowStub::Rows().size(), 51u);
+    EXPECT_EQ(WindowStub::ListDrawing(), 1);
+}
+
 TEST_F(EditorTest, WithoutWriteAccessStartupShowsTheAccessErrorAndLoadsNothing) {
     ScriptDevices(1);
     PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));

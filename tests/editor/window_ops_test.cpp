@@ -94,6 +94,21 @@ TEST_F(WindowOps, ListRowsAreInsertedFilledAndDeleted) {
     EXPECT_EQ(ListRowCount(Handle()), 0);
 }
 
+// Rows inserted while the list does not draw are all there once it draws again, and the list is
+// still shown.
+TEST_F(WindowOps, RowsInsertedWithDrawingStoppedAreThereWhenItResumes) {
+    ShowWindow(window, SW_SHOWNA);
+    ShowWindow(list, SW_SHOWNA);
+    ListInsertColumn(Handle(), 0, 100, "");
+    ListSetRedraw(Handle(), 0);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(ListInsertRow(Handle(), ListRowCount(Handle()), std::to_string(i).c_str()), i);
+    ListSetRedraw(Handle(), 1);
+    EXPECT_EQ(ListRowCount(Handle()), 100);
+    EXPECT_EQ(Cell(99, 0), "99");
+    EXPECT_TRUE(IsWindowVisible(list));
+}
+
 TEST_F(WindowOps, ListColumnsAndTheSelectionMark) {
     ListInsertColumn(Handle(), 0, 100, "Mode Width");
     ListInsertColumn(Handle(), 1, 100, "Mode Height");
