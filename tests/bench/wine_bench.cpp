@@ -1,0 +1,444 @@
+// Times velmora-sim.exe under Wine against the real registry of the prefix:
+//   - start-up: from starting the process until its main window is shown with its modes,
+//     alternated run by run with a bare dialog program built with the same toolchain, so that
+//     both medians come from the same conditions;
+//   - a device with thousands of timing values: its load into the main window (a Device menu
+//     switch, the first one with the one-time backup) and Apply;
+//   - the private memory of the programs.
+//
+//   velmora_wine_bench VELMORA_SIM_EXE BARE_DIALOG_EXE [RUNS [REPEATS [SIZE...]]]
+//
+// The simulated driver offers two adapters: \\.\DISPLAY1 with a few modes (the start-up device)
+// and \\.\DISPLAY2 with SIZE modes for each size in turn. Everything the benchmark writes is in
+// the prefix's registry: the adapters, their driver keys, "ShowWarning" = 1 (no disclaimer) and
+// the per-program setting that keeps Wine from waiting for a window manager that Xvfb lacks.
+#include "app/resource.h"
+#include "store/device_store.h"
+#include "store/mode_list.h"
+#include "store/timing.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char AdaptersKey[] = "Software\\Velmora Simulated Driver\\Adapters";
+const char DriverKeyBase[] = "SYSTEM\\CurrentControlSet\\Services\\orvdisp\\Bench";
+const char UserKey[] = "Software\\Orvane Technologies\\Velmora";
+const char MainCaption[] = "Orvane Velmora";
+const char BareCaption[] = "Velmora Baseline";
+const uint32_t StartupModes = 10;
+const DWORD WindowTimeoutMs = 60000;
+const UINT CommandTimeoutMs = 600000;
+
+double Now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+int SetText(HKEY root, const std::string& path, const char* name, const std::string& text) {
+    HKEY key;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return 0;
+    LONG result = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                 static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+int SetNumber(HKEY root, const std::string& path, const char* name, DWORD number) {
+    HKEY key;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return 0;
+    LONG result = RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                                 sizeof number);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+std::string DriverKey(int adapter) {
+    return DriverKeyBase + std::to_string(adapter);
+}
+
+// Mode i: distinct width and height for every i below 1,000,000, all below 10,000.
+CustomTiming MakeTiming(uint32_t i) {
+    CustomTiming timing = {};
+    timing.width = 640 + i / 100;
+    timing.height = 400 + i % 100;
+    timing.refresh = 60 + i % 41;
+    const uint32_t words[TimingWordCount] = {i % 16, 1056, 800, 840, 128, 628, 600, 601,
+                                             4,      4000, 8,   8,   2,   2,   1,   1};
+    for (uint32_t w = 0; w < TimingWordCount; ++w)
+        timing.block.words[w] = words[w];
+    timing.block.words[TimingChecksumWord] = ComputeTimingChecksum(timing.block.words);
+    return timing;
+}
+
+// Replaces the driver key of an adapter with n timing values and their mode list.
+int WriteDevice(int adapter, uint32_t n) {
+    std::string path = DriverKey(adapter);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, path.c_str());
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+        return 0;
+    std::vector<BYTE> list(static_cast<size_t>(n) * ModeStoredSize);
+    int ok = 1;
+    for (uint32_t i = 0; i < n && ok; ++i) {
+        CustomTiming timing = MakeTiming(i);
+        BYTE* p = list.data() + static_cast<size_t>(i) * ModeStoredSize;
+        EncodeModeField(static_cast<uint16_t>(timing.width), p);
+        EncodeModeField(static_cast<uint16_t>(timing.height), p + 2);
+        EncodeModeField(0, p + 4);
+        EncodeModeField(static_cast<uint16_t>(timing.refresh), p + 6);
+        char name[RegistryBufferSize];
+        uint8_t stored[TimingStoredSize];
+        EncodeTimingBlock(timing.block, stored);
+        ok =
+            FormatTimingValueName(timing.width, timing.height, timing.refresh, name, sizeof name) &&
+            RegSetValueExA(key, name, 0, REG_BINARY, stored, TimingStoredSize) == ERROR_SUCCESS;
+    }
+    if (ok)
+        ok = RegSetValueExA(key, ModeListValueName, 0, REG_BINARY, list.data(),
+                            static_cast<DWORD>(list.size())) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return ok;
+}
+
+uint32_t CountValues(const std::string& path) {
+    HKEY key;
+    DWORD count = 0;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
+                     nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return count;
+}
+
+// The file name of a path, for Wine's per-program settings.
+std::string ExeName(const std::string& path) {
+    size_t cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+int Prepare(const std::string& velmora, const std::string& bare) {
+    int ok = 1;
+    for (int adapter = 0; adapter < 2; ++adapter) {
+        std::string key = std::string(AdaptersKey) + "\\" + std::to_string(adapter);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
+        ok &= SetText(HKEY_LOCAL_MACHINE, key, "DeviceName",
+                      "\\\\.\\DISPLAY" + std::to_string(adapter + 1));
+        ok &= SetText(HKEY_LOCAL_MACHINE, key, "DriverKey", DriverKey(adapter));
+    }
+    ok &= WriteDevice(0, StartupModes);
+    ok &= WriteDevice(1, 0);
+    RegDeleteTreeA(HKEY_CURRENT_USER, UserKey);
+    ok &= SetNumber(HKEY_CURRENT_USER, UserKey, "ShowWarning", 1);
+    for (const std::string* exe : {&velmora, &bare})
+        ok &= SetText(HKEY_CURRENT_USER,
+                      "Software\\Wine\\AppDefaults\\" + ExeName(*exe) + "\\X11 Driver", "Managed",
+                      "N");
+    return ok;
+}
+
+struct Program {
+    PROCESS_INFORMATION info = {};
+    HWND window = nullptr;
+
+    int Start(const std::string& path) {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        std::string line = "\"" + path + "\"";
+        if (!CreateProcessA(path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &info))
+            return 0;
+        return 1;
+    }
+
+    // Ends the program through its own exit command, or kills it when it does not end.
+    void Stop(WPARAM exitCommand) {
+        if (!info.hProcess)
+            return;
+        if (window)
+            PostMessageA(window, WM_COMMAND, exitCommand, 0);
+        if (WaitForSingleObject(info.hProcess, 10000) != WAIT_OBJECT_0) {
+            TerminateProcess(info.hProcess, 1);
+            WaitForSingleObject(info.hProcess, 10000);
+        }
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+        info = PROCESS_INFORMATION();
+        window = nullptr;
+    }
+
+    ~Program() { Stop(IDCANCEL); }
+};
+
+struct Search {
+    DWORD processId;
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
+    Search* search = reinterpret_cast<Search*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char caption[64];
+    if (owner != search->processId || !IsWindowVisible(window) ||
+        GetWindowTextA(window, caption, sizeof caption) <= 0 ||
+        std::string(caption) != search->caption)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// The number of rows of the main window's list, or -1 while its thread does not answer.
+long RowCount(HWND window) {
+    DWORD_PTR rows = 0;
+    HWND list = GetDlgItem(window, IDC_MODE_LIST);
+    if (!list || !SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 1000, &rows))
+        return -1;
+    return static_cast<long>(rows);
+}
+
+// Waits until the program shows its window and its thread answers; with `rows` >= 0, until the
+// main window's list holds that many rows. The poll sleeps between looks, so that it takes as
+// little as possible of the processor that the program needs.
+int WaitShown(Program& program, const char* caption, long rows) {
+    WaitForInputIdle(program.info.hProcess, WindowTimeoutMs);
+    double deadline = Now() + WindowTimeoutMs;
+    while (Now() < deadline) {
+        Search search = {program.info.dwProcessId, caption, nullptr};
+        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            DWORD_PTR ignored = 0;
+            if (rows < 0 ? SendMessageTimeoutA(search.found, WM_NULL, 0, 0, SMTO_NORMAL, 1000,
+                                               &ignored) != 0
+                         : RowCount(search.found) == rows) {
+                program.window = search.found;
+                return 1;
+            }
+        }
+        Sleep(1);
+    }
+    return 0;
+}
+
+// Milliseconds from starting the program until it shows its window (and rows); -1 on failure.
+double TimeStart(Program& program, const std::string& path, const char* caption, long rows) {
+    double start = Now();
+    if (!program.Start(path) || !WaitShown(program, caption, rows))
+        return -1;
+    return Now() - start;
+}
+
+// Milliseconds that the main window takes to carry out a command; -1 when it does not answer.
+double TimeCommand(HWND window, WPARAM command) {
+    DWORD_PTR ignored = 0;
+    double start = Now();
+    if (!SendMessageTimeoutA(window, WM_COMMAND, command, 0, SMTO_NORMAL, CommandTimeoutMs,
+                             &ignored))
+        return -1;
+    return Now() - start;
+}
+
+struct Memory {
+    double privateMiB = 0;
+    double workingSetMiB = 0;
+};
+
+Memory MemoryOf(const Program& program) {
+    Memory memory;
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof counters;
+    if (GetProcessMemoryInfo(program.info.hProcess,
+                             reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                             sizeof counters)) {
+        memory.privateMiB = static_cast<double>(counters.PrivateUsage) / (1024.0 * 1024.0);
+        memory.workingSetMiB = static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
+    }
+    return memory;
+}
+
+void PrintMemory(const char* what, const Memory& memory) {
+    std::printf("  %-34s private %7.1f MiB   working set %7.1f MiB\n", what, memory.privateMiB,
+                memory.workingSetMiB);
+}
+
+struct Sample {
+    std::vector<double> velmora, bare;
+};
+
+int RunStartup(const std::string& velmora, const std::string& bare, int runs, Memory* bareMemory,
+               Memory* velmoraMemory) {
+    Sample sample;
+    // One start of each first, not counted: it fills Wine's caches and takes the backup.
+    for (int i = -1; i < runs; ++i) {
+        for (int order = 0; order < 2; ++order) {
+            int velmoraTurn = (order == 0) == (i % 2 != 0);
+            Program program;
+            double ms = velmoraTurn ? TimeStart(program, velmora, MainCaption, StartupModes)
+                                    : TimeStart(program, bare, BareCaption, -1);
+            if (ms < 0) {
+                std::printf("start-up run %d: %s did not show its window\n", i,
+                            velmoraTurn ? "velmora-sim" : "the bare dialog");
+                return 0;
+            }
+            if (i == 0)
+                *(velmoraTurn ? velmoraMemory : bareMemory) = MemoryOf(program);
+            if (i >= 0)
+                (velmoraTurn ? sample.velmora : sample.bare).push_back(ms);
+            program.Stop(velmoraTurn ? IDM_EXIT : IDCANCEL);
+        }
+    }
+    double v = Median(sample.velmora), b = Median(sample.bare);
+    std::printf("Start-up until the window is shown, %d runs each, alternated (ms)\n", runs);
+    std::printf("  %-22s median %8.1f   min %8.1f   max %8.1f\n", "bare dialog", b,
+                *std::min_element(sample.bare.begin(), sample.bare.end()),
+                *std::max_element(sample.bare.begin(), sample.bare.end()));
+    std::printf("  %-22s median %8.1f   min %8.1f   max %8.1f\n", "velmora-sim (10 modes)", v,
+                *std::min_element(sample.velmora.begin(), sample.velmora.end()),
+                *std::max_element(sample.velmora.begin(), sample.velmora.end()));
+    std::printf("  ratio of the medians velmora / bare: %.3f\n", b > 0 ? v / b : 0.0);
+    std::printf("RESULT startup_bare_ms=%.1f startup_velmora_ms=%.1f startup_ratio=%.3f\n", b, v,
+                b > 0 ? v / b : 0.0);
+    return 1;
+}
+
+struct ScaleResult {
+    uint32_t size;
+    double firstLoad;
+    double load;
+    double apply;
+};
+
+int RunScale(const std::string& velmora, uint32_t size, int repeats, ScaleResult* result,
+             Memory* memory) {
+    std::string backup = std::string(UserKey) + "\\DISPLAY2";
+    if (!WriteDevice(1, size))
+        return 0;
+    RegDeleteTreeA(HKEY_CURRENT_USER, backup.c_str());
+    Program program;
+    if (TimeStart(program, velmora, MainCaption, StartupModes) < 0)
+        return 0;
+    const WPARAM toSmall = IDM_DEVICE_FIRST, toLarge = IDM_DEVICE_FIRST + 1;
+    result->size = size;
+    result->firstLoad = TimeCommand(program.window, toLarge);
+    int ok = result->firstLoad >= 0 && RowCount(program.window) == static_cast<long>(size);
+    std::vector<double> loads, applies;
+    for (int i = 0; ok && i < repeats; ++i) {
+        ok = TimeCommand(program.window, toSmall) >= 0;
+        double ms = TimeCommand(program.window, toLarge);
+        ok = ok && ms >= 0 && RowCount(program.window) == static_cast<long>(size);
+        loads.push_back(ms);
+    }
+    for (int i = 0; ok && i < repeats; ++i) {
+        double ms = TimeCommand(program.window, IDC_APPLY);
+        ok = ms >= 0 && CountValues(DriverKey(1)) == size + 1;
+        applies.push_back(ms);
+    }
+    if (ok)
+        *memory = MemoryOf(program);
+    program.Stop(IDM_EXIT);
+    result->load = Median(loads);
+    result->apply = Median(applies);
+    if (!ok)
+        std::printf("device of %u modes: a load or Apply failed\n", size);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr,
+                     "usage: velmora_wine_bench VELMORA_SIM_EXE BARE_DIALOG_EXE [RUNS [REPEATS "
+                     "[SIZE...]]]\n");
+        return 2;
+    }
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    std::string velmora = argv[1], bare = argv[2];
+    int runs = argc > 3 ? std::atoi(argv[3]) : 15;
+    int repeats = argc > 4 ? std::atoi(argv[4]) : 5;
+    std::vector<uint32_t> sizes;
+    for (int i = 5; i < argc; ++i)
+        sizes.push_back(static_cast<uint32_t>(std::strtoul(argv[i], nullptr, 10)));
+    if (sizes.empty())
+        sizes = {1000, 2000, 5000};
+    if (runs < 1 || repeats < 1) {
+        std::fprintf(stderr, "RUNS and REPEATS must be at least 1\n");
+        return 2;
+    }
+    if (!Prepare(velmora, bare)) {
+        std::fprintf(stderr, "the registry could not be prepared\n");
+        return 1;
+    }
+
+    Memory bareMemory, startupMemory, largeMemory;
+    if (!RunStartup(velmora, bare, runs, &bareMemory, &startupMemory))
+        return 1;
+
+    std::vector<ScaleResult> results;
+    uint32_t largest = 0;
+    for (uint32_t size : sizes) {
+        ScaleResult result;
+        Memory memory;
+        if (!RunScale(velmora, size, repeats, &result, &memory))
+            return 1;
+        results.push_back(result);
+        if (size >= largest) {
+            largest = size;
+            largeMemory = memory;
+        }
+    }
+    std::printf("\nA device of n timing values (ms; load and Apply: median of %d)\n", repeats);
+    std::printf("  %8s %14s %10s %10s\n", "n", "first load", "load", "apply");
+    for (const ScaleResult& r : results)
+        std::printf("  %8u %14.1f %10.1f %10.1f\n", r.size, r.firstLoad, r.load, r.apply);
+    for (const ScaleResult& r : results) {
+        if (r.size == results.front().size)
+            continue;
+        const ScaleResult& base = results.front();
+        double linear = static_cast<double>(r.size) / base.size;
+        std::printf("  n %u / %u (linear: %.1f): first load %.2f, load %.2f, apply %.2f\n", r.size,
+                    base.size, linear, r.firstLoad / base.firstLoad, r.load / base.load,
+                    r.apply / base.apply);
+        std::printf("RESULT scale_%u_%u first_load_ratio=%.3f load_ratio=%.3f apply_ratio=%.3f\n",
+                    r.size, base.size, r.firstLoad / base.firstLoad, r.load / base.load,
+                    r.apply / base.apply);
+    }
+    std::printf("\nMemory of the running programs\n");
+    PrintMemory("bare dialog", bareMemory);
+    PrintMemory("velmora-sim, 10 modes", startupMemory);
+    char what[64];
+    std::snprintf(what, sizeof what, "velmora-sim, %u modes loaded", largest);
+    PrintMemory(what, largeMemory);
+    std::printf("RESULT memory_private_mib bare=%.1f velmora_10=%.1f velmora_%u=%.1f\n",
+                bareMemory.privateMiB, startupMemory.privateMiB, largest, largeMemory.privateMiB);
+    return 0;
+}
