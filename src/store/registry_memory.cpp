@@ -44,6 +44,8 @@ struct MemoryState {
     uint32_t failIndex = 0;
     int failPersistent = 0;
     uint32_t failSeen = 0;
+    uint32_t failed = 0;
+    MemoryRegistry::Operation firstFailed = MemoryRegistry::OperationCount;
     int32_t openHandles = 0;
     uint32_t generation = 1;
 };
@@ -80,9 +82,11 @@ int CallFails(MemoryRegistry::Operation op) {
     if (!s.failActive || (s.failOp != MemoryRegistry::OpAny && s.failOp != op))
         return 0;
     uint32_t seen = s.failSeen++;
-    if (seen == s.failIndex)
-        return 1;
-    return s.failPersistent && seen > s.failIndex;
+    if (seen != s.failIndex && !(s.failPersistent && seen > s.failIndex))
+        return 0;
+    if (s.failed++ == 0)
+        s.firstFailed = op;
+    return 1;
 }
 
 MemoryKeyNode* FindChild(MemoryKeyNode* node, const char* name) {
@@ -330,6 +334,16 @@ void FailCall(Operation op, uint32_t index, int persistent) {
     s.failIndex = index;
     s.failPersistent = persistent;
     s.failSeen = 0;
+    s.failed = 0;
+    s.firstFailed = OperationCount;
+}
+
+uint32_t InjectedFailures() {
+    return State().failed;
+}
+
+Operation FirstInjectedFailure() {
+    return State().firstFailed;
 }
 
 void ClearFailures() {

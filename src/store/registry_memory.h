@@ -51,6 +51,12 @@ void FailCall(Operation op, uint32_t index, int persistent);
 // Removes the injected failure.
 void ClearFailures();
 
+// How many calls the injection made fail since the last FailCall, and which operation the first
+// of them was (OperationCount while none failed). A test that fails call n, n + 1, ... stops when
+// an injection no longer fires, and judges a result by what actually failed.
+uint32_t InjectedFailures();
+Operation FirstInjectedFailure();
+
 // Number of calls of `op` since the last Reset or ResetCounters (OpAny: all but close).
 uint32_t Calls(Operation op);
 void ResetCounters();

@@ -1,0 +1,486 @@
+// Failure injection through the in-memory registry, call by call: for every operation that
+// touches the registry, the first registry call fails, then the second, and so on until the
+// operation runs without meeting the failure; then the same with every call from n on failing.
+// Each time: the result is 0 or 1 and no key stays open; a 1 means the work was done (the state
+// equals that of a clean run) except where a skipped value is the documented outcome; what the
+// operation needed and could not have gives 0; values that are not ours are untouched; and the
+// next load still finds every valid timing that the operation did not mean to remove.
+#include "app/preference.h"
+#include "devices/display_services_scripted.h"
+#include "editor/editor.h"
+#include "editor/window_ops_stub.h"
+#include "store/backup.h"
+#include "store/device_store.h"
+#include "store/registry_memory.h"
+#include "support/registry_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+using MemoryRegistry::Operation;
+
+const RegistryRoot Machine = RegistryLocalMachine;
+const RegistryRoot User = RegistryCurrentUser;
+const char DriverKey[] = "System\\CurrentControlSet\\Services\\orvdisp\\Device0";
+const char ProgramKey[] = "Software\\Orvane Technologies\\Velmora";
+const char BackupKey[] = "Software\\Orvane Technologies\\Velmora\\DISPLAY1";
+const char Unwalkable[] = "QORDTMCRTBCD1280X1024X0X60"; // 300 bytes: no walk can read it
+
+struct Value {
+    std::string name;
+    uint32_t type;
+    std::vector<uint8_t> data;
+    bool operator==(const Value& o) const {
+        return name == o.name && type == o.type && data == o.data;
+    }
+};
+
+std::vector<Value> Values(RegistryRoot root, const std::string& path) {
+    std::vector<Value> values;
+    for (const std::string& name : FixtureValueNames(root, path)) {
+        Value v{name, 0, {}};
+        FixtureGetValue(root, path, name, &v.data, &v.type);
+        values.push_back(v);
+    }
+    return values;
+}
+
+const Value* Find(const std::vector<Value>& values, const std::string& name) {
+    for (const Value& v : values)
+        if (v.name == name)
+            return &v;
+    return nullptr;
+}
+
+CustomTiming Timing(uint32_t width, uint32_t height, uint32_t refresh, uint32_t base) {
+    CustomTiming t{};
+    t.width = width;
+    t.height = height;
+    t.refresh = refresh;
+    for (uint32_t i = 1; i < TimingWordCount; ++i)
+        t.block.words[i] = base + i;
+    t.block.words[TimingChecksumWord] = ComputeTimingChecksum(t.block.words);
+    return t;
+}
+
+std::string Name(const CustomTiming& t) {
+    char name[64];
+    FormatTimingValueName(t.width, t.height, t.refresh, name, sizeof name);
+    return name;
+}
+
+std::vector<uint8_t> Stored(const CustomTiming& t) {
+    std::vector<uint8_t> data(TimingStoredSize);
+    EncodeTimingBlock(t.block, data.data());
+    return data;
+}
+
+std::vector<uint8_t> ModeBytes(const std::vector<NonStandardMode>& modes) {
+    std::vector<uint8_t> bytes;
+    for (const NonStandardMode& m : modes) {
+        for (uint16_t f : {m.width, m.height, m.reserved, m.refresh}) {
+            uint8_t field[2];
+            EncodeModeField(f, field);
+            bytes.insert(bytes.end(), field, field + 2);
+        }
+    }
+    return bytes;
+}
+
+int SameTiming(const CustomTiming& a, const CustomTiming& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+std::vector<CustomTiming> Records(TimingList& list) {
+    std::vector<CustomTiming> out;
+    for (CustomTiming* t = list.FirstTiming(); t; t = list.NextTiming())
+        out.push_back(*t);
+    return out;
+}
+
+std::string ModeText(NonStandardModeList& list) {
+    std::string text;
+    for (NonStandardMode* m = list.FirstMode(); m; m = list.NextMode())
+        text += std::to_string(m->width) + "x" + std::to_string(m->height) + "/" +
+                std::to_string(m->reserved) + "@" + std::to_string(m->refresh) + ";";
+    return text;
+}
+
+// The driver key's two valid timings, one that fails its checksum, and what the editor holds
+// after its edits: the first timing changed, the second removed, a new one added.
+const CustomTiming Vga = Timing(640, 480, 60, 100);
+const CustomTiming Svga = Timing(800, 600, 75, 200);
+const CustomTiming VgaEdited = Timing(640, 480, 60, 300);
+const CustomTiming Added = Timing(1152, 864, 75, 0);
+const std::vector<NonStandardMode> StoredModes = {
+    {640, 480, 0, 60}, {800, 600, 0, 75}, {1024, 768, 0, 60}};
+
+const char* OperationName(Operation op) {
+    static const char* const names[] = {"open", "create", "count", "enumerate", "query",
+                                        "set",  "delete", "close", "any",       "none"};
+    return names[op];
+}
+
+// One operation under test, with what it promises.
+struct Subject {
+    const char* name;
+    std::function<void()> prepare; // on the freshly seeded registry, before the injection
+    std::function<int()> run;
+    // The timings the operation means to keep: every one of them must load afterwards.
+    int keepsTimings;
+    // Operations whose failure must give 0.
+    std::set<Operation> needs;
+    // Operations whose failure may still give 1 with less done than a clean run (a value
+    // skipped or a write dropped, as documented); any other failure with 1 must leave the state
+    // of a clean run.
+    std::set<Operation> skips;
+    // Further checks after each run: result and the operation that failed (none for clean).
+    std::function<void(int, Operation)> check;
+};
+
+class FailureInjection : public ::testing::Test {
+protected:
+    void TearDown() override {
+        MemoryRegistry::Reset();
+        SetCurrentDevicePath("");
+    }
+
+    // The driver key, the company key and a stored preference.
+    void Seed() {
+        MemoryRegistry::Reset();
+        editor.reset();
+        timings.Clear();
+        modes.Clear();
+        MemoryRegistry::CreateKey(Machine, DriverKey);
+        Put(Name(Vga), Stored(Vga));
+        Put(Name(Svga), Stored(Svga));
+        Put("QORDTMCRTBCD1024X0768X0X60", std::vector<uint8_t>(TimingStoredSize, 0));
+        Put(Unwalkable, std::vector<uint8_t>(300, 0x11));
+        Put(ModeListValueName, ModeBytes(StoredModes));
+        Put("Other", {1, 0, 0, 0}, RegistryTypeDword);
+        MemoryRegistry::CreateKey(User, "Software\\Orvane Technologies");
+        SetCurrentDevicePath(DriverKey);
+    }
+    void Put(const std::string& name, const std::vector<uint8_t>& data,
+             uint32_t type = RegistryTypeBinary) {
+        ASSERT_EQ(1, FixtureSetValue(Machine, DriverKey, name, type, data));
+    }
+
+    // The lists that the editor would save.
+    void Edited() {
+        timings.Append(VgaEdited);
+        timings.Append(Added);
+        modes.AddMode(NonStandardMode{640, 480, 0, 60});
+        modes.AddMode(NonStandardMode{1152, 864, 0, 75});
+    }
+
+    // Runs the subject clean, then with each call failing in turn; returns the failure points.
+    uint32_t Sweep(const Subject& s) {
+        Seed();
+        s.prepare();
+        MemoryRegistry::ResetCounters();
+        const int cleanResult = s.run();
+        EXPECT_EQ(1, cleanResult) << s.name;
+        s.check(cleanResult, MemoryRegistry::OperationCount);
+        cleanDriver = Values(Machine, DriverKey);
+        cleanBackup = Values(User, BackupKey);
+        cleanProgram = Values(User, ProgramKey);
+        cleanTimings = Records(timings);
+        cleanModes = ModeText(modes);
+
+        uint32_t points = 0;
+        for (int persistent = 0; persistent < 2; ++persistent) {
+            for (uint32_t n = 0;; ++n) {
+                Seed();
+                s.prepare();
+                MemoryRegistry::ResetCounters();
+                MemoryRegistry::FailCall(MemoryRegistry::OpAny, n, persistent);
+                const int result = s.run();
+                const Operation failed = MemoryRegistry::FirstInjectedFailure();
+                MemoryRegistry::ClearFailures();
+                if (failed == MemoryRegistry::OperationCount) {
+                    EXPECT_EQ(cleanResult, result) << s.name << ": clean at call " << n;
+                    break;
+                }
+                ++points;
+                SCOPED_TRACE(::testing::Message()
+                             << s.name << ": call " << n << " (" << OperationName(failed) << ")"
+                             << (persistent ? " and every later call" : "") << " failed");
+                Judge(s, result, failed);
+                if (n > 10000) {
+                    ADD_FAILURE() << "no end to the calls";
+                    break;
+                }
+            }
+        }
+        return points;
+    }
+
+    void Judge(const Subject& s, int result, Operation failed) {
+        EXPECT_TRUE(result == 0 || result == 1) << result;
+        EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+        if (s.needs.count(failed)) {
+            EXPECT_EQ(0, result);
+        }
+        const std::vector<Value> driver = Values(Machine, DriverKey);
+        const std::vector<Value> backup = Values(User, BackupKey);
+        const std::vector<Value> program = Values(User, ProgramKey);
+        const int asClean = driver == cleanDriver && backup == cleanBackup &&
+                            program == cleanProgram && ModeText(modes) == cleanModes &&
+                            Records(timings).size() == cleanTimings.size();
+        if (result == 1 && !asClean) {
+            EXPECT_TRUE(s.skips.count(failed)) << "1 without the work of a clean run";
+        }
+
+        // Values that are not ours are never touched, whatever failed.
+        ASSERT_NE(nullptr, Find(driver, "Other"));
+        EXPECT_EQ((std::vector<uint8_t>{1, 0, 0, 0}), Find(driver, "Other")->data);
+        ASSERT_NE(nullptr, Find(driver, Unwalkable));
+        EXPECT_EQ(std::vector<uint8_t>(300, 0x11), Find(driver, Unwalkable)->data);
+        EXPECT_TRUE(MemoryRegistry::KeyExists(User, "Software\\Orvane Technologies"));
+
+        // The next load reads every timing as one that was stored or one that was written.
+        NonStandardModeList reloadedModes;
+        TimingList reloaded;
+        EXPECT_EQ(1, reloadedModes.LoadFromDevice());
+        EXPECT_EQ(1, reloaded.LoadFromDevice(reloadedModes));
+        const std::vector<CustomTiming> found = Records(reloaded);
+        for (const CustomTiming& t : found) {
+            int known = SameTiming(t, Vga) || SameTiming(t, Svga);
+            for (CustomTiming* r = timings.FirstTiming(); r; r = timings.NextTiming())
+                known = known || SameTiming(t, *r);
+            EXPECT_TRUE(known) << Name(t) << " holds a timing nobody wrote";
+        }
+        if (s.keepsTimings) {
+            for (const CustomTiming& kept : {Vga, Svga})
+                EXPECT_TRUE(std::any_of(found.begin(), found.end(),
+                                        [&](const CustomTiming& t) { return SameTiming(t, kept); }))
+                    << Name(kept) << " lost";
+        }
+        s.check(result, failed);
+    }
+
+    NonStandardModeList modes;
+    TimingList timings;
+    std::unique_ptr<EditorState> editor;
+    std::vector<Value> cleanDriver, cleanBackup, cleanProgram;
+    std::vector<CustomTiming> cleanTimings;
+    std::string cleanModes;
+};
+
+const std::set<Operation> None;
+
+TEST_F(FailureInjection, Loads) {
+    // A value that cannot be sized or enumerated cannot be told from one that is absent or too
+    // large for the walk buffers: it is left out and the load still says 1.
+    const Subject modeLoad = {"mode list load",
+                              [] {},
+                              [this] { return modes.LoadFromDevice(); },
+                              1,
+                              {MemoryRegistry::OpOpen},
+                              {MemoryRegistry::OpQuery},
+                              [this](int result, Operation failed) {
+                                  if (failed == MemoryRegistry::OperationCount)
+                                      return;
+                                  EXPECT_EQ(cleanDriver,
+                                            Values(Machine, DriverKey)); // a load never writes
+                                  if (result == 0) {
+                                      EXPECT_EQ("", ModeText(modes));
+                                  }
+                              }};
+    const Subject timingLoad = {"timing load",
+                                [this] { modes.LoadFromDevice(); },
+                                [this] { return timings.LoadFromDevice(modes); },
+                                1,
+                                {MemoryRegistry::OpOpen, MemoryRegistry::OpCount},
+                                {MemoryRegistry::OpEnum},
+                                [this](int result, Operation) {
+                                    if (result == 0) {
+                                        EXPECT_EQ(nullptr, timings.FirstTiming());
+                                    }
+                                    // Whatever was loaded is a valid stored timing, unchanged.
+                                    for (CustomTiming* t = timings.FirstTiming(); t;
+                                         t = timings.NextTiming())
+                                        EXPECT_TRUE(SameTiming(*t, Vga) || SameTiming(*t, Svga));
+                                }};
+    uint32_t modePoints = Sweep(modeLoad);
+    uint32_t timingPoints = Sweep(timingLoad);
+    std::printf("failure points: mode list load %u, timing load %u\n", modePoints, timingPoints);
+    EXPECT_GE(modePoints, 4u);
+    EXPECT_GE(timingPoints, 2u * 8u);
+}
+
+TEST_F(FailureInjection, DeletesAndSaves) {
+    const std::set<Operation> walk = {MemoryRegistry::OpOpen, MemoryRegistry::OpCount,
+                                      MemoryRegistry::OpDelete};
+    std::set<Operation> save = walk;
+    save.insert(MemoryRegistry::OpSet);
+    // A timing value that the delete walk could not enumerate stays, and the walk says 1.
+    const Subject deletion = {"delete",
+                              [] {},
+                              [] { return DeleteStoredTimings(); },
+                              0,
+                              walk,
+                              {MemoryRegistry::OpEnum},
+                              [](int, Operation) {}};
+    const Subject timingSave = {"timing save",
+                                [this] { Edited(); },
+                                [this] { return timings.SaveToDevice(); },
+                                0,
+                                save,
+                                {MemoryRegistry::OpEnum},
+                                [](int, Operation) {}};
+    const Subject modeSave = {
+        "mode list save",
+        [this] { Edited(); },
+        [this] { return modes.SaveToDevice(); },
+        1,
+        {MemoryRegistry::OpOpen, MemoryRegistry::OpSet},
+        None,
+        [this](int result, Operation) {
+            // One value, written whole or not at all.
+            std::vector<uint8_t> data;
+            uint32_t type = 0;
+            ASSERT_EQ(1, FixtureGetValue(Machine, DriverKey, ModeListValueName, &data, &type));
+            EXPECT_EQ(result ? ModeBytes({{640, 480, 0, 60}, {1152, 864, 0, 75}})
+                             : ModeBytes(StoredModes),
+                      data);
+        }};
+    uint32_t deletePoints = Sweep(deletion);
+    uint32_t timingPoints = Sweep(timingSave);
+    uint32_t modePoints = Sweep(modeSave);
+    std::printf("failure points: delete %u, timing save %u, mode list save %u\n", deletePoints,
+                timingPoints, modePoints);
+}
+
+TEST_F(FailureInjection, Apply) {
+    std::set<Operation> needs = {MemoryRegistry::OpOpen, MemoryRegistry::OpCount,
+                                 MemoryRegistry::OpDelete, MemoryRegistry::OpSet};
+    const Subject apply = {"apply",
+                           [this] {
+                               WindowStub::Reset();
+                               ScriptedDisplay::Reset();
+                               ResetDisplayEntryPointsForTesting();
+                               ScriptedDisplay::Device device;
+                               device.systemName = "\\\\.\\DISPLAY1";
+                               device.answer = std::string(DriverKey) + std::string(1, '\0');
+                               ScriptedDisplay::AddDevice(device);
+                               editor.reset(new EditorState);
+                               ASSERT_EQ(1, editor->InitialiseWindow(WindowStub::MainWindow()));
+                               ASSERT_EQ(1, editor->FinishStartup());
+                               editor->timings.Clear();
+                               editor->nonStandardModes.Clear();
+                               editor->timings.Append(VgaEdited);
+                               editor->timings.Append(Added);
+                               editor->nonStandardModes.AddMode(NonStandardMode{640, 480, 0, 60});
+                               editor->nonStandardModes.AddMode(NonStandardMode{1152, 864, 0, 75});
+                               editor->SetDirty(1);
+                               // The judge compares what the lists of the test hold.
+                               Edited();
+                           },
+                           [this] { return editor->ApplyChanges(); },
+                           0,
+                           needs,
+                           {MemoryRegistry::OpEnum},
+                           [this](int result, Operation) {
+                               // A failed Apply is told and keeps the edits for another try.
+                               EXPECT_EQ(result ? 0u : 1u, WindowStub::MessageBoxes().size());
+                               if (!result) {
+                                   EXPECT_EQ(1u, editor->dirty);
+                               }
+                           }};
+    std::printf("failure points: apply %u\n", Sweep(apply));
+}
+
+TEST_F(FailureInjection, BackupAndProbe) {
+    // The backup drops a value it cannot read or write and goes on; it never writes the driver
+    // key, and a copy that did not run leaves no backup key.
+    const Subject backup = {"backup",
+                            [] {},
+                            [] { return BackupOriginalSettings("DISPLAY1"); },
+                            1,
+                            {MemoryRegistry::OpCount},
+                            {MemoryRegistry::OpOpen, MemoryRegistry::OpCreate,
+                             MemoryRegistry::OpEnum, MemoryRegistry::OpQuery,
+                             MemoryRegistry::OpSet},
+                            [this](int result, Operation failed) {
+                                const std::vector<Value> copied = Values(User, BackupKey);
+                                if (failed == MemoryRegistry::OperationCount)
+                                    return;
+                                EXPECT_EQ(cleanDriver, Values(Machine, DriverKey));
+                                if (!result) {
+                                    EXPECT_FALSE(MemoryRegistry::KeyExists(User, BackupKey));
+                                }
+                                for (const Value& v : copied) {
+                                    const Value* clean = Find(cleanBackup, v.name);
+                                    EXPECT_TRUE(clean && *clean == v) << v.name << " copied wrong";
+                                }
+                            }};
+    // A probe whose delete failed leaves "DUMMY" and still says 1: the write was possible.
+    const Subject probe = {"probe",
+                           [] {},
+                           [] { return ProbeWriteAccess(); },
+                           1,
+                           {MemoryRegistry::OpOpen, MemoryRegistry::OpSet},
+                           {MemoryRegistry::OpDelete},
+                           [this](int, Operation failed) {
+                               if (failed == MemoryRegistry::OperationCount)
+                                   return;
+                               std::vector<Value> driver = Values(Machine, DriverKey);
+                               driver.erase(
+                                   std::remove_if(driver.begin(), driver.end(),
+                                                  [](const Value& v) { return v.name == "DUMMY"; }),
+                                   driver.end());
+                               EXPECT_EQ(cleanDriver, driver);
+                           }};
+    uint32_t backupPoints = Sweep(backup);
+    uint32_t probePoints = Sweep(probe);
+    std::printf("failure points: backup %u, probe %u\n", backupPoints, probePoints);
+}
+
+TEST_F(FailureInjection, Preference) {
+    // Reading: a value stored as 1 reads as 1, or as 0 when a call failed.
+    const Subject read = {
+        "read preference",
+        [] {
+            MemoryRegistry::CreateKey(User, ProgramKey);
+            FixtureSetValue(User, ProgramKey, "ShowWarning", RegistryTypeDword, {1, 0, 0, 0});
+        },
+        [] { return static_cast<int>(ReadShowWarning()); },
+        1,
+        {MemoryRegistry::OpOpen, MemoryRegistry::OpQuery},
+        None,
+        [](int, Operation) {}};
+    // Saving with the program key still to be made: 1 only when the value is stored.
+    const Subject save = {"save preference",
+                          [] {},
+                          [] { return SaveShowWarning(1); },
+                          1,
+                          {MemoryRegistry::OpCreate, MemoryRegistry::OpSet},
+                          None,
+                          [](int result, Operation) {
+                              std::vector<uint8_t> data;
+                              uint32_t type = 0;
+                              int stored =
+                                  FixtureGetValue(User, ProgramKey, "ShowWarning", &data, &type);
+                              EXPECT_EQ(result, stored);
+                              if (stored) {
+                                  EXPECT_EQ((std::vector<uint8_t>{1, 0, 0, 0}), data);
+                              }
+                          }};
+    uint32_t readPoints = Sweep(read);
+    uint32_t savePoints = Sweep(save);
+    std::printf("failure points: read preference %u, save preference %u\n", readPoints, savePoints);
+}
+
+} // namespace
