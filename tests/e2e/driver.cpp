@@ -326,21 +326,25 @@ int IsExtendedKey(int virtualKey) {
 
 // Under Wine on a display without a window manager (Xvfb), hiding a window that Wine leaves to
 // the window manager waits two seconds for an answer that never comes, so every dialog that ends
-// would cost two seconds. Wine reads this setting when a process starts, so it is written once
-// before our first start, into the prefix we run in. Nothing is done outside Wine.
-void LeaveWindowsUnmanagedUnderWine() {
-    static int done = 0;
-    if (done) {
-        return;
-    }
-    done = 1;
+// would cost two seconds. Wine can keep the windows of one program to itself instead; it reads
+// that per-program setting when the program starts. Only the programs we start get it: a window
+// that Wine manages itself takes the display's input focus, and other tests that show dialogs
+// in their own process at the same time rely on keeping theirs. Nothing is done outside Wine.
+void LeaveWindowsUnmanagedUnderWine(const char* exePath) {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) {
         return;
     }
+    std::string path(exePath);
+    size_t slash = path.find_last_of("\\/");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.empty()) {
+        return;
+    }
+    std::string keyPath = "Software\\Wine\\AppDefaults\\" + name + "\\X11 Driver";
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\X11 Driver", 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) == ERROR_SUCCESS) {
         RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
         RegCloseKey(key);
     }
@@ -366,7 +370,13 @@ int AppProcess::Start(const char* exePath, const char* workingDirectory, const c
     if (process || !exePath) {
         return 0;
     }
-    LeaveWindowsUnmanagedUnderWine();
+    // Wine reads the window setting while it creates the process, so it is written first, and
+    // only for a program file that exists.
+    char found[MAX_PATH];
+    DWORD length = SearchPathA(nullptr, exePath, nullptr, sizeof found, found, nullptr);
+    if (length > 0 && length < sizeof found) {
+        LeaveWindowsUnmanagedUnderWine(found);
+    }
     std::string commandLine = std::string("\"") + exePath + "\"";
     if (arguments && *arguments) {
         commandLine += " ";

@@ -29,9 +29,11 @@ const uint32_t DefaultTimeoutMs = 10000;
 // kills it when it still runs, and the process is also placed in a job object that ends it when
 // the test executable itself dies.
 //
-// Under Wine the first start turns off window management in the prefix ("Managed"="N" under
-// HKEY_CURRENT_USER\Software\Wine\X11 Driver): on a display without a window manager, Wine
-// otherwise waits two seconds each time a window is hidden, as when any dialog ends.
+// Under Wine each start turns off window management for that program in the prefix
+// ("Managed"="N" under HKEY_CURRENT_USER\Software\Wine\AppDefaults\<exe name>\X11 Driver):
+// on a display without a window manager, Wine otherwise waits two seconds each time a window is
+// hidden, as when any dialog ends. Such programs take the display's input focus from each other,
+// so tests that start programs do not run at the same time (see velmora_e2e_test).
 class AppProcess {
 public:
     AppProcess();
