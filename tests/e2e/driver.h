@@ -47,7 +47,8 @@ public:
     int Start(const char* exePath, const char* workingDirectory, const char* arguments = nullptr);
 
     // Waits for the process to end. 1 with its exit code in *exitCode (may be null); 0 when it
-    // has not ended within the timeout, in which case it is killed.
+    // has not ended within the timeout, in which case it is killed, and 0 for a process that
+    // this guard killed (it has no exit code of its own).
     int WaitForExit(uint32_t timeoutMs, uint32_t* exitCode);
 
     // 1 while the process runs.
