@@ -16,6 +16,7 @@ const int ModeList = 1004;
 const int ModifyButton = 1002;
 const int RemoveButton = 1003;
 const int ApplyButton = 1033;
+const int DisclaimerButton = 1021;
 const int HSyncNegativeBox = 1028;
 const int VSyncNegativeBox = 1029;
 const int HorizontalTotalEdit = 1006;
@@ -225,6 +226,17 @@ TEST_F(Program, AcceptedDisclaimerIsShownAgainUntilAcceptedWithTheBoxTicked) {
     HWND window = StartToMainWindow(run);
     ASSERT_NE(nullptr, window);
     EXPECT_FALSE(run.ShowsDisclaimer());
+
+    // On request the warning has only "I Accept", and accepting it stores nothing.
+    ASSERT_TRUE(ClickButton(window, DisclaimerButton));
+    HWND disclaimer = run.WaitForDisclaimer();
+    ASSERT_NE(nullptr, disclaimer) << run.Windows();
+    EXPECT_EQ(0, IsVisible(disclaimer, DontShowAgainBox));
+    EXPECT_EQ(0, IsVisible(disclaimer, DisagreeButton));
+    ASSERT_TRUE(ClickButton(disclaimer, AcceptButton));
+    ASSERT_TRUE(WaitForHidden(disclaimer));
+    EXPECT_EQ(Describe(Value{REG_DWORD, Hex("01 00 00 00")}),
+              Describe(ReadValues(HKEY_CURRENT_USER, UserKey)["ShowWarning"]));
     ExitWithoutQuestion(run, window);
 }
 
@@ -444,4 +456,77 @@ TEST_F(Program, FirstLoadBacksUpTheDriverKeyOnceAndLaterStartsWriteNothing) {
     EXPECT_EQ((std::vector<std::string>{"640 480 60", "1152 864 75"}), Rows(window));
     ExitWithoutQuestion(run, window);
     EXPECT_EQ(Describe(expected), Describe(ReadValues(HKEY_CURRENT_USER, display1.c_str())));
+}
+
+TEST_F(Program, RemovedModeLeavesWithItsNonStandardModeAndAClickBelowTheRowsClearsThePane) {
+    ASSERT_TRUE(ConfigureAdapters(TwoAdapters));
+    ASSERT_TRUE(FillDriverKey0());
+    Session run;
+    HWND window = StartToMainWindow(run);
+    ASSERT_NE(nullptr, window);
+    HWND list = Control(window, ModeList);
+
+    ASSERT_TRUE(ClickListRow(list, 1));
+    EXPECT_EQ("1056", ReadText(window, HorizontalTotalEdit));
+    ASSERT_TRUE(ClickButton(window, RemoveButton));
+    EXPECT_EQ(std::vector<std::string>{"640 480 60"}, Rows(window));
+    EXPECT_EQ(0, IsEnabled(window, ModifyButton));
+    EXPECT_EQ(0, IsEnabled(window, RemoveButton));
+    EXPECT_EQ("", ReadText(window, HorizontalTotalEdit));
+
+    // The pane takes digits only, and no more than a stored timing word can hold.
+    ASSERT_TRUE(ClickListRow(list, 0));
+    ASSERT_TRUE(TypeText(window, HorizontalTotalEdit, "8a0-0 "));
+    EXPECT_EQ("800", ReadText(window, HorizontalTotalEdit));
+    ASSERT_TRUE(TypeText(window, HorizontalTotalEdit, "1234567890"));
+    EXPECT_EQ("12345678", ReadText(window, HorizontalTotalEdit));
+
+    // A click below the rows drops the selection: Modify has nothing to change.
+    ASSERT_TRUE(ClickListBelowRows(list));
+    EXPECT_EQ(0, IsEnabled(window, ModifyButton));
+    EXPECT_EQ(0, IsEnabled(window, HorizontalTotalEdit));
+    EXPECT_EQ("", ReadText(window, HorizontalTotalEdit));
+
+    ASSERT_TRUE(ClickButton(window, ApplyButton));
+    Values expected = {{TimingName(640, 480, 60), Binary(Timing640x480at60())},
+                       {ModeListValue, Binary(Hex("06 40 04 80 00 00 00 60"))}};
+    EXPECT_EQ(Describe(expected), Describe(ReadValues(HKEY_LOCAL_MACHINE, DriverKey0)));
+    ExitWithoutQuestion(run, window);
+}
+
+TEST_F(Program, ApplyThatCannotWriteSaysSoAndKeepsTheEditsForALaterApply) {
+    ASSERT_TRUE(ConfigureAdapters(TwoAdapters));
+    ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, DriverKey0));
+    Session run;
+    HWND window = StartToMainWindow(run);
+    ASSERT_NE(nullptr, window);
+
+    // The Add dialog takes four digits at most.
+    ASSERT_TRUE(AddMode(run.Id(), window, "64000", "480", "60"));
+    EXPECT_EQ(std::vector<std::string>{"6400 480 60"}, Rows(window));
+    ASSERT_TRUE(DeleteKey(HKEY_LOCAL_MACHINE, DriverKey0));
+
+    for (int command : {ApplyButton, SaveAndExitCommand}) {
+        SCOPED_TRACE(command);
+        ASSERT_TRUE(command == ApplyButton ? ClickButton(window, command)
+                                           : SendCommand(window, command));
+        ExpectMessage(run, ApplyFailedText, IDOK);
+        ASSERT_TRUE(Sync(window));
+        EXPECT_TRUE(run.IsRunning());
+        EXPECT_EQ(1, IsEnabled(window, ApplyButton));
+    }
+    // Yes to the question on exit cannot write either: the program stays with the edits.
+    ASSERT_TRUE(SendCommand(window, ExitCommand));
+    ExpectMessage(run, UnsavedChangesText, IDYES);
+    ExpectMessage(run, ApplyFailedText, IDOK);
+    ASSERT_TRUE(Sync(window));
+    EXPECT_TRUE(run.IsRunning());
+
+    ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, DriverKey0));
+    ASSERT_TRUE(ClickButton(window, ApplyButton));
+    EXPECT_FALSE(run.ShowsMessage());
+    Values expected = {{TimingName(6400, 480, 60), Binary(NewModeTiming())},
+                       {ModeListValue, Binary(Hex("64 00 04 80 00 00 00 60"))}};
+    EXPECT_EQ(Describe(expected), Describe(ReadValues(HKEY_LOCAL_MACHINE, DriverKey0)));
+    ExitWithoutQuestion(run, window);
 }

@@ -19,6 +19,10 @@ const char UnsavedChangesText[] =
     "You recently did some changes without applying them.  This action will erase all your "
     "changes.  \r\nDo you wish to apply the changes?";
 
+const char ApplyFailedText[] =
+    "The changes could not be written to the display driver's settings.\r\nThey are still in the "
+    "list: apply them again, or exit without saving.";
+
 namespace {
 
 const int ModeListControl = 1004;

@@ -92,6 +92,7 @@ extern const char AddCaption[];
 extern const char NoDeviceText[];
 extern const char AccessErrorText[];
 extern const char UnsavedChangesText[];
+extern const char ApplyFailedText[];
 
 // One run of the program. The destructor kills a program still running, so a failed scenario
 // leaves nothing behind.
@@ -117,6 +118,7 @@ public:
     // How many message boxes with the program's caption show now.
     int MessageCount();
 
+    int IsRunning() const { return process.IsRunning(); }
     uint32_t Id() const { return process.Id(); }
     std::string Windows() const { return e2e::DescribeTopWindows(process.Id()); }
 
