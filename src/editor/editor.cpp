@@ -223,6 +223,18 @@ void EditorState::AddNewMode() {
     AppendRow(timing);
 }
 
+// The number that atoi reads from a pane text (leading blanks, one sign, the leading digits; 0
+// when there are none), but with a defined result when the digits exceed 32 bits: the nearest
+// 32-bit value. The edits take eight digits, but another program can still set a longer text.
+static int32_t ReadNumber(const char* text) {
+    long long number = std::strtoll(text, nullptr, 10);
+    if (number > INT32_MAX)
+        return INT32_MAX;
+    if (number < INT32_MIN)
+        return INT32_MIN;
+    return static_cast<int32_t>(number);
+}
+
 void EditorState::ModifySelectedMode() {
     if (selectedItem < 0)
         return;
@@ -242,7 +254,7 @@ void EditorState::ModifySelectedMode() {
         char text[STRING_LIMIT];
         if (!GetEditText(mainWindow, PaneEdits[i].control, text, STRING_LIMIT))
             return;
-        values[i] = static_cast<uint32_t>(std::atoi(text));
+        values[i] = static_cast<uint32_t>(ReadNumber(text));
     }
 
     timing->block.words[TimingFlagsWord] = flags;

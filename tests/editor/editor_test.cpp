@@ -534,6 +534,26 @@ TEST_F(EditorTest, ModifyReadsEachEditAsAtoiDoes) {
     }
 }
 
+// Another program can put any text into an edit, past its limit; the number is still read with
+// a defined result: the nearest 32-bit value, and a sign as atoi takes it.
+TEST_F(EditorTest, ModifyReadsTextsPastTheLimitSafely) {
+    const struct {
+        const char* text;
+        uint32_t stored;
+    } cases[] = {{"99999999999999999999", 2147483647u},
+                 {"-99999999999999999999", 2147483648u},
+                 {"  -5x", 4294967291u}};
+    Open(1);
+    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
+    editor.LoadDevice();
+    Click(0);
+    for (const auto& c : cases) {
+        WindowStub::ForceText(1006, c.text);
+        editor.Command(IDC_MODIFY);
+        EXPECT_EQ(editor.timings.TimingAt(0)->block.words[1], c.stored) << c.text;
+    }
+}
+
 TEST_F(EditorTest, ANumberTypedIntoThePaneSurvivesApplyAndReload) {
     Open(1);
     PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
