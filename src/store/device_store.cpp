@@ -15,15 +15,31 @@ namespace {
 
 const uint32_t TimingPrefixLength = sizeof TimingValuePrefix - 1;
 
+// The longest value name the registry holds, with its terminating zero.
+const uint32_t LongestValueName = 16384;
+
 // Enumerates the value at `index` into the fixed walk buffers. The name is always terminated
-// inside its buffer, whatever the platform reports.
+// inside its buffer, whatever the platform reports. 1 with the value; 0 when its name or data
+// does not fit the buffers (every walk skips such a value alike); -1 when the enumeration failed
+// for another reason, so that the walk cannot know what the value was. Only a failed first call
+// costs a second one, which asks for the name and the data's length alone.
 int EnumIntoBuffers(RegistryKey key, uint32_t index, char (&name)[RegistryBufferSize],
                     uint8_t (&data)[RegistryBufferSize], uint32_t* dataLength) {
     uint32_t nameLength = RegistryBufferSize;
     *dataLength = RegistryBufferSize;
     uint32_t type = 0;
-    if (!RegistryEnumValue(key, index, name, &nameLength, &type, data, dataLength))
-        return 0;
+    if (!RegistryEnumValue(key, index, name, &nameLength, &type, data, dataLength)) {
+        char* longName = new (std::nothrow) char[LongestValueName];
+        if (!longName)
+            return -1;
+        uint32_t longLength = LongestValueName;
+        uint32_t size = 0;
+        const int tooLarge =
+            RegistryEnumValue(key, index, longName, &longLength, nullptr, nullptr, &size) &&
+            (longLength >= RegistryBufferSize || size > RegistryBufferSize);
+        delete[] longName;
+        return tooLarge ? 0 : -1;
+    }
     name[nameLength < RegistryBufferSize ? nameLength : RegistryBufferSize - 1] = '\0';
     if (*dataLength > RegistryBufferSize)
         *dataLength = RegistryBufferSize;
@@ -226,7 +242,10 @@ int TimingList::LoadFromDevice(NonStandardModeList& modes) {
     uint8_t data[RegistryBufferSize];
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t dataLength = 0;
-        if (!EnumIntoBuffers(key, i, name, data, &dataLength) || !IsTimingValueName(name))
+        const int read = EnumIntoBuffers(key, i, name, data, &dataLength);
+        if (read < 0)
+            result = 0; // the list may lack a valid timing that the next save would delete
+        if (read <= 0 || !IsTimingValueName(name))
             continue;
         CustomTiming timing;
         if (!ScanTimingValueName(name, &timing.width, &timing.height, &timing.refresh))
@@ -263,7 +282,10 @@ int DeleteStoredTimings() {
     uint32_t i = 0;
     while (i < count) {
         uint32_t dataLength = 0;
-        if (EnumIntoBuffers(key, i, name, data, &dataLength) && IsTimingValueName(name)) {
+        const int read = EnumIntoBuffers(key, i, name, data, &dataLength);
+        if (read < 0)
+            result = 0; // a timing value may be left behind, to come back at the next load
+        if (read > 0 && IsTimingValueName(name)) {
             if (RegistryDeleteValue(key, name)) {
                 --count; // the next value has moved down into index i
                 continue;

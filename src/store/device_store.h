@@ -78,7 +78,9 @@ public:
     // of its mode (same resolution and refresh) with it. A name that does not follow the format
     // whole is skipped; data shorter than 68 bytes is read with the missing bytes as 0. 1 when
     // the key was read, else 0 (the list is then empty); 0 also when a valid timing could not be
-    // kept for want of memory.
+    // kept for want of memory, or when a value could not be enumerated for another reason than a
+    // name or data too large for the 260-byte walk buffers (which every walk skips alike): the
+    // list may then lack a timing that the next save would delete.
     int LoadFromDevice(NonStandardModeList& modes);
 
     // Deletes every stored timing of the driver key, then writes one value per record in list
@@ -97,6 +99,7 @@ private:
 
 // Deletes every value of the driver key whose name begins with the timing prefix. 1 when the key
 // was walked and every delete it attempted succeeded; 0 when the key could not be walked or a
-// delete failed (the walk goes on past a failed delete). A value that cannot be enumerated is
-// skipped and is not a failure.
+// delete failed (the walk goes on past a failed delete). A value whose name or data does not fit
+// the walk buffers is skipped and is not a failure; an enumeration that fails otherwise is, since
+// the value it skipped may be a timing left behind.
 int DeleteStoredTimings();

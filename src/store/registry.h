@@ -34,7 +34,8 @@ int RegistryCountValues(RegistryKey key, uint32_t* count);
 
 // The value at `index`. On entry *nameLength and *dataLength are the buffer sizes in bytes (the
 // name's including its terminating zero); on success *nameLength is the name's length without the
-// zero and *dataLength the data's length. A name or data that does not fit fails the call.
+// zero and *dataLength the data's length. A name or data that does not fit fails the call. When
+// data is null only the name and the data's length are reported, whatever that length.
 int RegistryEnumValue(RegistryKey key, uint32_t index, char* name, uint32_t* nameLength,
                       uint32_t* type, uint8_t* data, uint32_t* dataLength);
 

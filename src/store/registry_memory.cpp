@@ -207,10 +207,10 @@ int RegistryEnumValue(RegistryKey key, uint32_t index, char* name, uint32_t* nam
     if (CallFails(MemoryRegistry::OpEnum) || !node || index >= node->values.size())
         return 0;
     const MemoryValue& value = node->values[index];
-    if (value.name.size() + 1 > *nameLength || value.data.size() > *dataLength)
+    if (value.name.size() + 1 > *nameLength || (data && value.data.size() > *dataLength))
         return 0;
     std::memcpy(name, value.name.c_str(), value.name.size() + 1);
-    if (!value.data.empty())
+    if (data && !value.data.empty())
         std::memcpy(data, value.data.data(), value.data.size());
     *nameLength = static_cast<uint32_t>(value.name.size());
     *dataLength = static_cast<uint32_t>(value.data.size());

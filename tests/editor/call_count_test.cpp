@@ -13,7 +13,10 @@
 //   ApplyChanges                        open 3, count 1, enum v, delete n, set r + 1, close 3
 //     (one walk deleting every stored timing, one set per record, one for the mode list)
 //
-// No open or close per record anywhere but in the one-time backup.
+// No open or close per record anywhere but in the one-time backup. The walks of the timing load
+// and of Apply enumerate a value too large for their buffers twice (the second time for its
+// name and length alone, which tells it from a failed enumeration): the list of more than 32
+// entries adds 1 to their enum count.
 #include "editor/editor.h"
 #include "editor/window_ops_stub.h"
 #include "store/backup.h"
@@ -123,6 +126,10 @@ protected:
     void TearDown() override { MemoryRegistry::Reset(); }
 
     uint32_t Values() const { return GetParam().timings + 1 + GetParam().others; }
+    // Enumerations of the timing load's or Apply's walk.
+    uint32_t Walked() const {
+        return Values() + (GetParam().timings * ModeStoredSize > RegistryBufferSize ? 1 : 0);
+    }
     uint32_t Records() const { return GetParam().timings - GetParam().bad; }
 
     EditorState editor;
@@ -140,7 +147,7 @@ const Device Devices[] = {{0, 0, 0}, {1, 0, 0}, {9, 3, 2}, {1000, 0, 1}};
 TEST_P(EditorCallCountTest, FirstLoadCopiesEachValueOnceIntoTheBackup) {
     editor.LoadDevice();
     const uint32_t v = Values(), w = GetParam().timings + 2;
-    ExpectCounts({w + 5, 2, 2, 2 * v, 4, w, 0, w + 5});
+    ExpectCounts({w + 5, 2, 2, v + Walked(), 4, w, 0, w + 5});
     EXPECT_EQ(Records(), WindowStub::Rows().size());
 }
 
@@ -148,7 +155,7 @@ TEST_P(EditorCallCountTest, LaterLoadReadsTheKeyOnce) {
     editor.LoadDevice();
     MemoryRegistry::ResetCounters();
     editor.LoadDevice();
-    ExpectCounts({3, 0, 1, Values(), 2, 0, 0, 3});
+    ExpectCounts({3, 0, 1, Walked(), 2, 0, 0, 3});
     EXPECT_EQ(Records(), WindowStub::Rows().size());
 }
 
@@ -156,7 +163,7 @@ TEST_P(EditorCallCountTest, ApplyWalksOnceAndSetsEachRecord) {
     editor.LoadDevice();
     MemoryRegistry::ResetCounters();
     ASSERT_EQ(1, editor.ApplyChanges());
-    ExpectCounts({3, 0, 1, Values(), 0, Records() + 1, GetParam().timings, 3});
+    ExpectCounts({3, 0, 1, Walked(), 0, Records() + 1, GetParam().timings, 3});
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, EditorCallCountTest, ::testing::ValuesIn(Devices), DeviceName);

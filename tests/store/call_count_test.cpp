@@ -111,6 +111,12 @@ protected:
         const Device& d = GetParam();
         return d.timings + (d.list ? 1 : 0) + d.others;
     }
+    // Enumerations of one walk: one per value, and a second for a value too large for the walk
+    // buffers (the list of more than 32 entries), which tells it from a failed enumeration.
+    uint32_t Walked() const {
+        const Device& d = GetParam();
+        return Values() + (d.list && d.timings * ModeStoredSize > RegistryBufferSize ? 1 : 0);
+    }
 };
 
 std::string DeviceName(const ::testing::TestParamInfo<Device>& info) {
@@ -136,7 +142,7 @@ TEST_P(StoreCallCountTest, TimingLoadEnumeratesEachValueOnce) {
     NonStandardModeList modes;
     TimingList timings;
     ASSERT_EQ(1, timings.LoadFromDevice(modes));
-    ExpectCounts({1, 1, Values(), 0, 0, 0, 1, 0}, Taken());
+    ExpectCounts({1, 1, Walked(), 0, 0, 0, 1, 0}, Taken());
     uint32_t loaded = 0;
     for (CustomTiming* t = timings.FirstTiming(); t; t = timings.NextTiming())
         ++loaded;
@@ -145,7 +151,7 @@ TEST_P(StoreCallCountTest, TimingLoadEnumeratesEachValueOnce) {
 
 TEST_P(StoreCallCountTest, DeleteWalksOnceAndDeletesEachTiming) {
     ASSERT_EQ(1, DeleteStoredTimings());
-    ExpectCounts({1, 1, Values(), 0, 0, GetParam().timings, 1, 0}, Taken());
+    ExpectCounts({1, 1, Walked(), 0, 0, GetParam().timings, 1, 0}, Taken());
 }
 
 // The dropped timings are deleted with the others and not written again.
@@ -157,7 +163,7 @@ TEST_P(StoreCallCountTest, SaveDeletesEveryStoredTimingAndSetsEachRecord) {
     ASSERT_EQ(1, timings.LoadFromDevice(modes));
     MemoryRegistry::ResetCounters();
     ASSERT_EQ(1, timings.SaveToDevice());
-    ExpectCounts({2, 1, Values(), 0, d.timings - d.bad, d.timings, 2, 0}, Taken());
+    ExpectCounts({2, 1, Walked(), 0, d.timings - d.bad, d.timings, 2, 0}, Taken());
 
     MemoryRegistry::ResetCounters();
     ASSERT_EQ(1, modes.SaveToDevice());

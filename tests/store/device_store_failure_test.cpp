@@ -148,9 +148,11 @@ TEST_F(DeviceStore, TimingLoadFailures) {
     } cases[] = {
         {MemoryRegistry::OpOpen, 0, 0, 0, {}},
         {MemoryRegistry::OpCount, 0, 0, 0, {}},
-        {MemoryRegistry::OpEnum, 0, 0, 1, {"800x600@75"}},
-        {MemoryRegistry::OpEnum, 1, 0, 1, {"640x480@60"}},
-        {MemoryRegistry::OpEnum, 0, 1, 1, {}},
+        // A value that could not be enumerated may be a valid timing that a save would delete:
+        // the load goes on but says 0.
+        {MemoryRegistry::OpEnum, 0, 0, 0, {"800x600@75"}},
+        {MemoryRegistry::OpEnum, 1, 0, 0, {"640x480@60"}},
+        {MemoryRegistry::OpEnum, 0, 1, 0, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.op << "/" << c.index << "/" << c.persistent);
@@ -205,8 +207,9 @@ TEST_F(DeviceStore, DeleteFailures) {
         {MemoryRegistry::OpDelete, 0, 0, 0, {"Other", ModeListValueName, VgaName}},
         {MemoryRegistry::OpDelete, 1, 0, 0, {"Other", ModeListValueName, SvgaName}},
         {MemoryRegistry::OpDelete, 0, 1, 0, {"Other", ModeListValueName, VgaName, SvgaName}},
-        // A value that cannot be enumerated is skipped, which is no failure.
-        {MemoryRegistry::OpEnum, 0, 0, 1, {"Other", ModeListValueName, VgaName}},
+        // A value whose enumeration failed (it fits the walk buffers) may be a timing left
+        // behind: the walk goes on but says 0.
+        {MemoryRegistry::OpEnum, 0, 0, 0, {"Other", ModeListValueName, VgaName}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.op << "/" << c.index << "/" << c.persistent);
