@@ -1,17 +1,23 @@
 // Times velmora-sim.exe under Wine against the real registry of the prefix:
-//   - start-up: from starting the process until its main window is shown with its modes,
-//     alternated run by run with a bare dialog program built with the same toolchain, so that
-//     both medians come from the same conditions;
+//   - start-up: from starting the process until its main window is shown with its modes, run
+//     by run in rotation with two baselines built with the same toolchain: a bare dialog
+//     program, and Velmora's own main window template with nothing behind it;
 //   - a device with thousands of timing values: its load into the main window (a Device menu
 //     switch, the first one with the one-time backup) and Apply;
-//   - the private memory of the programs.
+//   - the memory of the programs: what Wine reports, and, when the environment variable
+//     VELMORA_BENCH_MARKERS names a folder, a pause at each measuring point for the host to read
+//     the process's own memory (scripts/bench-wine does): the file NAME is written there with
+//     the program's file name in it, and the run goes on once the host has deleted it.
 //
-//   velmora_wine_bench VELMORA_SIM_EXE BARE_DIALOG_EXE [RUNS [REPEATS [SIZE...]]]
+//   velmora_wine_bench VELMORA_SIM_EXE BARE_DIALOG_EXE TEMPLATE_DIALOG_EXE
+//                      [RUNS [REPEATS [SIZE...]]]
 //
 // The simulated driver offers two adapters: \\.\DISPLAY1 with a few modes (the start-up device)
 // and \\.\DISPLAY2 with SIZE modes for each size in turn. Everything the benchmark writes is in
 // the prefix's registry: the adapters, their driver keys, "ShowWarning" = 1 (no disclaimer) and
 // the per-program setting that keeps Wine from waiting for a window manager that Xvfb lacks.
+// With VELMORA_BENCH_VERBOSE set, each start-up tells when the program went idle, showed its
+// window and answered.
 #include "app/resource.h"
 #include "store/device_store.h"
 #include "store/mode_list.h"
@@ -145,7 +151,7 @@ std::string ExeName(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-int Prepare(const std::string& velmora, const std::string& bare) {
+int Prepare(const std::vector<std::string>& exes) {
     int ok = 1;
     for (int adapter = 0; adapter < 2; ++adapter) {
         std::string key = std::string(AdaptersKey) + "\\" + std::to_string(adapter);
@@ -158,9 +164,9 @@ int Prepare(const std::string& velmora, const std::string& bare) {
     ok &= WriteDevice(1, 0);
     RegDeleteTreeA(HKEY_CURRENT_USER, UserKey);
     ok &= SetNumber(HKEY_CURRENT_USER, UserKey, "ShowWarning", 1);
-    for (const std::string* exe : {&velmora, &bare})
+    for (const std::string& exe : exes)
         ok &= SetText(HKEY_CURRENT_USER,
-                      "Software\\Wine\\AppDefaults\\" + ExeName(*exe) + "\\X11 Driver", "Managed",
+                      "Software\\Wine\\AppDefaults\\" + ExeName(exe) + "\\X11 Driver", "Managed",
                       "N");
     return ok;
 }
@@ -230,17 +236,27 @@ long RowCount(HWND window) {
 // main window's list holds that many rows. The poll sleeps between looks, so that it takes as
 // little as possible of the processor that the program needs.
 int WaitShown(Program& program, const char* caption, long rows) {
+    double start = Now();
     WaitForInputIdle(program.info.hProcess, WindowTimeoutMs);
+    double idle = Now(), found = 0;
+    int polls = 0;
     double deadline = Now() + WindowTimeoutMs;
     while (Now() < deadline) {
+        ++polls;
         Search search = {program.info.dwProcessId, caption, nullptr};
         EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
         if (search.found) {
+            if (!found)
+                found = Now();
             DWORD_PTR ignored = 0;
             if (rows < 0 ? SendMessageTimeoutA(search.found, WM_NULL, 0, 0, SMTO_NORMAL, 1000,
                                                &ignored) != 0
                          : RowCount(search.found) == rows) {
                 program.window = search.found;
+                if (std::getenv("VELMORA_BENCH_VERBOSE"))
+                    std::printf("    %s: idle after %.1f, window after %.1f, answered after %.1f "
+                                "ms, %d polls\n",
+                                caption, idle - start, found - start, Now() - start, polls);
                 return 1;
             }
         }
@@ -267,66 +283,94 @@ double TimeCommand(HWND window, WPARAM command) {
     return Now() - start;
 }
 
+// Wine reports the working set of another process but no private figure (it gives 0), hence
+// the host's own reading at the pauses.
 struct Memory {
-    double privateMiB = 0;
     double workingSetMiB = 0;
 };
 
 Memory MemoryOf(const Program& program) {
     Memory memory;
-    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;
-    if (GetProcessMemoryInfo(program.info.hProcess,
-                             reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                             sizeof counters)) {
-        memory.privateMiB = static_cast<double>(counters.PrivateUsage) / (1024.0 * 1024.0);
+    if (GetProcessMemoryInfo(program.info.hProcess, &counters, sizeof counters))
         memory.workingSetMiB = static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
-    }
     return memory;
 }
 
-void PrintMemory(const char* what, const Memory& memory) {
-    std::printf("  %-34s private %7.1f MiB   working set %7.1f MiB\n", what, memory.privateMiB,
-                memory.workingSetMiB);
+// Pauses at a measuring point while the host reads the memory of the program (see the top of
+// this file); at most 30 seconds.
+void MemoryPoint(const char* name, const std::string& exe) {
+    const char* folder = std::getenv("VELMORA_BENCH_MARKERS");
+    if (!folder || !*folder)
+        return;
+    std::string path = std::string(folder) + "\\" + name;
+    FILE* file = std::fopen(path.c_str(), "w");
+    if (!file)
+        return;
+    std::fputs(ExeName(exe).c_str(), file);
+    std::fclose(file);
+    for (int i = 0; i < 3000 && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(10);
+    DeleteFileA(path.c_str());
 }
 
-struct Sample {
-    std::vector<double> velmora, bare;
+void PrintMemory(const char* what, const Memory& memory) {
+    std::printf("  %-34s working set %7.1f MiB\n", what, memory.workingSetMiB);
+}
+
+// A program of the start-up comparison: how to recognise it as started, and how to end it.
+struct StartProgram {
+    const char* label;
+    std::string path;
+    const char* caption;
+    long rows; // the rows its list must show; -1: no list, an answer from its thread suffices
+    WPARAM exitCommand;
+    const char* memoryPoint;
+    std::vector<double> times;
+    Memory memory;
 };
 
-int RunStartup(const std::string& velmora, const std::string& bare, int runs, Memory* bareMemory,
-               Memory* velmoraMemory) {
-    Sample sample;
-    // One start of each first, not counted: it fills Wine's caches and takes the backup.
+void PrintSeries(const StartProgram& program) {
+    const std::vector<double>& t = program.times;
+    std::printf("  %-30s median %8.1f   min %8.1f   max %8.1f\n", program.label, Median(t),
+                *std::min_element(t.begin(), t.end()), *std::max_element(t.begin(), t.end()));
+}
+
+// Starts each program `runs` times, in an order that rotates run by run, so that every median
+// comes from the same conditions. One start of each comes first and is not counted: it fills
+// Wine's caches and takes Velmora's backup.
+int RunStartup(std::vector<StartProgram>& programs, int runs) {
+    const size_t count = programs.size();
     for (int i = -1; i < runs; ++i) {
-        for (int order = 0; order < 2; ++order) {
-            int velmoraTurn = (order == 0) == (i % 2 != 0);
+        for (size_t k = 0; k < count; ++k) {
+            StartProgram& p = programs[(k + static_cast<size_t>(i + 1)) % count];
             Program program;
-            double ms = velmoraTurn ? TimeStart(program, velmora, MainCaption, StartupModes)
-                                    : TimeStart(program, bare, BareCaption, -1);
+            double ms = TimeStart(program, p.path, p.caption, p.rows);
             if (ms < 0) {
-                std::printf("start-up run %d: %s did not show its window\n", i,
-                            velmoraTurn ? "velmora-sim" : "the bare dialog");
+                std::printf("start-up run %d: %s did not show its window\n", i, p.label);
                 return 0;
             }
-            if (i == 0)
-                *(velmoraTurn ? velmoraMemory : bareMemory) = MemoryOf(program);
+            if (i == 0) {
+                p.memory = MemoryOf(program);
+                MemoryPoint(p.memoryPoint, p.path);
+            }
             if (i >= 0)
-                (velmoraTurn ? sample.velmora : sample.bare).push_back(ms);
-            program.Stop(velmoraTurn ? IDM_EXIT : IDCANCEL);
+                p.times.push_back(ms);
+            program.Stop(p.exitCommand);
         }
     }
-    double v = Median(sample.velmora), b = Median(sample.bare);
-    std::printf("Start-up until the window is shown, %d runs each, alternated (ms)\n", runs);
-    std::printf("  %-22s median %8.1f   min %8.1f   max %8.1f\n", "bare dialog", b,
-                *std::min_element(sample.bare.begin(), sample.bare.end()),
-                *std::max_element(sample.bare.begin(), sample.bare.end()));
-    std::printf("  %-22s median %8.1f   min %8.1f   max %8.1f\n", "velmora-sim (10 modes)", v,
-                *std::min_element(sample.velmora.begin(), sample.velmora.end()),
-                *std::max_element(sample.velmora.begin(), sample.velmora.end()));
-    std::printf("  ratio of the medians velmora / bare: %.3f\n", b > 0 ? v / b : 0.0);
-    std::printf("RESULT startup_bare_ms=%.1f startup_velmora_ms=%.1f startup_ratio=%.3f\n", b, v,
-                b > 0 ? v / b : 0.0);
+    std::printf("Start-up until the window is shown, %d runs each, rotated (ms)\n", runs);
+    for (const StartProgram& p : programs)
+        PrintSeries(p);
+    const double velmora = Median(programs[0].times), bare = Median(programs[1].times),
+                 templ = Median(programs[2].times);
+    std::printf("  ratios of the medians: velmora / bare %.3f, template / bare %.3f, "
+                "velmora / template %.3f\n",
+                velmora / bare, templ / bare, velmora / templ);
+    std::printf("RESULT startup_ms velmora=%.1f bare=%.1f template=%.1f velmora_bare=%.3f "
+                "template_bare=%.3f velmora_template=%.3f\n",
+                velmora, bare, templ, velmora / bare, templ / bare, velmora / templ);
     return 1;
 }
 
@@ -362,8 +406,10 @@ int RunScale(const std::string& velmora, uint32_t size, int repeats, ScaleResult
         ok = ms >= 0 && CountValues(DriverKey(1)) == size + 1;
         applies.push_back(ms);
     }
-    if (ok)
+    if (ok) {
         *memory = MemoryOf(program);
+        MemoryPoint(("velmora-" + std::to_string(size)).c_str(), velmora);
+    }
     program.Stop(IDM_EXIT);
     result->load = Median(loads);
     result->apply = Median(applies);
@@ -375,18 +421,17 @@ int RunScale(const std::string& velmora, uint32_t size, int repeats, ScaleResult
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr,
-                     "usage: velmora_wine_bench VELMORA_SIM_EXE BARE_DIALOG_EXE [RUNS [REPEATS "
-                     "[SIZE...]]]\n");
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: velmora_wine_bench VELMORA_SIM_EXE BARE_DIALOG_EXE "
+                             "TEMPLATE_DIALOG_EXE [RUNS [REPEATS [SIZE...]]]\n");
         return 2;
     }
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    std::string velmora = argv[1], bare = argv[2];
-    int runs = argc > 3 ? std::atoi(argv[3]) : 15;
-    int repeats = argc > 4 ? std::atoi(argv[4]) : 5;
+    std::string velmora = argv[1];
+    int runs = argc > 4 ? std::atoi(argv[4]) : 15;
+    int repeats = argc > 5 ? std::atoi(argv[5]) : 5;
     std::vector<uint32_t> sizes;
-    for (int i = 5; i < argc; ++i)
+    for (int i = 6; i < argc; ++i)
         sizes.push_back(static_cast<uint32_t>(std::strtoul(argv[i], nullptr, 10)));
     if (sizes.empty())
         sizes = {1000, 2000, 5000};
@@ -394,15 +439,29 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "RUNS and REPEATS must be at least 1\n");
         return 2;
     }
-    if (!Prepare(velmora, bare)) {
+    std::vector<StartProgram> programs = {
+        {"velmora-sim (10 modes)",
+         velmora,
+         MainCaption,
+         StartupModes,
+         IDM_EXIT,
+         "velmora-10",
+         {},
+         {}},
+        {"bare dialog", argv[2], BareCaption, -1, IDCANCEL, "bare", {}, {}},
+        {"template alone", argv[3], MainCaption, -1, IDM_EXIT, "template", {}, {}},
+    };
+    std::vector<std::string> exes;
+    for (const StartProgram& p : programs)
+        exes.push_back(p.path);
+    if (!Prepare(exes)) {
         std::fprintf(stderr, "the registry could not be prepared\n");
         return 1;
     }
-
-    Memory bareMemory, startupMemory, largeMemory;
-    if (!RunStartup(velmora, bare, runs, &bareMemory, &startupMemory))
+    if (!RunStartup(programs, runs))
         return 1;
 
+    Memory largeMemory;
     std::vector<ScaleResult> results;
     uint32_t largest = 0;
     for (uint32_t size : sizes) {
@@ -432,13 +491,14 @@ int main(int argc, char** argv) {
                     r.size, base.size, r.firstLoad / base.firstLoad, r.load / base.load,
                     r.apply / base.apply);
     }
-    std::printf("\nMemory of the running programs\n");
-    PrintMemory("bare dialog", bareMemory);
-    PrintMemory("velmora-sim, 10 modes", startupMemory);
+    std::printf("\nMemory of the running programs as Wine reports it\n");
+    for (const StartProgram& p : programs)
+        PrintMemory(p.label, p.memory);
     char what[64];
     std::snprintf(what, sizeof what, "velmora-sim, %u modes loaded", largest);
     PrintMemory(what, largeMemory);
-    std::printf("RESULT memory_private_mib bare=%.1f velmora_10=%.1f velmora_%u=%.1f\n",
-                bareMemory.privateMiB, startupMemory.privateMiB, largest, largeMemory.privateMiB);
+    std::printf("RESULT working_set_mib velmora_10=%.1f bare=%.1f template=%.1f velmora_%u=%.1f\n",
+                programs[0].memory.workingSetMiB, programs[1].memory.workingSetMiB,
+                programs[2].memory.workingSetMiB, largest, largeMemory.workingSetMiB);
     return 0;
 }
