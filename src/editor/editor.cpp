@@ -72,7 +72,8 @@ void LoadText(uint32_t id, char* buffer, int32_t limit) {
 
 } // namespace
 
-EditorState::EditorState() : mainWindow(nullptr), selectedItem(-1), currentDevice(0), dirty(0) {
+EditorState::EditorState()
+    : mainWindow(nullptr), selectedItem(-1), currentDevice(0), dirty(0), loadedWhole(1) {
     std::snprintf(templateName, sizeof(templateName), "%s", IDD_MAIN);
     CurrentEditor = this;
 }
@@ -182,8 +183,8 @@ void EditorState::LoadDevice() {
 
     // The timing load drops the non-standard entry of every timing that fails its checksum, so
     // the non-standard list has to be there first.
-    nonStandardModes.LoadFromDevice();
-    timings.LoadFromDevice(nonStandardModes);
+    int modesRead = nonStandardModes.LoadFromDevice();
+    loadedWhole = timings.LoadFromDevice(nonStandardModes) && modesRead;
 
     // The list is drawn once after the last row rather than once per row.
     ListSetRedraw(mainWindow, 0);
@@ -283,8 +284,11 @@ void EditorState::RemoveSelectedMode() {
 int EditorState::ApplyChanges() {
     // Both writes are attempted even when the first fails: the key should come as close to the
     // lists as it can.
-    int written = timings.SaveToDevice();
-    written &= nonStandardModes.SaveToDevice();
+    int written = 0;
+    if (loadedWhole) {
+        written = timings.SaveToDevice();
+        written &= nonStandardModes.SaveToDevice();
+    }
     if (!written) {
         SetDirty(1);
         ShowMessage(IDS_APPLY_FAILED, STRING_LIMIT, mainWindow);

@@ -35,6 +35,9 @@ public:
     DisplayDeviceList devices;            // the devices found when the window initialised
     uint32_t currentDevice;               // index in devices of the device being edited
     uint32_t dirty;                       // 1 while the lists hold edits that are not written
+    // 0 when the last load could not read the whole driver key: an Apply would then delete or
+    // overwrite what the load missed, so it is refused until the device loads whole again.
+    uint32_t loadedWhole;
 
     // An empty editor with no window; it becomes CurrentEditor.
     EditorState();
@@ -87,8 +90,9 @@ public:
     void RemoveSelectedMode();
 
     // Writes the timings and then the non-standard list to the driver key. 1 when everything was
-    // written. 0 when the store could not write it all: the editor then stays (or becomes) dirty
-    // with Apply enabled, since the key no longer matches the lists, and the user is told.
+    // written. Refused (0, nothing written) after a load that could not read the whole key. 0 when
+    // the store could not write it all: the editor then stays (or becomes) dirty with Apply
+    // enabled, since the key no longer matches the lists, and the user is told.
     int ApplyChanges();
 
     // The question that guards Exit and the device switch. 1 when the caller may go on: nothing
