@@ -32,6 +32,7 @@ void ListInsertColumn(WindowHandle window, int32_t column, int32_t width, const 
 // Stops (0) or resumes (1) the drawing of the list. A list that draws redraws itself and its
 // scroll bar for every row inserted, which makes filling it with n rows cost n redraws (seconds
 // for a thousand rows under Wine); rows inserted while it is stopped are drawn once, on resume.
+// While it is stopped the list is found once, not again for every row.
 void ListSetRedraw(WindowHandle window, int on);
 
 // Check boxes and edits.

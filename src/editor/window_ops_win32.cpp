@@ -23,8 +23,23 @@ LRESULT SendToControl(WindowHandle window, int32_t control, UINT message, WPARAM
     return SendMessageA(GetDlgItem(Window(window), control), message, wParam, lParam);
 }
 
+// The list of a window whose drawing is stopped, kept from the stop to the resume: a fill sends
+// it a few messages per row, and finding the list again for each of them (GetDlgItem, a round
+// trip to the window server under Wine) would cost several times the messages themselves.
+struct ListFill {
+    HWND window;
+    HWND list;
+};
+ListFill Fill = {nullptr, nullptr};
+
+HWND ListOf(WindowHandle window) {
+    if (Fill.list && Fill.window == Window(window))
+        return Fill.list;
+    return GetDlgItem(Window(window), IDC_MODE_LIST);
+}
+
 LRESULT SendToList(WindowHandle window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return SendToControl(window, IDC_MODE_LIST, message, wParam, lParam);
+    return SendMessageA(ListOf(window), message, wParam, lParam);
 }
 
 // The list view only reads the text, but its structure is not const.
@@ -85,9 +100,14 @@ void ListInsertColumn(WindowHandle window, int32_t column, int32_t width, const 
 // The list view is told to draw again and then invalidated whole, since resuming alone does not
 // promise a repaint of what changed while it was stopped.
 void ListSetRedraw(WindowHandle window, int on) {
-    SendToList(window, WM_SETREDRAW, on ? TRUE : FALSE, 0);
-    if (on)
-        InvalidateRect(GetDlgItem(Window(window), IDC_MODE_LIST), nullptr, TRUE);
+    HWND list = ListOf(window);
+    SendMessageA(list, WM_SETREDRAW, on ? TRUE : FALSE, 0);
+    if (on) {
+        InvalidateRect(list, nullptr, TRUE);
+        Fill = ListFill{nullptr, nullptr};
+    } else {
+        Fill = ListFill{Window(window), list};
+    }
 }
 
 int GetCheck(WindowHandle window, int32_t control) {

@@ -379,7 +379,145 @@ struct ScaleResult {
     double firstLoad;
     double load;
     double apply;
+    double callsLoad;  // the registry and list view calls of a load alone
+    double callsApply; // the registry calls of an Apply alone
 };
+
+struct StoredValue {
+    std::string name;
+    std::vector<BYTE> data;
+};
+
+// The registry calls that a load makes, made directly: the mode list's size and bytes, then
+// every value of the key through the 260-byte buffers. Keeps the timing values for CallsApply.
+// Milliseconds, or -1.
+double CallsLoadRegistry(const std::string& path, std::vector<StoredValue>* timings) {
+    double start = Now();
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return -1;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, ModeListValueName, nullptr, nullptr, nullptr, &size) ==
+        ERROR_SUCCESS) {
+        std::vector<BYTE> list(size ? size : 1);
+        RegQueryValueExA(key, ModeListValueName, nullptr, nullptr, list.data(), &size);
+    }
+    RegCloseKey(key);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return -1;
+    DWORD count = 0;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
+                     nullptr, nullptr, nullptr);
+    timings->clear();
+    for (DWORD i = 0; i < count; ++i) {
+        char name[RegistryBufferSize];
+        BYTE data[RegistryBufferSize];
+        DWORD nameLength = sizeof name, dataLength = sizeof data, type = 0;
+        if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &dataLength) ==
+                ERROR_SUCCESS &&
+            IsTimingValueName(name))
+            timings->push_back(StoredValue{name, std::vector<BYTE>(data, data + dataLength)});
+    }
+    RegCloseKey(key);
+    return Now() - start;
+}
+
+// The list view calls that a load makes for n rows, on a shown list of its own: drawing stopped,
+// every row deleted, three messages per row, drawing resumed. Milliseconds.
+double CallsLoadRows(uint32_t n) {
+    HWND top = CreateWindowExA(0, "STATIC", "rows", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 600,
+                               400, nullptr, nullptr, nullptr, nullptr);
+    HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 580,
+                                380, top, nullptr, nullptr, nullptr);
+    LVCOLUMNA column = {};
+    column.mask = LVCF_WIDTH | LVCF_TEXT;
+    column.cx = 100;
+    column.pszText = const_cast<char*>("column");
+    for (int c = 0; c < 3; ++c)
+        SendMessageA(list, LVM_INSERTCOLUMNA, c, reinterpret_cast<LPARAM>(&column));
+    double start = Now();
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    for (uint32_t i = 0; i < n; ++i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%u", 640 + i / 100);
+        LVITEMA item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+        item.pszText = text;
+        item.iItem = static_cast<int>(
+            SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        for (int c = 1; c < 3; ++c) {
+            item.iSubItem = c;
+            SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        }
+    }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+    double ms = Now() - start;
+    DestroyWindow(top);
+    return ms;
+}
+
+// The registry calls that an Apply makes, made directly: the walk that deletes every timing
+// value, one set per timing, one set of the mode list (its bytes as stored). Milliseconds.
+double CallsApply(const std::string& path, const std::vector<StoredValue>& timings) {
+    HKEY key;
+    std::vector<BYTE> list(1);
+    DWORD size = 0;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return -1;
+    if (RegQueryValueExA(key, ModeListValueName, nullptr, nullptr, nullptr, &size) ==
+        ERROR_SUCCESS) {
+        list.resize(size ? size : 1);
+        RegQueryValueExA(key, ModeListValueName, nullptr, nullptr, list.data(), &size);
+    }
+    RegCloseKey(key);
+
+    double start = Now();
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return -1;
+    DWORD count = 0;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
+                     nullptr, nullptr, nullptr);
+    for (DWORD i = 0; i < count;) {
+        char name[RegistryBufferSize];
+        BYTE data[RegistryBufferSize];
+        DWORD nameLength = sizeof name, dataLength = sizeof data, type = 0;
+        if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &dataLength) ==
+                ERROR_SUCCESS &&
+            IsTimingValueName(name) && RegDeleteValueA(key, name) == ERROR_SUCCESS) {
+            --count;
+            continue;
+        }
+        ++i;
+    }
+    RegCloseKey(key);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return -1;
+    for (const StoredValue& value : timings)
+        RegSetValueExA(key, value.name.c_str(), 0, REG_BINARY, value.data.data(),
+                       static_cast<DWORD>(value.data.size()));
+    RegCloseKey(key);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return -1;
+    RegSetValueExA(key, ModeListValueName, 0, REG_BINARY, list.data(), size);
+    RegCloseKey(key);
+    return Now() - start;
+}
+
+// The calls alone, each the median of `repeats`.
+void MeasureCalls(uint32_t size, int repeats, ScaleResult* result) {
+    std::vector<double> loads, applies;
+    for (int i = 0; i < repeats; ++i) {
+        std::vector<StoredValue> timings;
+        double registry = CallsLoadRegistry(DriverKey(1), &timings);
+        loads.push_back(registry + CallsLoadRows(size));
+        applies.push_back(CallsApply(DriverKey(1), timings));
+    }
+    result->callsLoad = Median(loads);
+    result->callsApply = Median(applies);
+}
 
 int RunScale(const std::string& velmora, uint32_t size, int repeats, ScaleResult* result,
              Memory* memory) {
@@ -413,6 +551,8 @@ int RunScale(const std::string& velmora, uint32_t size, int repeats, ScaleResult
     program.Stop(IDM_EXIT);
     result->load = Median(loads);
     result->apply = Median(applies);
+    if (ok)
+        MeasureCalls(size, repeats, result);
     if (!ok)
         std::printf("device of %u modes: a load or Apply failed\n", size);
     return ok;
@@ -427,6 +567,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
     std::string velmora = argv[1];
     int runs = argc > 4 ? std::atoi(argv[4]) : 15;
     int repeats = argc > 5 ? std::atoi(argv[5]) : 5;
@@ -476,9 +618,18 @@ int main(int argc, char** argv) {
         }
     }
     std::printf("\nA device of n timing values (ms; load and Apply: median of %d)\n", repeats);
-    std::printf("  %8s %14s %10s %10s\n", "n", "first load", "load", "apply");
+    std::printf("  The calls alone: the same registry and list view calls made directly by this "
+                "harness.\n");
+    std::printf("  %8s %12s %10s %12s %10s %10s %12s %10s\n", "n", "first load", "load",
+                "calls alone", "velmora/", "apply", "calls alone", "velmora/");
     for (const ScaleResult& r : results)
-        std::printf("  %8u %14.1f %10.1f %10.1f\n", r.size, r.firstLoad, r.load, r.apply);
+        std::printf("  %8u %12.1f %10.1f %12.1f %10.2f %10.1f %12.1f %10.2f\n", r.size, r.firstLoad,
+                    r.load, r.callsLoad, r.load / r.callsLoad, r.apply, r.callsApply,
+                    r.apply / r.callsApply);
+    for (const ScaleResult& r : results)
+        std::printf("RESULT scale n=%u first_load_ms=%.1f load_ms=%.1f load_calls_ms=%.1f "
+                    "apply_ms=%.1f apply_calls_ms=%.1f\n",
+                    r.size, r.firstLoad, r.load, r.callsLoad, r.apply, r.callsApply);
     for (const ScaleResult& r : results) {
         if (r.size == results.front().size)
             continue;

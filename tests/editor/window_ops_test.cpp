@@ -109,6 +109,32 @@ TEST_F(WindowOps, RowsInsertedWithDrawingStoppedAreThereWhenItResumes) {
     EXPECT_TRUE(IsWindowVisible(list));
 }
 
+// The list found when one window's drawing stops serves that window alone: rows for another
+// window go to that window's own list, and after the resume every window's list is found anew.
+TEST_F(WindowOps, AStoppedListServesItsOwnWindowOnly) {
+    HWND other = CreateWindowExA(0, "STATIC", "Other", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
+                                 nullptr, AppInstance, nullptr);
+    ASSERT_NE(other, nullptr);
+    HWND otherList = CreateWindowExA(
+        0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 100, 20, other,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MODE_LIST)), AppInstance, nullptr);
+    ASSERT_NE(otherList, nullptr);
+    WindowHandle otherHandle = reinterpret_cast<WindowHandle>(other);
+
+    ListSetRedraw(Handle(), 0);
+    EXPECT_EQ(ListInsertRow(Handle(), 0, "640"), 0);
+    EXPECT_EQ(ListInsertRow(otherHandle, 0, "800"), 0);
+    EXPECT_EQ(ListInsertRow(otherHandle, 1, "1024"), 1);
+    ListSetRedraw(Handle(), 1);
+    EXPECT_EQ(ListRowCount(Handle()), 1);
+    EXPECT_EQ(ListRowCount(otherHandle), 2);
+    EXPECT_EQ(SendMessageA(otherList, LVM_GETITEMCOUNT, 0, 0), 2);
+
+    DestroyWindow(other);
+    ListDeleteAllRows(Handle());
+    EXPECT_EQ(ListRowCount(Handle()), 0);
+}
+
 TEST_F(WindowOps, ListColumnsAndTheSelectionMark) {
     ListInsertColumn(Handle(), 0, 100, "Mode Width");
     ListInsertColumn(Handle(), 1, 100, "Mode Height");
