@@ -104,13 +104,9 @@ int BackupOriginalSettings(const char* deviceName) {
     if (!IsBackupMissing(deviceName))
         return 0;
     RegistryKey driverKey;
-    if (!OpenCurrentDeviceKey(&driverKey))
-        return 0;
     uint32_t count = 0;
-    if (!RegistryCountValues(driverKey, &count)) {
-        RegistryCloseKey(driverKey);
+    if (!OpenCurrentDeviceKeyToWalk(&driverKey, &count))
         return 0;
-    }
 
     char name[RegistryBufferSize];
     uint8_t data[RegistryBufferSize];

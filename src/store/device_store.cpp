@@ -104,6 +104,18 @@ int OpenCurrentDeviceKey(RegistryKey* key) {
     return RegistryOpenKey(RegistryLocalMachine, CurrentDevicePath, key);
 }
 
+int OpenCurrentDeviceKeyToWalk(RegistryKey* key, uint32_t* count) {
+    *count = 0;
+    if (!OpenCurrentDeviceKey(key))
+        return 0;
+    if (!RegistryCountValues(*key, count)) {
+        RegistryCloseKey(*key);
+        *key = nullptr;
+        return 0;
+    }
+    return 1;
+}
+
 int IsTimingValueName(const char* name) {
     return name && std::strncmp(name, TimingValuePrefix, TimingPrefixLength) == 0;
 }
@@ -230,13 +242,9 @@ int TimingList::RefreshChecksumAt(int32_t index) {
 int TimingList::LoadFromDevice(NonStandardModeList& modes) {
     Clear();
     RegistryKey key;
-    if (!OpenCurrentDeviceKey(&key))
-        return 0;
     uint32_t count = 0;
-    if (!RegistryCountValues(key, &count)) {
-        RegistryCloseKey(key);
+    if (!OpenCurrentDeviceKeyToWalk(&key, &count))
         return 0;
-    }
     int result = 1;
     char name[RegistryBufferSize];
     uint8_t data[RegistryBufferSize];
@@ -269,13 +277,9 @@ int TimingList::LoadFromDevice(NonStandardModeList& modes) {
 // A failed delete is not retried: its value keeps its index, so the walk simply moves on.
 int DeleteStoredTimings() {
     RegistryKey key;
-    if (!OpenCurrentDeviceKey(&key))
-        return 0;
     uint32_t count = 0;
-    if (!RegistryCountValues(key, &count)) {
-        RegistryCloseKey(key);
+    if (!OpenCurrentDeviceKeyToWalk(&key, &count))
         return 0;
-    }
     int result = 1;
     char name[RegistryBufferSize];
     uint8_t data[RegistryBufferSize];

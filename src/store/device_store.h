@@ -28,6 +28,10 @@ int SetCurrentDevicePath(const char* path);
 // CurrentDevicePath is empty (or, having been written directly, holds no terminating zero).
 int OpenCurrentDeviceKey(RegistryKey* key);
 
+// Opens the driver key as above and counts its values, for a walk over them. 0 with no key left
+// open when either fails.
+int OpenCurrentDeviceKeyToWalk(RegistryKey* key, uint32_t* count);
+
 extern const char TimingValuePrefix[]; // "QORDTMCRTBCD"
 extern const char ModeListValueName[]; // "QORNonStandardModesBCD"
 
