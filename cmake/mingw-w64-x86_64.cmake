@@ -1,15 +1,5 @@
-# Cross-compiles for 64-bit Windows with the posix thread model of mingw-w64.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles for 64-bit Windows, from Windows XP x64 and Server 2003 (version 5.2) on.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Every executable must need only the system's DLLs.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# Win32 test executables run under Wine through our runner.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
+set(VELMORA_SUBSYSTEM_VERSION 5.2)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

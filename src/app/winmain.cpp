@@ -1,6 +1,7 @@
 // The program's entry: the disclaimer gate, the main window and the message loop.
 #include "app/app_instance.h"
 #include "app/disclaimer.h"
+#include "app/win32_records.h"
 #include "editor/editor.h"
 #include "editor/main_window.h"
 
@@ -24,7 +25,8 @@ void RunMessageLoop() {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     EditorState editor;
     DisclaimerGate gate;
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES};
+    INITCOMMONCONTROLSEX controls = {InitCommonControlsSize,
+                                     ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES};
     InitCommonControlsEx(&controls);
     AppInstance = instance;
     // Only an acceptance, or a stored wish not to be asked, lets the program touch a device; a

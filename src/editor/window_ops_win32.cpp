@@ -6,6 +6,7 @@
 #include "app/app_instance.h"
 #include "app/disclaimer.h"
 #include "app/resource.h"
+#include "app/win32_records.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -51,6 +52,30 @@ LVITEMA TextItem(int32_t row, int32_t column, const char* text) {
     item.iSubItem = column;
     item.pszText = const_cast<char*>(text);
     return item;
+}
+
+// The length in UTF-16 units of string `id` of the program's string table, read from the table
+// itself: LoadStringW would tell it too, but Windows 98 and ME have it only as a stub that fails.
+// A block holds 16 strings, each a 16-bit length and that many units. 0 when the string is
+// missing or empty, -1 when its block is malformed.
+int32_t StringResourceLength(uint32_t id) {
+    HRSRC found = FindResourceA(AppInstance, MAKEINTRESOURCEA(id / 16 + 1), RT_STRING);
+    HGLOBAL loaded = found ? LoadResource(AppInstance, found) : nullptr;
+    const uint8_t* block = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+    if (!block)
+        return 0;
+    uint32_t size = SizeofResource(AppInstance, found);
+    uint32_t at = 0;
+    for (uint32_t entry = 0;; ++entry) {
+        if (size - at < 2)
+            return -1;
+        uint32_t length = static_cast<uint32_t>(block[at] | block[at + 1] << 8);
+        if (size - at - 2 < 2 * length)
+            return -1;
+        if (entry == id % 16)
+            return static_cast<int32_t>(length);
+        at += 2 + 2 * length;
+    }
 }
 
 HMENU DeviceMenu(WindowHandle window) {
@@ -168,7 +193,7 @@ int InsertDeviceMenu(WindowHandle window, const char* title) {
         return 0;
     MENUITEMINFOA info;
     std::memset(&info, 0, sizeof(info));
-    info.cbSize = sizeof(info);
+    info.cbSize = MenuItemInfoSize;
     info.fMask = MIIM_SUBMENU | MIIM_TYPE;
     info.fType = MFT_STRING;
     info.hSubMenu = popup;
@@ -187,7 +212,7 @@ int InsertDeviceMenuItem(WindowHandle window, uint32_t position, uint32_t comman
         return 0;
     MENUITEMINFOA info;
     std::memset(&info, 0, sizeof(info));
-    info.cbSize = sizeof(info);
+    info.cbSize = MenuItemInfoSize;
     info.fMask = MIIM_STATE | MIIM_ID | MIIM_TYPE;
     info.fType = MFT_STRING;
     info.fState = checked ? MFS_CHECKED : 0;
@@ -208,8 +233,7 @@ int LoadResourceString(uint32_t id, char* buffer, int32_t limit) {
     buffer[0] = '\0';
     // LoadStringA cuts a longer string to the buffer; the length of the resource itself tells
     // whether it fits. The table's strings are single-byte text, one character per unit.
-    const wchar_t* resource = nullptr;
-    int length = LoadStringW(AppInstance, id, reinterpret_cast<LPWSTR>(&resource), 0);
+    int32_t length = StringResourceLength(id);
     if (length <= 0 || length >= limit)
         return 0;
     int copied = LoadStringA(AppInstance, id, buffer, limit);
