@@ -63,13 +63,14 @@ struct Image {
 };
 
 struct Section {
-    uint32_t address, size, fileOffset, fileSize;
+    uint32_t address, fileOffset, fileSize;
 };
 
-// The file offset of a relative virtual address, through the section that holds it.
+// The file offset of a relative virtual address, through the section whose bytes in the file
+// hold it.
 int FileOffset(const std::vector<Section>& sections, uint32_t rva, size_t* offset) {
     for (const Section& s : sections) {
-        if (rva >= s.address && rva - s.address < s.size && rva - s.address < s.fileSize) {
+        if (rva >= s.address && rva - s.address < s.fileSize) {
             *offset = static_cast<size_t>(s.fileOffset) + (rva - s.address);
             return 1;
         }
@@ -148,8 +149,8 @@ int ReadPeFile(const std::vector<uint8_t>& bytes, PeFile* pe) {
     for (uint32_t i = 0; i < sectionCount; ++i) {
         size_t at = table + 40 * static_cast<size_t>(i);
         Section s;
-        if (!image.U32(at + 8, &s.size) || !image.U32(at + 12, &s.address) ||
-            !image.U32(at + 16, &s.fileSize) || !image.U32(at + 20, &s.fileOffset))
+        if (!image.U32(at + 12, &s.address) || !image.U32(at + 16, &s.fileSize) ||
+            !image.U32(at + 20, &s.fileOffset))
             return 0;
         sections.push_back(s);
     }
@@ -362,8 +363,8 @@ std::vector<uint8_t> MakeImage(const std::vector<std::string>& dlls,
             data.push_back(0);
         }
         put(data, lookup - section, value, entry);
-        put(data, descriptor, delayed ? 1 : lookup, 4);
-        put(data, descriptor + (delayed ? 16 : 0), lookup, 4);
+        put(data, descriptor, delayed ? 1 : lookup, 4); // attributes, or the lookup table
+        put(data, descriptor + 16, lookup, 4);          // the lookup table, or the addresses
         put(data, descriptor + (delayed ? 4 : 12), section + data.size(), 4);
         data.insert(data.end(), dlls[i].begin(), dlls[i].end());
         data.push_back(0);
