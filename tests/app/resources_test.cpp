@@ -630,13 +630,14 @@ struct XmlElement {
 
 // A strict reader for the XML of a manifest: the declaration, then elements with quoted
 // attributes, empty or holding elements, and white space between them. Anything else (text,
-// comments, references, a second root) is refused, so nothing in the manifest escapes the check.
+// comments, a second root) is refused, so nothing in the manifest escapes the check.
 struct XmlReader {
     const std::string& text;
     size_t at = 0;
 
     void SkipSpace() {
-        while (at < text.size() && std::strchr(" \t\r\n", text[at]) && text[at] != 0)
+        while (at < text.size() &&
+               (text[at] == ' ' || text[at] == '\t' || text[at] == '\r' || text[at] == '\n'))
             ++at;
     }
     int Take(const char* expected) {
