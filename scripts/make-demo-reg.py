@@ -1,10 +1,17 @@
 #!/usr/bin/env python3
 """Writes data/demo.reg: two simulated Orvane adapters with a few custom CRT modes each.
 
-The file is REGEDIT4 text for `regedit /S`. It holds the simulated driver's two adapters, the
-driver key of each with one 68-byte timing value per mode and the matching
+The file is REGEDIT4 text for `regedit /S`, which every regedit reads, Windows 98's included,
+with the CR LF line ends that regedit itself writes. It holds the simulated driver's two adapters,
+the driver key of each with one 68-byte timing value per mode and the matching
 "QORNonStandardModesBCD" list, and the empty company key that an installed driver leaves in
 HKEY_CURRENT_USER.
+
+The adapters are written twice: under HKEY_LOCAL_MACHINE\Software, where a program of the
+system's own width finds them, and under HKEY_LOCAL_MACHINE\Software\Wow6432Node, which 64-bit
+Windows shows a 32-bit program as HKEY_LOCAL_MACHINE\Software. So the one file serves the 32-bit
+velmora-sim.exe on 32-bit and 64-bit Windows alike, and the 64-bit one. The driver keys below
+SYSTEM are the same for both widths and are written once.
 
 Run it from anywhere: python3 scripts/make-demo-reg.py [output path]
 With --check it writes nothing and exits 1 when the file on disk differs from what it would write.
@@ -43,7 +50,9 @@ ADAPTERS = [
      "modes": [XGA_1152_864_75, SXGA_1280_1024_60]},
 ]
 
-SIMULATOR_KEY = r"HKEY_LOCAL_MACHINE\Software\Velmora Simulated Driver\Adapters"
+# Where each width of program looks for the simulated adapters.
+SIMULATOR_KEYS = [r"HKEY_LOCAL_MACHINE\Software\Velmora Simulated Driver\Adapters",
+                  r"HKEY_LOCAL_MACHINE\Software\Wow6432Node\Velmora Simulated Driver\Adapters"]
 COMPANY_KEY = r"HKEY_CURRENT_USER\Software\Orvane Technologies"
 MODE_LIST_VALUE = "QORNonStandardModesBCD"
 
@@ -101,10 +110,11 @@ def reg_binary(name, data):
 
 def demo_reg():
     out = ["REGEDIT4", ""]
-    for index, adapter in enumerate(ADAPTERS):
-        out += [f"[{SIMULATOR_KEY}\\{index}]",
-                f'"DeviceName"={reg_string(adapter["device"])}',
-                f'"DriverKey"={reg_string(adapter["driver_key"])}', ""]
+    for simulator_key in SIMULATOR_KEYS:
+        for index, adapter in enumerate(ADAPTERS):
+            out += [f"[{simulator_key}\\{index}]",
+                    f'"DeviceName"={reg_string(adapter["device"])}',
+                    f'"DriverKey"={reg_string(adapter["driver_key"])}', ""]
     for adapter in ADAPTERS:
         out.append(f"[HKEY_LOCAL_MACHINE\\{adapter['driver_key']}]")
         for m in adapter["modes"]:
@@ -112,7 +122,7 @@ def demo_reg():
         out.append(reg_binary(MODE_LIST_VALUE, mode_list_value(adapter["modes"])))
         out.append("")
     out += [f"[{COMPANY_KEY}]", ""]
-    return "\n".join(out)
+    return "\n".join(out).replace("\n", "\r\n")
 
 
 def self_check():

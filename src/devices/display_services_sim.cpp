@@ -20,7 +20,11 @@
 //   - a DriverKey that does not fit the caller's answer is written without its terminator, as
 //     far as it fits, which the discovery refuses.
 // The key is opened with full access like every other key of the program, so a user without
-// administrative rights sees the two default adapters.
+// administrative rights sees the two default adapters. A 32-bit build on 64-bit Windows reads it
+// below HKEY_LOCAL_MACHINE\Software\Wow6432Node, as the system shows it to 32-bit programs.
+//
+// As on a real system, a context made for a system device name answers for that adapter, and the
+// context of the driver "Display" for the primary adapter, the first one.
 #include "devices/display_services.h"
 
 #include "devices/discovery.h"

@@ -2,7 +2,8 @@
 //
 // Backup key: HKEY_CURRENT_USER\Software\Orvane Technologies\Velmora\<device short name>, holding
 // byte-for-byte copies of the driver key's timing values and mode list, and
-// "Original Registry Path" (REG_SZ, "HKEY_LOCAL_MACHINE\" + path, without a terminating zero).
+// "Original Registry Path" (REG_SZ, "HKEY_LOCAL_MACHINE\" + path, without a terminating zero where
+// the system can store text so: Windows 95, 98 and ME add one).
 // "Software\Orvane Technologies" is never created here; "Velmora" and the device key are.
 #pragma once
 

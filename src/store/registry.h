@@ -47,7 +47,9 @@ int RegistryQueryValue(RegistryKey key, const char* name, uint32_t* type, uint8_
                        uint32_t* dataLength);
 
 // Writes the value `name` (replacing one that exists) with exactly `length` bytes, whatever the
-// type: text is stored as given, with no terminating zero added.
+// type: text is stored as given, with no terminating zero added. The one exception is REG_SZ on
+// Windows 95, 98 and ME, which store text up to its first zero byte and add a zero; no byte
+// beyond `length` is read there either.
 int RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uint8_t* data,
                      uint32_t length);
 

@@ -74,9 +74,28 @@ int RegistryQueryValue(RegistryKey key, const char* name, uint32_t* type, uint8_
     return 1;
 }
 
-// The ANSI layer of Windows reads the byte after text data and, when it is 0, stores one byte
-// more than it was given. Text is therefore set from a copy followed by a non-zero byte: the
-// value holds exactly `length` bytes, and nothing past the caller's data is read.
+namespace {
+
+// 1 on Windows 95, 98 and ME.
+int IsWindows9x() {
+    OSVERSIONINFOA version;
+    std::memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+#pragma GCC diagnostic pop
+}
+
+} // namespace
+
+// Text data is set from a copy followed by one byte of our choosing, so that nothing past the
+// caller's data is ever read:
+//   - NT reads the byte after text data and, when it is 0, stores one byte more than it was
+//     given; a non-zero byte there makes the value hold exactly `length` bytes.
+//   - Windows 95, 98 and ME ignore the length of REG_SZ data and store it up to its first zero
+//     byte and that zero; a 0 there ends the text within the copy. Such a value holds the text
+//     and its terminator, the only form these systems can store.
 int RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uint8_t* data,
                      uint32_t length) {
     int text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
@@ -88,7 +107,7 @@ int RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uin
     if (!copy)
         return 0;
     std::memcpy(copy, data, length);
-    copy[length] = 0xFF;
+    copy[length] = IsWindows9x() ? 0 : 0xFF;
     int result = RegSetValueExA(ToHkey(key), name, 0, type, copy, length) == ERROR_SUCCESS;
     delete[] copy;
     return result;

@@ -1,5 +1,5 @@
 // The resource set as compiled into this executable: strings, dialog templates (parsed from their
-// bytes), menu, icon, version block and language.
+// bytes), menu, icon, version block and language; and the manifest as built into both programs.
 #include "app/resource.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,9 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <cctype>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,14 +24,14 @@ HINSTANCE Self() {
 }
 
 // Resource bytes of one resource in Canadian English; empty when it is missing.
-std::vector<uint8_t> ResourceBytes(LPCSTR type, LPCSTR name) {
-    HRSRC found = FindResourceExA(Self(), type, name, CanadianEnglish);
+std::vector<uint8_t> ResourceBytes(LPCSTR type, LPCSTR name, HMODULE module = Self()) {
+    HRSRC found = FindResourceExA(module, type, name, CanadianEnglish);
     if (found == nullptr) {
         return {};
     }
-    HGLOBAL loaded = LoadResource(Self(), found);
+    HGLOBAL loaded = LoadResource(module, found);
     const uint8_t* data = static_cast<const uint8_t*>(LockResource(loaded));
-    DWORD size = SizeofResource(Self(), found);
+    DWORD size = SizeofResource(module, found);
     if (data == nullptr) {
         return {};
     }
@@ -617,6 +619,142 @@ TEST(Resources, VersionBlockFields) {
     }
 }
 
+// ---- Application manifest ----------------------------------------------------------------------
+
+// An element of the manifest: its name, its attributes and its child elements.
+struct XmlElement {
+    std::string name;
+    std::map<std::string, std::string> attributes;
+    std::vector<XmlElement> children;
+};
+
+// A strict reader for the XML of a manifest: the declaration, then elements with quoted
+// attributes, empty or holding elements, and white space between them. Anything else (text,
+// comments, a second root) is refused, so nothing in the manifest escapes the check.
+struct XmlReader {
+    const std::string& text;
+    size_t at = 0;
+
+    void SkipSpace() {
+        while (at < text.size() &&
+               (text[at] == ' ' || text[at] == '\t' || text[at] == '\r' || text[at] == '\n'))
+            ++at;
+    }
+    int Take(const char* expected) {
+        size_t length = std::strlen(expected);
+        if (text.compare(at, length, expected) != 0)
+            return 0;
+        at += length;
+        return 1;
+    }
+    int Name(std::string* name) {
+        size_t start = at;
+        while (at < text.size() && (std::isalnum(static_cast<unsigned char>(text[at])) ||
+                                    text[at] == ':' || text[at] == '_' || text[at] == '-'))
+            ++at;
+        *name = text.substr(start, at - start);
+        return at > start;
+    }
+    int Element(XmlElement* element, int depth) {
+        if (depth > 16 || !Take("<") || !Name(&element->name))
+            return 0;
+        for (;;) {
+            SkipSpace();
+            if (Take("/>"))
+                return 1;
+            if (Take(">"))
+                break;
+            std::string name;
+            if (!Name(&name) || !Take("=\"") || element->attributes.count(name))
+                return 0;
+            size_t end = text.find('"', at);
+            if (end == std::string::npos)
+                return 0;
+            element->attributes[name] = text.substr(at, end - at);
+            at = end + 1;
+        }
+        for (;;) {
+            SkipSpace();
+            if (Take("</"))
+                break;
+            element->children.emplace_back();
+            if (!Element(&element->children.back(), depth + 1))
+                return 0;
+        }
+        std::string closing;
+        return Name(&closing) && closing == element->name && Take(">");
+    }
+    // The root element after the declaration; 0 unless the whole text is read.
+    int Document(XmlElement* root) {
+        if (!Take("<?xml "))
+            return 0;
+        size_t end = text.find("?>", at);
+        if (end == std::string::npos)
+            return 0;
+        at = end + 2;
+        SkipSpace();
+        if (!Element(root, 0))
+            return 0;
+        SkipSpace();
+        return at == text.size();
+    }
+};
+
+// The element as one line: name{attribute=value ...}(children).
+std::string Render(const XmlElement& element) {
+    std::string text = element.name;
+    if (!element.attributes.empty()) {
+        text += "{";
+        for (const auto& attribute : element.attributes)
+            text += (text.back() == '{' ? "" : " ") + attribute.first + "=" + attribute.second;
+        text += "}";
+    }
+    if (!element.children.empty()) {
+        text += "(";
+        for (const XmlElement& child : element.children)
+            text += (text.back() == '(' ? "" : " ") + Render(child);
+        text += ")";
+    }
+    return text;
+}
+
+// Both programs ask for administrator rights and for nothing else: no common controls 6 (the
+// windows keep the classic look), no other dependency. The system's own reading of the manifest
+// must give the same run level, or the request would be ignored.
+TEST(Resources, ProgramsAskForAdministratorRightsAndNothingElse) {
+    const std::string expected =
+        "assembly{manifestVersion=1.0 xmlns=urn:schemas-microsoft-com:asm.v1}("
+        "trustInfo{xmlns=urn:schemas-microsoft-com:asm.v3}(security(requestedPrivileges("
+        "requestedExecutionLevel{level=requireAdministrator uiAccess=false}))))";
+    for (const char* path : {VELMORA_EXE_PATH, VELMORA_SIM_EXE_PATH}) {
+        SCOPED_TRACE(path);
+        HMODULE program = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(program, nullptr);
+        std::vector<uint8_t> bytes =
+            ResourceBytes(RT_MANIFEST, CREATEPROCESS_MANIFEST_RESOURCE_ID, program);
+        FreeLibrary(program);
+        std::string text(bytes.begin(), bytes.end());
+        XmlElement root;
+        XmlReader reader{text};
+        ASSERT_TRUE(reader.Document(&root)) << "unreadable at byte " << reader.at << ":\n" << text;
+        EXPECT_EQ(Render(root), expected);
+
+        ACTCTXA request{};
+        request.cbSize = sizeof request;
+        request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        request.lpSource = path;
+        request.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
+        HANDLE context = CreateActCtxA(&request);
+        ASSERT_NE(context, INVALID_HANDLE_VALUE);
+        ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION level{};
+        EXPECT_TRUE(QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext,
+                                 &level, sizeof level, nullptr));
+        ReleaseActCtx(context);
+        EXPECT_EQ(level.RunLevel, ACTCTX_RUN_LEVEL_REQUIRE_ADMIN);
+        EXPECT_EQ(level.UiAccess, 0u);
+    }
+}
+
 // ---- Inventory and language -------------------------------------------------------------------
 
 std::string ResourceName(LPCSTR name) {
@@ -659,6 +797,7 @@ TEST(Resources, ExactlyTheSetInCanadianEnglish) {
         "#6/#1/1009",          // the string block of the strings 0 to 15
         "#14/ORVANEICON/1009", // RT_GROUP_ICON
         "#16/#1/1009",         // RT_VERSION
+        "#24/#1/1009",         // RT_MANIFEST
     };
     EXPECT_EQ(inventory.entries, expected);
 }

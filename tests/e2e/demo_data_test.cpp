@@ -150,23 +150,29 @@ protected:
 
 } // namespace
 
-TEST_F(DemoData, TwoAdaptersNameTheirDisplaysAndDriverKeys) {
-    const char* adapters = "Software\\Velmora Simulated Driver\\Adapters\\";
+// The same two adapters where each width of velmora-sim.exe looks for them: 64-bit Windows shows
+// a 32-bit program Wow6432Node as HKEY_LOCAL_MACHINE\Software.
+TEST_F(DemoData, TwoAdaptersNameTheirDisplaysAndDriverKeysInBothRegistryViews) {
     struct Case {
         const char* index;
         const char* device;
         const char* driverKey;
     } cases[] = {{"0", "\\\\.\\DISPLAY1", "SYSTEM\\CurrentControlSet\\Services\\orvdisp\\Device0"},
                  {"1", "\\\\.\\DISPLAY2", "SYSTEM\\CurrentControlSet\\Services\\orvdisp\\Device1"}};
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.device, ReadString(Machine(adapters + std::string(c.index)), "DeviceName"));
-        EXPECT_EQ(c.driverKey, ReadString(Machine(adapters + std::string(c.index)), "DriverKey"));
-    }
-    HKEY third = nullptr;
-    std::string thirdPath = Machine(adapters + std::string("2"));
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, thirdPath.c_str(), 0, KEY_READ, &third) == ERROR_SUCCESS) {
-        RegCloseKey(third);
-        ADD_FAILURE() << "a third adapter";
+    for (const char* view : {"Software\\", "Software\\Wow6432Node\\"}) {
+        SCOPED_TRACE(view);
+        std::string adapters = view + std::string("Velmora Simulated Driver\\Adapters\\");
+        for (const Case& c : cases) {
+            EXPECT_EQ(c.device, ReadString(Machine(adapters + c.index), "DeviceName"));
+            EXPECT_EQ(c.driverKey, ReadString(Machine(adapters + c.index), "DriverKey"));
+        }
+        HKEY third = nullptr;
+        std::string thirdPath = Machine(adapters + "2");
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, thirdPath.c_str(), 0, KEY_READ, &third) ==
+            ERROR_SUCCESS) {
+            RegCloseKey(third);
+            ADD_FAILURE() << "a third adapter";
+        }
     }
 }
 

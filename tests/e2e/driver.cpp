@@ -16,6 +16,8 @@ const int MessageTextId = 0xFFFF;
 // The longest text we read from another process: far beyond anything a test looks at, but a
 // bound all the same.
 const size_t MaxRemoteText = 65536;
+// The window class of an open popup menu.
+const char MenuPopupClass[] = "#32768";
 
 uint64_t Now() {
     return GetTickCount64();
@@ -644,6 +646,33 @@ int CloseFromCaption(HWND window) {
     }
     PostedMessage close[] = {{WM_SYSCOMMAND, SC_CLOSE, 0}};
     return PostAndSync(window, close, 1);
+}
+
+int ChooseMenuItem(HWND window, char mnemonic, int item) {
+    DWORD processId = 0;
+    if (!UserCanReach(window) || item < 0 || !GetWindowThreadProcessId(window, &processId)) {
+        return 0;
+    }
+    // A popup that opens under the mouse pointer selects the item below it as the pointer's
+    // position is reported to it: the pointer goes out of the way first.
+    SetCursorPos(0, 0);
+    // The menu runs a loop of its own, which looks at each message twice, so round trips through
+    // the queue do not tell how far it has got: its popup window does. The popup shows once the
+    // menu has handled the Enter that it posts itself to open it; it is gone once the menu has
+    // ended and posted the chosen command, which a last round trip then sees handled.
+    const LPARAM altDown = LPARAM(1) << 29;
+    if (!PostMessageA(window, WM_SYSCHAR, static_cast<WPARAM>(mnemonic), 1 | altDown) ||
+        !WaitForTopWindow(processId, nullptr, DefaultTimeoutMs, MenuPopupClass)) {
+        return 0;
+    }
+    for (int i = 0; i < item; ++i) {
+        if (!PostMessageA(window, WM_KEYDOWN, VK_DOWN, 1)) {
+            return 0;
+        }
+    }
+    return PostMessageA(window, WM_KEYDOWN, VK_RETURN, 1) &&
+           WaitUntil([processId] { return !FindTopWindow(processId, nullptr, MenuPopupClass); }) &&
+           Sync(window);
 }
 
 int ListRowCount(HWND list) {

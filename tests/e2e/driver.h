@@ -140,6 +140,13 @@ int PressKeyOnFocus(HWND window, int virtualKey);
 int SendCommand(HWND window, int commandId);
 // What the caption's close box does: WM_SYSCOMMAND SC_CLOSE.
 int CloseFromCaption(HWND window);
+// Chooses a menu item with the keyboard, as a user does: Alt with the mnemonic of a menu of the
+// window's menu bar opens that menu on its first item, Down is pressed `item` times, then Enter.
+// Wine lets no other process read a menu, so this is how a test reaches the items the program
+// built: a menu without that many items wraps around to an earlier one. 1 once the menu has
+// closed and the program's thread has handled the command chosen; 0 when no menu opened (no
+// such mnemonic) or it did not close within the timeout. Moves the mouse pointer to a corner.
+int ChooseMenuItem(HWND window, char mnemonic, int item);
 
 // A list view in report view. Counts are -1 when not readable.
 int ListRowCount(HWND list);

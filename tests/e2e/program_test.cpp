@@ -47,34 +47,6 @@ Value Binary(const Bytes& data) {
     return Value{REG_BINARY, data};
 }
 
-// The stored form of a mode just added: sixteen zero words and the checksum 0xFFFF.
-Bytes NewModeTiming() {
-    return Hex("00000000 00000000 00000000 00000000 00000000 00000000 00000000 00000000 "
-               "00000000 00000000 00000000 00000000 00000000 00000000 00000000 00000000 0000FFFF");
-}
-
-// Device 0's key with the modes 640 x 480 at 60 and 800 x 600 at 75.
-int FillDriverKey0() {
-    return SetBinary(HKEY_LOCAL_MACHINE, DriverKey0, TimingName(640, 480, 60).c_str(),
-                     Timing640x480at60()) &&
-           SetBinary(HKEY_LOCAL_MACHINE, DriverKey0, TimingName(800, 600, 75).c_str(),
-                     Timing800x600at75()) &&
-           SetBinary(HKEY_LOCAL_MACHINE, DriverKey0, ModeListValue,
-                     Hex("06 40 04 80 00 00 00 60  08 00 06 00 00 00 00 75"));
-}
-
-// Device 1's key with 1152 x 864 at 75 and 1280 x 1024 at 60.
-int FillDriverKey1() {
-    return SetBinary(HKEY_LOCAL_MACHINE, DriverKey1, TimingName(1152, 864, 75).c_str(),
-                     Timing1152x864at75()) &&
-           SetBinary(HKEY_LOCAL_MACHINE, DriverKey1, TimingName(1280, 1024, 60).c_str(),
-                     Timing1280x1024at60()) &&
-           SetBinary(HKEY_LOCAL_MACHINE, DriverKey1, ModeListValue,
-                     Hex("11 52 08 64 00 00 00 75  12 80 10 24 00 00 00 60"));
-}
-
-const std::vector<Adapter> TwoAdapters = {{Display1, DriverKey0, 0}, {Display2, DriverKey1, 0}};
-
 class Program : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(ResetRegistry(1)); }
@@ -178,7 +150,7 @@ TEST_F(Program, DriverKeyThatCannotBeWrittenGivesTheAccessErrorWithoutBackup) {
 
 TEST_F(Program, DeclinedDisclaimerEndsWithoutReadingOrWritingTheDriverKey) {
     ASSERT_TRUE(ResetRegistry(0));
-    ASSERT_TRUE(ConfigureAdapters(TwoAdapters));
+    ASSERT_TRUE(ConfigureAdapters(TwoAdapters()));
     ASSERT_TRUE(FillDriverKey0());
     Values driverKey = ReadValues(HKEY_LOCAL_MACHINE, DriverKey0);
 
@@ -198,7 +170,7 @@ TEST_F(Program, DeclinedDisclaimerEndsWithoutReadingOrWritingTheDriverKey) {
 
 TEST_F(Program, AcceptedDisclaimerIsShownAgainUntilAcceptedWithTheBoxTicked) {
     ASSERT_TRUE(ResetRegistry(0));
-    ASSERT_TRUE(ConfigureAdapters(TwoAdapters));
+    ASSERT_TRUE(ConfigureAdapters(TwoAdapters()));
     ASSERT_TRUE(FillDriverKey0());
 
     // Accepted with the box unticked: the preference is written as 0, so it shows again.
@@ -241,7 +213,7 @@ TEST_F(Program, AcceptedDisclaimerIsShownAgainUntilAcceptedWithTheBoxTicked) {
 }
 
 TEST_F(Program, AddedModeWithTypedTimingIsAppliedAsItsStoredForms) {
-    ASSERT_TRUE(ConfigureAdapters(TwoAdapters));
+    ASSERT_TRUE(ConfigureAdapters(TwoAdapters()));
     ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, DriverKey0));
     Session run;
     HWND window = StartToMainWindow(run);
@@ -285,7 +257,7 @@ TEST_F(Program, AddedModeWithTypedTimingIsAppliedAsItsStoredForms) {
 }
 
 TEST_F(Program, TimingWithABadChecksumIsNotListedAndIsGoneAfterSaveAndExit) {
-    ASSERT_TRUE(ConfigureAdapters(TwoAdapters));
+    ASSERT_TRUE(ConfigureAdapters(TwoAdapters()));
     ASSERT_TRUE(FillDriverKey0());
     Bytes broken = Timing800x600at75();
     broken[66] = 0;
@@ -309,7 +281,7 @@ TEST_F(Program, TimingWithABadChecksumIsNotListedAndIsGoneAfterSaveAndExit) {
 }
 
 TEST_F(Program, SwitchingDevicesAsksAboutUnsavedEditsAndShowsTheNewDevice) {
-    ASSERT_TRUE(ConfigureAdapters(TwoAdapters));
+    ASSERT_TRUE(ConfigureAdapters(TwoAdapters()));
     ASSERT_TRUE(FillDriverKey0());
     ASSERT_TRUE(FillDriverKey1());
     Values device0 = ReadValues(HKEY_LOCAL_MACHINE, DriverKey0);
@@ -363,7 +335,7 @@ TEST_F(Program, ClosingWithUnsavedEditsAsksLikeExit) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
         ASSERT_TRUE(ResetRegistry(1));
-        ASSERT_TRUE(ConfigureAdapters(TwoAdapters));
+        ASSERT_TRUE(ConfigureAdapters(TwoAdapters()));
         ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, DriverKey0));
         Session run;
         HWND window = StartToMainWindow(run);
@@ -382,7 +354,7 @@ TEST_F(Program, ClosingWithUnsavedEditsAsksLikeExit) {
 }
 
 TEST_F(Program, ArrowKeysChangeNeitherThePaneNorTheModeThatModifyChanges) {
-    ASSERT_TRUE(ConfigureAdapters(TwoAdapters));
+    ASSERT_TRUE(ConfigureAdapters(TwoAdapters()));
     ASSERT_TRUE(FillDriverKey0());
     Session run;
     HWND window = StartToMainWindow(run);
@@ -420,7 +392,7 @@ TEST_F(Program, ArrowKeysChangeNeitherThePaneNorTheModeThatModifyChanges) {
 }
 
 TEST_F(Program, FirstLoadBacksUpTheDriverKeyOnceAndLaterStartsWriteNothing) {
-    ASSERT_TRUE(ConfigureAdapters(TwoAdapters));
+    ASSERT_TRUE(ConfigureAdapters(TwoAdapters()));
     ASSERT_TRUE(FillDriverKey0());
     // Neither a name that carries the prefix later on nor another value is copied.
     ASSERT_TRUE(SetBinary(HKEY_LOCAL_MACHINE, DriverKey0, "XQORDTMCRTBCD0640X0480X0X60",
@@ -459,7 +431,7 @@ TEST_F(Program, FirstLoadBacksUpTheDriverKeyOnceAndLaterStartsWriteNothing) {
 }
 
 TEST_F(Program, RemovedModeLeavesWithItsNonStandardModeAndAClickBelowTheRowsClearsThePane) {
-    ASSERT_TRUE(ConfigureAdapters(TwoAdapters));
+    ASSERT_TRUE(ConfigureAdapters(TwoAdapters()));
     ASSERT_TRUE(FillDriverKey0());
     Session run;
     HWND window = StartToMainWindow(run);
@@ -495,7 +467,7 @@ TEST_F(Program, RemovedModeLeavesWithItsNonStandardModeAndAClickBelowTheRowsClea
 }
 
 TEST_F(Program, ApplyThatCannotWriteSaysSoAndKeepsTheEditsForALaterApply) {
-    ASSERT_TRUE(ConfigureAdapters(TwoAdapters));
+    ASSERT_TRUE(ConfigureAdapters(TwoAdapters()));
     ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, DriverKey0));
     Session run;
     HWND window = StartToMainWindow(run);

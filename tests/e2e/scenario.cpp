@@ -205,6 +205,10 @@ int ResetRegistry(int showWarning) {
     return done;
 }
 
+std::vector<Adapter> TwoAdapters() {
+    return {{"\\\\.\\DISPLAY1", DriverKey0, 0}, {"\\\\.\\DISPLAY2", DriverKey1, 0}};
+}
+
 int ConfigureAdapters(const std::vector<Adapter>& adapters) {
     std::string root = std::string(SimulatedDriverKey) + "\\Adapters";
     if (!CreateKey(HKEY_LOCAL_MACHINE, root.c_str()))
@@ -245,6 +249,29 @@ Bytes Timing1280x1024at60() {
     return TimingBlock("00000000 00001688 00001280 00001328 00000112 00001066 00001024 00001025 "
                        "00000003 00010800",
                        "0000B869");
+}
+
+Bytes NewModeTiming() {
+    return Hex("00000000 00000000 00000000 00000000 00000000 00000000 00000000 00000000 "
+               "00000000 00000000 00000000 00000000 00000000 00000000 00000000 00000000 0000FFFF");
+}
+
+int FillDriverKey0() {
+    return SetBinary(HKEY_LOCAL_MACHINE, DriverKey0, TimingName(640, 480, 60).c_str(),
+                     Timing640x480at60()) &&
+           SetBinary(HKEY_LOCAL_MACHINE, DriverKey0, TimingName(800, 600, 75).c_str(),
+                     Timing800x600at75()) &&
+           SetBinary(HKEY_LOCAL_MACHINE, DriverKey0, ModeListValue,
+                     Hex("06 40 04 80 00 00 00 60  08 00 06 00 00 00 00 75"));
+}
+
+int FillDriverKey1() {
+    return SetBinary(HKEY_LOCAL_MACHINE, DriverKey1, TimingName(1152, 864, 75).c_str(),
+                     Timing1152x864at75()) &&
+           SetBinary(HKEY_LOCAL_MACHINE, DriverKey1, TimingName(1280, 1024, 60).c_str(),
+                     Timing1280x1024at60()) &&
+           SetBinary(HKEY_LOCAL_MACHINE, DriverKey1, ModeListValue,
+                     Hex("11 52 08 64 00 00 00 75  12 80 10 24 00 00 00 60"));
 }
 
 std::string TimingName(unsigned width, unsigned height, unsigned refresh) {

@@ -69,6 +69,9 @@ struct Adapter {
     int32_t escapeResult;
 };
 
+// \\.\DISPLAY1 answering DriverKey0 and \\.\DISPLAY2 answering DriverKey1, both with 0.
+std::vector<Adapter> TwoAdapters();
+
 // Puts the registry as an installed driver leaves it: no simulated driver configuration, no
 // driver keys of ours, the company key without anything of Velmora below it. With
 // `showWarning`, the disclaimer is turned off ("ShowWarning" = 1), as most scenarios want.
@@ -81,6 +84,12 @@ Bytes Timing640x480at60(); // the stored form of the mode the Add scenario build
 Bytes Timing800x600at75();
 Bytes Timing1152x864at75();
 Bytes Timing1280x1024at60();
+// The stored form of a mode just added: sixteen zero words and the checksum 0xFFFF.
+Bytes NewModeTiming();
+// DriverKey0 with the modes 640 x 480 at 60 and 800 x 600 at 75, DriverKey1 with 1152 x 864 at
+// 75 and 1280 x 1024 at 60, each with its non-standard mode list. 1 when every write succeeded.
+int FillDriverKey0();
+int FillDriverKey1();
 // A value name of the timings, from width, height and refresh.
 std::string TimingName(unsigned width, unsigned height, unsigned refresh);
 
