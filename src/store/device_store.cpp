@@ -321,10 +321,26 @@ bool ModeBefore(const WrittenMode& a, const WrittenMode& b) {
     return a.order < b.order;
 }
 
+// 1 when a name that scans as a timing name is also the one FormatTimingValueName gives for its
+// numbers: width and height of four digits, a refresh without leading zeros.
+int IsFormattedName(const char* name) {
+    const char* p = name + TimingPrefixLength;
+    if (std::strspn(p, "0123456789") != 4)
+        return 0;
+    p += 5; // the width and "X"
+    if (std::strspn(p, "0123456789") != 4)
+        return 0;
+    p += 7; // the height and "X0X"
+    return p[0] != '0' || p[1] == '\0';
+}
+
 // The record stored under the name that the registry takes `name` for, or null when no record
 // is written under it. Names are compared as the registry compares them, without regard to case,
-// so a stored name that differs from a written one only in case is the same value.
-const CustomTiming* WrittenUnder(const char* name, const WrittenMode* written, uint32_t count) {
+// so a stored name that differs from a written one only in case is the same value. *exact is 1
+// when `name` is the record's own name, case included.
+const CustomTiming* WrittenUnder(const char* name, const WrittenMode* written, uint32_t count,
+                                 int* exact) {
+    *exact = 0;
     if (count == 0)
         return nullptr;
     char upper[RegistryBufferSize];
@@ -333,10 +349,8 @@ const CustomTiming* WrittenUnder(const char* name, const WrittenMode* written, u
         upper[i] = name[i] >= 'a' && name[i] <= 'z' ? static_cast<char>(name[i] - 32) : name[i];
     upper[i] = '\0';
     WrittenMode key = {0, 0, 0, UINT32_MAX, nullptr};
-    char canonical[RegistryBufferSize];
     if (!ScanTimingValueName(upper, &key.width, &key.height, &key.refresh) ||
-        !FormatTimingValueName(key.width, key.height, key.refresh, canonical, sizeof canonical) ||
-        std::strcmp(canonical, upper) != 0)
+        !IsFormattedName(upper))
         return nullptr;
     const WrittenMode* after = std::upper_bound(written, written + count, key, ModeBefore);
     if (after == written) // the last entry at or before the key, the list's last record of it
@@ -344,6 +358,7 @@ const CustomTiming* WrittenUnder(const char* name, const WrittenMode* written, u
     const WrittenMode& last = after[-1];
     if (last.width != key.width || last.height != key.height || last.refresh != key.refresh)
         return nullptr;
+    *exact = std::strcmp(name, upper) == 0;
     return last.timing;
 }
 
@@ -378,12 +393,9 @@ int PruneStoredTimings(RegistryKey key, uint32_t count, const WrittenMode* writt
             ++i;
             continue;
         }
-        const CustomTiming* timing = WrittenUnder(name, written, writtenCount);
-        char own[RegistryBufferSize];
-        if (timing &&
-            FormatTimingValueName(timing->width, timing->height, timing->refresh, own,
-                                  sizeof own) &&
-            std::strcmp(own, name) == 0) {
+        int exact = 0;
+        const CustomTiming* timing = WrittenUnder(name, written, writtenCount, &exact);
+        if (timing && exact) {
             ++i; // written just now under its own name
             continue;
         }

@@ -527,11 +527,14 @@ TEST_F(DeviceStore, MalformedNamesAreSkippedButDeleted) {
 
 // A name stored in another case is the registry value that a record's set replaces, and the set
 // keeps that name, which the load would not read: the save writes the value again under the
-// record's own name. A name in another case that no record writes is left alone.
+// record's own name. A name in another case that no record writes is left alone, and names that
+// scan as a record's mode but are not its name (digits padded otherwise) are other values.
 TEST_F(DeviceStore, ANameInAnotherCaseIsWrittenAgainUnderTheRecordsOwn) {
     Put("qordtmcrtbcd0640X0480X0X60", BadStored);
     Put("QORDTMCRTBCD0800x0600x0x75", BadStored);
     Put("qordtmcrtbcd1024X0768X0X60", BadStored);
+    Put("QORDTMCRTBCD800X0600X0X75", BadStored);
+    Put("QORDTMCRTBCD0800X0600X0X075", BadStored);
     TimingList timings;
     timings.Append(Timing(640, 480, 60, VgaWords));
     timings.Append(Timing(800, 600, 75, {1}));

@@ -296,10 +296,11 @@ protected:
                     list->data == ModeBytes({{640, 480, 0, 60}, {1152, 864, 0, 75}}));
         if (failed == MemoryRegistry::OperationCount)
             return; // the clean run
-        ++outcomes[result                   ? "1, written"
-                   : driver == seededDriver ? "0, key unchanged"
-                   : driver == cleanDriver  ? "0, key as written"
-                                            : "0, old and new forms mixed"];
+        const char* outcome = result                   ? "1, written"
+                              : driver == seededDriver ? "0, key unchanged"
+                              : driver == cleanDriver  ? "0, key as written"
+                                                       : "0, old and new forms mixed";
+        ++outcomes[std::string(persistent ? "from n on: " : "once: ") + outcome];
     }
 
     NonStandardModeList modes;
@@ -439,7 +440,8 @@ TEST_F(FailureInjection, Apply) {
     outcomes.clear();
     std::printf("failure points: apply %u\n", Sweep(apply));
     for (const auto& outcome : outcomes)
-        std::printf("  apply outcome %s: %u\n", outcome.first.c_str(), outcome.second);
+        std::printf("  apply outcome, call n failing %s: %u\n", outcome.first.c_str(),
+                    outcome.second);
 }
 
 TEST_F(FailureInjection, BackupAndProbe) {
