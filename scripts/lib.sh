@@ -13,13 +13,102 @@ need_packages() {
     $sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-# Ends the wineserver of a prefix and the virtual display that our runner started for it.
+# The start time of process PID (field 22 of /proc/PID/stat, after the name in parentheses,
+# which may hold spaces); fails when there is no such process or it has ended (a zombie). With
+# its id it names one process for good, even once the id is reused.
+process_start() {
+    local stat
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    stat=${stat##*) }
+    set -- $stat
+    [ "$1" != Z ] || return 1
+    echo "${20}"
+}
+
+# Records in FILE the process PID that the caller started: its id and start time.
+record_process() {
+    local start
+    start=$(process_start "$2") || return 1
+    echo "$2 $start" >"$1"
+}
+
+# Succeeds while the process recorded in FILE is running.
+recorded_alive() {
+    local pid start
+    read -r pid start <"$1" 2>/dev/null || return 1
+    [ -n "$pid" ] && [ "$(process_start "$pid")" = "$start" ]
+}
+
+# Ends the process recorded in FILE, only while its id still names the process recorded, with
+# SIGNAL (default TERM); after 5 s without effect, with KILL. Then removes FILE.
+end_recorded() {
+    local file=$1 signal=${2:-TERM} pid start i
+    if read -r pid start <"$file" 2>/dev/null && [ -n "$pid" ]; then
+        if [ "$(process_start "$pid")" = "$start" ]; then
+            kill -s "$signal" "$pid" 2>/dev/null
+            for i in $(seq 1 50); do
+                [ "$(process_start "$pid")" = "$start" ] || break
+                sleep 0.1
+            done
+            [ "$(process_start "$pid")" = "$start" ] && kill -s KILL "$pid" 2>/dev/null
+        fi
+    fi
+    rm -f "$file"
+}
+
+# Starts the wineserver of WINEPREFIX in the foreground of a background job and records it in
+# $WINEPREFIX.wineserver, so that it can be ended by its id; with "persistent" it stays when its
+# last client ends. Waits until it listens, so that no Wine program starts a second server of its
+# own. Fails when it did not start (another server holds the prefix: that one is not ours).
+start_wineserver() {
+    local i pid
+    mkdir -p "$WINEPREFIX" || return 1
+    if [ "${1:-}" = persistent ]; then
+        wineserver -f -p </dev/null >/dev/null 2>&1 9>&- &
+    else
+        wineserver -f </dev/null >/dev/null 2>&1 9>&- &
+    fi
+    pid=$!
+    record_process "$WINEPREFIX.wineserver" $pid || return 1
+    for i in $(seq 1 100); do
+        recorded_alive "$WINEPREFIX.wineserver" || { rm -f "$WINEPREFIX.wineserver"; return 1; }
+        # Its master socket is its only one, made once it holds the prefix's lock.
+        ls -l "/proc/$pid/fd" 2>/dev/null | grep -q 'socket:' && return 0
+        sleep 0.05
+    done
+    return 0
+}
+
+# Starts Xvfb on the first free display from FIRST to LAST with the screen GEOMETRY, records it in
+# FILE and prints its display (":N"). Fails when none could be started.
+start_xvfb() { # file first last geometry
+    local n i
+    for n in $(seq "$2" "$3"); do
+        if [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; then continue; fi
+        Xvfb :$n -screen 0 "$4" -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
+        record_process "$1" $! || continue
+        for i in $(seq 1 50); do
+            [ -e /tmp/.X11-unix/X$n ] && break
+            recorded_alive "$1" || break
+            sleep 0.1
+        done
+        if recorded_alive "$1" && [ -e /tmp/.X11-unix/X$n ]; then
+            echo ":$n"
+            return 0
+        fi
+        end_recorded "$1" # lost the display to another server: try the next
+    done
+    return 1
+}
+
+# Ends the wineserver of a prefix and the virtual display that our runner started for it, by the
+# ids recorded when they were started. The wineserver is sent SIGINT, on which it ends its own
+# Wine programs, writes the registry and exits (what "wineserver -k" asks of it); ended with
+# SIGTERM it would leave its programs waiting for it for good.
 stop_wine() {
     local prefix=$1
-    [ -d "$prefix" ] || return 0
-    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
-    local d
-    d=$(cat "$prefix.display" 2>/dev/null) || return 0
-    [ -n "$d" ] && pkill -f "Xvfb $d " >/dev/null 2>&1
+    [ -f "$prefix.wineserver" ] && end_recorded "$prefix.wineserver" INT
+    [ -f "$prefix.xvfb" ] && end_recorded "$prefix.xvfb"
     rm -f "$prefix.display"
+    return 0
 }

@@ -16,8 +16,9 @@ extern const char CompanyKeyPath[]; // "Software\Orvane Technologies"
 // short name that would not fit (more than 222 characters) has no backup key.
 const uint32_t BackupKeyPathSize = 260;
 
-// 1 when the device's backup key cannot be opened with full access, 0 when it can. A name with
-// no backup key path (null, empty or too long) gives 1.
+// 1 when the device's backup key does not exist, 0 when it exists or its open failed for another
+// reason (it may exist, and must not be written then). A name with no backup key path (null,
+// empty or too long) gives 1.
 int IsBackupMissing(const char* deviceName);
 
 // Writes one value into the device's backup key, creating "Velmora" and the device key below an
@@ -26,11 +27,15 @@ int IsBackupMissing(const char* deviceName);
 int WriteBackupValue(const char* deviceName, const char* valueName, const uint8_t* data,
                      uint32_t length, uint32_t type);
 
-// Copies the driver key (CurrentDevicePath) into the device's backup key unless that key exists:
-// every timing value whose name and data fit the 260-byte walk buffers, the mode list whatever
-// its length, then "Original Registry Path". 1 when the copy ran (even when its writes were
-// dropped for want of the company key); 0 when it did not: backup present, no path, driver key
-// or its value count unreadable, or a device name that is empty or too long for a backup key.
+// Copies the driver key (CurrentDevicePath) into the device's backup key unless that key exists
+// (or may exist): every timing value whose name and data fit the 260-byte walk buffers, the mode
+// list whatever its length, then "Original Registry Path". The whole driver key is read first,
+// and the backup key is made only when all of it was; a backup key whose values could not all be
+// set is deleted again. So the backup key, when this call made it, holds the whole copy, and
+// otherwise the next call tries again. 1 when the backup was written whole, and when the company
+// key is missing (nothing can be kept, nothing is written); 0 otherwise: backup present or its
+// check failed, no path, a driver key value that could not be read, no memory, or a backup key
+// that could not be made or filled.
 int BackupOriginalSettings(const char* deviceName);
 
 // Writes the value "DUMMY" (REG_DWORD type, one byte 1) into the driver key and deletes it again.

@@ -2,6 +2,7 @@
 
 #include "store/registry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -17,34 +18,6 @@ const uint32_t TimingPrefixLength = sizeof TimingValuePrefix - 1;
 
 // The longest value name the registry holds, with its terminating zero.
 const uint32_t LongestValueName = 16384;
-
-// Enumerates the value at `index` into the fixed walk buffers. The name is always terminated
-// inside its buffer, whatever the platform reports. 1 with the value; 0 when its name or data
-// does not fit the buffers (every walk skips such a value alike); -1 when the enumeration failed
-// for another reason, so that the walk cannot know what the value was. Only a failed first call
-// costs a second one, which asks for the name and the data's length alone.
-int EnumIntoBuffers(RegistryKey key, uint32_t index, char (&name)[RegistryBufferSize],
-                    uint8_t (&data)[RegistryBufferSize], uint32_t* dataLength) {
-    uint32_t nameLength = RegistryBufferSize;
-    *dataLength = RegistryBufferSize;
-    uint32_t type = 0;
-    if (!RegistryEnumValue(key, index, name, &nameLength, &type, data, dataLength)) {
-        char* longName = new (std::nothrow) char[LongestValueName];
-        if (!longName)
-            return -1;
-        uint32_t longLength = LongestValueName;
-        uint32_t size = 0;
-        const int tooLarge =
-            RegistryEnumValue(key, index, longName, &longLength, nullptr, nullptr, &size) &&
-            (longLength >= RegistryBufferSize || size > RegistryBufferSize);
-        delete[] longName;
-        return tooLarge ? 0 : -1;
-    }
-    name[nameLength < RegistryBufferSize ? nameLength : RegistryBufferSize - 1] = '\0';
-    if (*dataLength > RegistryBufferSize)
-        *dataLength = RegistryBufferSize;
-    return 1;
-}
 
 // Reads one to `maxDigits` decimal digits at *p into *value, advancing *p. 0 when there is no
 // digit, more than maxDigits of them, or the number does not fit 32 bits.
@@ -113,6 +86,58 @@ int OpenCurrentDeviceKeyToWalk(RegistryKey* key, uint32_t* count) {
         *key = nullptr;
         return 0;
     }
+    return 1;
+}
+
+// Only a failed first call costs a second one, which asks for the name and the data's length
+// alone.
+int EnumIntoBuffers(RegistryKey key, uint32_t index, char (&name)[RegistryBufferSize],
+                    uint8_t (&data)[RegistryBufferSize], uint32_t* dataLength, uint32_t* type) {
+    uint32_t nameLength = RegistryBufferSize;
+    *dataLength = RegistryBufferSize;
+    uint32_t valueType = 0;
+    if (!RegistryEnumValue(key, index, name, &nameLength, &valueType, data, dataLength)) {
+        char* longName = new (std::nothrow) char[LongestValueName];
+        if (!longName)
+            return -1;
+        uint32_t longLength = LongestValueName;
+        uint32_t size = 0;
+        const int tooLarge =
+            RegistryEnumValue(key, index, longName, &longLength, nullptr, nullptr, &size) &&
+            (longLength >= RegistryBufferSize || size > RegistryBufferSize);
+        delete[] longName;
+        return tooLarge ? 0 : -1;
+    }
+    name[nameLength < RegistryBufferSize ? nameLength : RegistryBufferSize - 1] = '\0';
+    if (*dataLength > RegistryBufferSize)
+        *dataLength = RegistryBufferSize;
+    if (type)
+        *type = valueType;
+    return 1;
+}
+
+// The size is asked first, so a value of any length is read; an empty one needs no second call.
+int ReadWholeValue(RegistryKey key, const char* name, uint8_t** data, uint32_t* length,
+                   uint32_t* type) {
+    *data = nullptr;
+    *length = 0;
+    uint32_t size = 0;
+    uint32_t valueType = 0;
+    int missing = 0;
+    if (!RegistryQueryValue(key, name, &valueType, nullptr, &size, &missing))
+        return missing ? 0 : -1;
+    uint8_t* bytes = new (std::nothrow) uint8_t[size ? size : 1];
+    if (!bytes)
+        return -1;
+    uint32_t read = size;
+    if (size > 0 && (!RegistryQueryValue(key, name, &valueType, bytes, &read) || read > size)) {
+        delete[] bytes;
+        return -1;
+    }
+    *data = bytes;
+    *length = read;
+    if (type)
+        *type = valueType;
     return 1;
 }
 
@@ -250,7 +275,7 @@ int TimingList::LoadFromDevice(NonStandardModeList& modes) {
     uint8_t data[RegistryBufferSize];
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t dataLength = 0;
-        const int read = EnumIntoBuffers(key, i, name, data, &dataLength);
+        const int read = EnumIntoBuffers(key, i, name, data, &dataLength, nullptr);
         if (read < 0)
             result = 0; // the list may lack a valid timing that the next save would delete
         if (read <= 0 || !IsTimingValueName(name))
@@ -274,86 +299,195 @@ int TimingList::LoadFromDevice(NonStandardModeList& modes) {
     return result;
 }
 
-// A failed delete is not retried: its value keeps its index, so the walk simply moves on.
-int DeleteStoredTimings() {
-    RegistryKey key;
-    uint32_t count = 0;
-    if (!OpenCurrentDeviceKeyToWalk(&key, &count))
+namespace {
+
+// A record's mode key and its place in the list, sorted so that the prune finds a name in
+// logarithmic time. Of records with one mode key the last in list order is the one stored.
+struct WrittenMode {
+    uint32_t width;
+    uint32_t height;
+    uint32_t refresh;
+    uint32_t order;
+    const CustomTiming* timing;
+};
+
+bool ModeBefore(const WrittenMode& a, const WrittenMode& b) {
+    if (a.width != b.width)
+        return a.width < b.width;
+    if (a.height != b.height)
+        return a.height < b.height;
+    if (a.refresh != b.refresh)
+        return a.refresh < b.refresh;
+    return a.order < b.order;
+}
+
+// 1 when a name that scans as a timing name is also the one FormatTimingValueName gives for its
+// numbers: width and height of four digits, a refresh without leading zeros.
+int IsFormattedName(const char* name) {
+    const char* p = name + TimingPrefixLength;
+    if (std::strspn(p, "0123456789") != 4)
         return 0;
+    p += 5; // the width and "X"
+    if (std::strspn(p, "0123456789") != 4)
+        return 0;
+    p += 7; // the height and "X0X"
+    return p[0] != '0' || p[1] == '\0';
+}
+
+// The record stored under the name that the registry takes `name` for, or null when no record
+// is written under it. Names are compared as the registry compares them, without regard to case,
+// so a stored name that differs from a written one only in case is the same value. *exact is 1
+// when `name` is the record's own name, case included.
+const CustomTiming* WrittenUnder(const char* name, const WrittenMode* written, uint32_t count,
+                                 int* exact) {
+    *exact = 0;
+    if (count == 0)
+        return nullptr;
+    char upper[RegistryBufferSize];
+    uint32_t i = 0;
+    for (; name[i] && i + 1 < sizeof upper; ++i)
+        upper[i] = name[i] >= 'a' && name[i] <= 'z' ? static_cast<char>(name[i] - 32) : name[i];
+    upper[i] = '\0';
+    WrittenMode key = {0, 0, 0, UINT32_MAX, nullptr};
+    if (!ScanTimingValueName(upper, &key.width, &key.height, &key.refresh) ||
+        !IsFormattedName(upper))
+        return nullptr;
+    const WrittenMode* after = std::upper_bound(written, written + count, key, ModeBefore);
+    if (after == written) // the last entry at or before the key, the list's last record of it
+        return nullptr;
+    const WrittenMode& last = after[-1];
+    if (last.width != key.width || last.height != key.height || last.refresh != key.refresh)
+        return nullptr;
+    *exact = std::strcmp(name, upper) == 0;
+    return last.timing;
+}
+
+// Sets the value of one record under its name. 1 when it was written.
+int WriteTiming(RegistryKey key, const CustomTiming& timing) {
+    char name[RegistryBufferSize];
+    uint8_t stored[TimingStoredSize];
+    if (!FormatTimingValueName(timing.width, timing.height, timing.refresh, name, sizeof name))
+        return 0;
+    EncodeTimingBlock(timing.block, stored);
+    return RegistrySetValue(key, name, RegistryTypeBinary, stored, TimingStoredSize);
+}
+
+// Walks the open key's `count` values and deletes every timing value that no written record
+// names. A value that the registry takes for a written name but that is stored under another
+// case keeps that name when it is set: it is deleted and written again under the record's own
+// name, so that the next load reads it. 1 when every value was read and every delete and
+// rewrite succeeded. A failed delete is not retried: its value keeps its index, so the walk
+// simply moves on.
+int PruneStoredTimings(RegistryKey key, uint32_t count, const WrittenMode* written,
+                       uint32_t writtenCount) {
     int result = 1;
     char name[RegistryBufferSize];
     uint8_t data[RegistryBufferSize];
     uint32_t i = 0;
     while (i < count) {
         uint32_t dataLength = 0;
-        const int read = EnumIntoBuffers(key, i, name, data, &dataLength);
+        const int read = EnumIntoBuffers(key, i, name, data, &dataLength, nullptr);
         if (read < 0)
             result = 0; // a timing value may be left behind, to come back at the next load
-        if (read > 0 && IsTimingValueName(name)) {
-            if (RegistryDeleteValue(key, name)) {
-                --count; // the next value has moved down into index i
-                continue;
-            }
-            result = 0;
-        }
-        ++i;
-    }
-    RegistryCloseKey(key);
-    return result;
-}
-
-// Both the delete and every set are attempted whatever fails before them, so that the key holds
-// as much of the list as could be written; 0 tells the caller that it does not hold all of it.
-// A record that would be written as another timing (which the next load drops for its checksum,
-// taking its mode with it) stops the save before the delete: writing it would lose the stored
-// value it came from and still report success.
-int TimingList::SaveToDevice() {
-    for (const TimingNode* node = head; node; node = node->next)
-        if (!TimingReadsBack(node->timing))
-            return 0;
-    int result = DeleteStoredTimings();
-    RegistryKey key;
-    if (!OpenCurrentDeviceKey(&key))
-        return 0;
-    TimingNode* saved = cursor;
-    for (CustomTiming* timing = FirstTiming(); timing; timing = NextTiming()) {
-        char name[RegistryBufferSize];
-        uint8_t stored[TimingStoredSize];
-        if (!FormatTimingValueName(timing->width, timing->height, timing->refresh, name,
-                                   sizeof name)) {
-            result = 0;
+        if (read <= 0) {
+            ++i;
             continue;
         }
-        EncodeTimingBlock(timing->block, stored);
-        if (!RegistrySetValue(key, name, RegistryTypeBinary, stored, TimingStoredSize))
+        int exact = 0;
+        const CustomTiming* timing = WrittenUnder(name, written, writtenCount, &exact);
+        if (timing && exact) {
+            ++i; // written just now under its own name
+            continue;
+        }
+        if (!timing && !IsTimingValueName(name)) {
+            ++i; // not ours
+            continue;
+        }
+        if (!RegistryDeleteValue(key, name)) {
             result = 0;
+            ++i;
+            continue;
+        }
+        // The next value has moved down into index i; a rewritten one goes to the end, where
+        // the walk meets it under its own name.
+        if (timing && !WriteTiming(key, *timing)) {
+            result = 0;
+            --count;
+        } else if (!timing) {
+            --count;
+        }
     }
-    RegistryCloseKey(key);
-    cursor = saved;
     return result;
 }
 
-// The value is read whatever its length: its size is asked first, then the data into a buffer of
-// that size. A value that cannot be sized is taken as missing; one that exists but cannot then be
-// read, or whose entries cannot all be stored, makes the result 0.
+} // namespace
+
+int DeleteStoredTimings() {
+    RegistryKey key;
+    uint32_t count = 0;
+    if (!OpenCurrentDeviceKeyToWalk(&key, &count))
+        return 0;
+    const int result = PruneStoredTimings(key, count, nullptr, 0);
+    RegistryCloseKey(key);
+    return result;
+}
+
+// Every record is written before anything is deleted, so that the key never holds less than it
+// did or than the list: whenever the save stops, each stored mode is there in its old form or
+// its new one. Only then are the timing values that no record names deleted. A set replaces the
+// value of its name, so a record's old value is never deleted; when its set failed, the old
+// value stays. Every set and the prune are attempted whatever fails before them, so that the key
+// comes as close to the list as it can; 0 tells the caller that it does not match the list.
+// A record that would be written as another timing (which the next load drops for its checksum,
+// taking its mode with it) stops the save before anything is written: writing it would lose the
+// stored value it came from and still report success.
+int TimingList::SaveToDevice() {
+    uint32_t records = 0;
+    for (const TimingNode* node = head; node; node = node->next, ++records)
+        if (!TimingReadsBack(node->timing) || records == UINT32_MAX)
+            return 0;
+    WrittenMode* written = new (std::nothrow) WrittenMode[records ? records : 1];
+    if (!written)
+        return 0;
+    uint32_t at = 0;
+    for (const TimingNode* node = head; node; node = node->next, ++at)
+        written[at] = WrittenMode{node->timing.width, node->timing.height, node->timing.refresh, at,
+                                  &node->timing};
+    std::sort(written, written + records, ModeBefore);
+
+    RegistryKey key;
+    if (!OpenCurrentDeviceKey(&key)) {
+        delete[] written;
+        return 0;
+    }
+    int result = 1;
+    for (const TimingNode* node = head; node; node = node->next)
+        if (!WriteTiming(key, node->timing))
+            result = 0;
+    uint32_t count = 0;
+    if (!RegistryCountValues(key, &count) || !PruneStoredTimings(key, count, written, records))
+        result = 0;
+    RegistryCloseKey(key);
+    delete[] written;
+    return result;
+}
+
+// A value that is missing leaves the list empty; one that exists but cannot be read whole, or
+// whose entries cannot all be stored, makes the result 0: an Apply would otherwise write a list
+// without the entries that no timing covers.
 int NonStandardModeList::LoadFromDevice() {
     Clear();
     RegistryKey key;
     if (!OpenCurrentDeviceKey(&key))
         return 0;
-    int result = 1;
+    uint8_t* data = nullptr;
     uint32_t length = 0;
-    if (RegistryQueryValue(key, ModeListValueName, nullptr, nullptr, &length) && length > 0) {
-        uint8_t* data = new (std::nothrow) uint8_t[length];
-        uint32_t read = length;
-        if (!data || !RegistryQueryValue(key, ModeListValueName, nullptr, data, &read) ||
-            read > length)
-            result = 0;
-        else if (read > 0 && !DecodeModeList(data, read))
-            result = 0;
-        delete[] data;
-    }
+    const int read = ReadWholeValue(key, ModeListValueName, &data, &length, nullptr);
     RegistryCloseKey(key);
+    int result = read >= 0;
+    if (read > 0 && length > 0 && !DecodeModeList(data, length))
+        result = 0;
+    delete[] data;
     return result;
 }
 

@@ -32,6 +32,21 @@ int OpenCurrentDeviceKey(RegistryKey* key);
 // open when either fails.
 int OpenCurrentDeviceKeyToWalk(RegistryKey* key, uint32_t* count);
 
+// Enumerates the value at `index` of an open key into the fixed walk buffers, which every walk
+// uses alike. The name is always terminated inside its buffer. 1 with the value (its type in
+// *type when type is not null); 0 when its name or data does not fit the buffers, a value every
+// walk skips; -1 when the enumeration failed for another reason, so that the walk cannot know
+// what the value was.
+int EnumIntoBuffers(RegistryKey key, uint32_t index, char (&name)[RegistryBufferSize],
+                    uint8_t (&data)[RegistryBufferSize], uint32_t* dataLength, uint32_t* type);
+
+// Reads the value `name` of an open key whole, whatever its length. 1 with the data in a new[]
+// buffer in *data (the caller frees it with delete[]; at least one byte is allocated), its length
+// and its type (when type is not null); 0 when there is no such value; -1 when it could not be
+// read (a failed call, or no memory for it). *data is null unless the result is 1.
+int ReadWholeValue(RegistryKey key, const char* name, uint8_t** data, uint32_t* length,
+                   uint32_t* type);
+
 extern const char TimingValuePrefix[]; // "QORDTMCRTBCD"
 extern const char ModeListValueName[]; // "QORNonStandardModesBCD"
 
@@ -87,12 +102,15 @@ public:
     // list may then lack a timing that the next save would delete.
     int LoadFromDevice(NonStandardModeList& modes);
 
-    // Deletes every stored timing of the driver key, then writes one value per record in list
-    // order. 1 only when the key was opened and every delete and set succeeded; otherwise 0,
-    // having still done all it could. The cursor is put back.
+    // Writes one value per record in list order, then deletes every stored timing value that no
+    // record names (names compared without regard to case, as the registry compares them), so
+    // that the key never holds fewer modes than before the save or than the list. 1 only when the
+    // key was opened and every set, enumeration and delete succeeded; otherwise 0, having still
+    // done all it could. The cursor is not moved.
     // A list holding a record that its stored value would not give back (width or height of
     // 10,000 or more, a timing word of TimingWordLimit or more) is refused with 0 before anything
-    // is deleted, so the key keeps what it held.
+    // is written, so the key keeps what it held; so is a list for whose names no memory could be
+    // had.
     int SaveToDevice();
 
 private:

@@ -63,8 +63,9 @@ public:
 
     // Registry side (device_store.cpp), on the driver key named by CurrentDevicePath.
     // Load: replaces the list with the stored value, whatever its length; 1 when the key could be
-    // opened (a missing value leaves the list empty), 0 otherwise, and 0 when the value exists but
-    // could not be read whole or an entry could not be stored (the list is then incomplete).
+    // opened and the value read (a value that does not exist leaves the list empty), 0 otherwise:
+    // 0 when the value may exist but could not be read whole, or an entry could not be stored
+    // (the list is then incomplete).
     int LoadFromDevice();
     // Save: writes the whole list; 1 only when the value was written. A list with a field of
     // ModeFieldLimit or more (only a hostile stored value can give one) is refused with 0

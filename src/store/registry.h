@@ -1,10 +1,14 @@
-// The registry interface: the eight operations through which Velmora reads and writes all state
+// The registry interface: the nine operations through which Velmora reads and writes all state
 // that outlives the process. One implementation per platform is chosen at link time:
 // registry_win32.cpp (advapi32) for the Windows executables, registry_memory.cpp (an in-memory
 // key tree, see registry_memory.h) for native builds and tests.
 //
 // Every operation returns 1 on success and 0 on failure and never throws. A key handle belongs to
-// the operation that opened or created it, which closes it before returning.
+// the operation that opened or created it, which closes it before returning. The open and the
+// query can also tell why they failed: given a `missing` flag, they set it to 1 when the key or
+// value does not exist and to 0 otherwise (success, or a failure of another kind: no right, a
+// broken registry, data too large for the buffer), so that "could not read" is never taken for
+// "not there".
 #pragma once
 
 #include <cstdint>
@@ -22,8 +26,8 @@ const uint32_t RegistryTypeDword = 4;
 const uint32_t RegistryBufferSize = 260;
 
 // Opens root\path with full access. 1 and a handle in *key; 0 and no handle on failure
-// (missing key, or no right to write it).
-int RegistryOpenKey(RegistryRoot root, const char* path, RegistryKey* key);
+// (missing key, or no right to write it); *missing (when given) tells the two apart.
+int RegistryOpenKey(RegistryRoot root, const char* path, RegistryKey* key, int* missing = nullptr);
 
 // Creates the child `name` below an open key, or opens it when it exists. 1 and a handle; 0 when
 // no key results.
@@ -42,9 +46,10 @@ int RegistryEnumValue(RegistryKey key, uint32_t index, char* name, uint32_t* nam
 // The value `name`. On entry *dataLength is the buffer size. On success *dataLength is the data's
 // length. When data is null the call only reports the length. When the data does not fit, the
 // call fails and, where the platform reports it, leaves the needed length in *dataLength.
-// type may be null.
+// type may be null. *missing (when given) is 1 when the call failed because there is no such
+// value, else 0.
 int RegistryQueryValue(RegistryKey key, const char* name, uint32_t* type, uint8_t* data,
-                       uint32_t* dataLength);
+                       uint32_t* dataLength, int* missing = nullptr);
 
 // Writes the value `name` (replacing one that exists) with exactly `length` bytes, whatever the
 // type: text is stored as given, with no terminating zero added. The one exception is REG_SZ on
@@ -55,6 +60,11 @@ int RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uin
 
 // Deletes the value `name`; 0 when there is none or it cannot be deleted.
 int RegistryDeleteValue(RegistryKey key, const char* name);
+
+// Deletes the child key `name` of an open key, with its values. 1 when it was deleted; 0 when it
+// does not exist or cannot be deleted. Windows NT refuses a key that has subkeys of its own (and
+// so does the in-memory registry); Velmora deletes only keys it made, which have none.
+int RegistryDeleteKey(RegistryKey parent, const char* name);
 
 // Closes a handle; closing is never reported as failed.
 void RegistryCloseKey(RegistryKey key);

@@ -23,6 +23,7 @@ struct MemoryValue {
 struct MemoryKeyNode {
     std::string name;
     int writable = 1;
+    int deleted = 0; // deleted while a handle was open on it: every call through it fails
     std::vector<std::unique_ptr<MemoryKeyNode>> children;
     std::deque<MemoryValue> values;
     std::unordered_map<std::string, uint64_t> serials; // upper-cased name -> serial
@@ -38,6 +39,7 @@ namespace {
 
 struct MemoryState {
     MemoryKeyNode roots[2];
+    std::vector<std::unique_ptr<MemoryKeyNode>> deletedKeys; // kept for the handles open on them
     uint32_t calls[MemoryRegistry::OperationCount] = {};
     int failActive = 0;
     MemoryRegistry::Operation failOp = MemoryRegistry::OpAny;
@@ -129,9 +131,14 @@ MemoryKeyNode* Root(RegistryRoot root) {
 }
 
 MemoryKeyNode* Node(RegistryKey key) {
-    if (!key || key->generation != State().generation)
+    if (!key || key->generation != State().generation || key->node->deleted)
         return nullptr;
     return key->node;
+}
+
+void SetMissing(int* missing, int value) {
+    if (missing)
+        *missing = value;
 }
 
 int NewHandle(MemoryKeyNode* node, RegistryKey* key) {
@@ -172,11 +179,13 @@ MemoryValue* FindValue(MemoryKeyNode* node, const char* name) {
 
 } // namespace
 
-int RegistryOpenKey(RegistryRoot root, const char* path, RegistryKey* key) {
+int RegistryOpenKey(RegistryRoot root, const char* path, RegistryKey* key, int* missing) {
     *key = nullptr;
+    SetMissing(missing, 0);
     if (CallFails(MemoryRegistry::OpOpen) || !path)
         return 0;
     MemoryKeyNode* node = Walk(Root(root), path, 0);
+    SetMissing(missing, node == nullptr);
     if (!node || !node->writable)
         return 0;
     return NewHandle(node, key);
@@ -220,11 +229,13 @@ int RegistryEnumValue(RegistryKey key, uint32_t index, char* name, uint32_t* nam
 }
 
 int RegistryQueryValue(RegistryKey key, const char* name, uint32_t* type, uint8_t* data,
-                       uint32_t* dataLength) {
+                       uint32_t* dataLength, int* missing) {
     MemoryKeyNode* node = Node(key);
+    SetMissing(missing, 0);
     if (CallFails(MemoryRegistry::OpQuery) || !node)
         return 0;
     const MemoryValue* value = FindValue(node, name);
+    SetMissing(missing, value == nullptr);
     if (!value)
         return 0;
     uint32_t size = static_cast<uint32_t>(value->data.size());
@@ -269,6 +280,23 @@ int RegistryDeleteValue(RegistryKey key, const char* name) {
     return 1;
 }
 
+int RegistryDeleteKey(RegistryKey parent, const char* name) {
+    MemoryKeyNode* node = Node(parent);
+    if (CallFails(MemoryRegistry::OpDeleteKey) || !node || !name || !*name)
+        return 0;
+    for (size_t i = 0; i < node->children.size(); ++i) {
+        if (!EqualNoCase(node->children[i]->name, name))
+            continue;
+        if (!node->children[i]->children.empty())
+            return 0;
+        node->children[i]->deleted = 1;
+        State().deletedKeys.push_back(std::move(node->children[i]));
+        node->children.erase(node->children.begin() + static_cast<std::ptrdiff_t>(i));
+        return 1;
+    }
+    return 0;
+}
+
 void RegistryCloseKey(RegistryKey key) {
     CallFails(MemoryRegistry::OpClose);
     if (!key)
@@ -288,6 +316,7 @@ void Reset() {
         root.serials.clear();
         root.writable = 1;
     }
+    s.deletedKeys.clear();
     ClearFailures();
     ResetCounters();
     s.openHandles = 0;

@@ -15,13 +15,22 @@ RegistryKey FromHkey(HKEY key) {
     return reinterpret_cast<RegistryKey>(key);
 }
 
+// Only "not found" means absence; every other code (denied, more data, a broken hive) is a
+// failure to read what may well be there.
+void Report(LONG result, int* missing) {
+    if (missing)
+        *missing = result == ERROR_FILE_NOT_FOUND;
+}
+
 } // namespace
 
-int RegistryOpenKey(RegistryRoot root, const char* path, RegistryKey* key) {
+int RegistryOpenKey(RegistryRoot root, const char* path, RegistryKey* key, int* missing) {
     HKEY base = root == RegistryLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     HKEY opened = nullptr;
     *key = nullptr;
-    if (RegOpenKeyExA(base, path, 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS)
+    LONG result = RegOpenKeyExA(base, path, 0, KEY_ALL_ACCESS, &opened);
+    Report(result, missing);
+    if (result != ERROR_SUCCESS)
         return 0;
     *key = FromHkey(opened);
     return 1;
@@ -62,10 +71,11 @@ int RegistryEnumValue(RegistryKey key, uint32_t index, char* name, uint32_t* nam
 }
 
 int RegistryQueryValue(RegistryKey key, const char* name, uint32_t* type, uint8_t* data,
-                       uint32_t* dataLength) {
+                       uint32_t* dataLength, int* missing) {
     DWORD size = *dataLength;
     DWORD valueType = 0;
     LONG result = RegQueryValueExA(ToHkey(key), name, nullptr, &valueType, data, &size);
+    Report(result, missing);
     *dataLength = size;
     if (result != ERROR_SUCCESS)
         return 0;
@@ -115,6 +125,10 @@ int RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uin
 
 int RegistryDeleteValue(RegistryKey key, const char* name) {
     return RegDeleteValueA(ToHkey(key), name) == ERROR_SUCCESS;
+}
+
+int RegistryDeleteKey(RegistryKey parent, const char* name) {
+    return RegDeleteKeyA(ToHkey(parent), name) == ERROR_SUCCESS;
 }
 
 void RegistryCloseKey(RegistryKey key) {

@@ -459,8 +459,9 @@ double CallsLoadRows(uint32_t n) {
     return ms;
 }
 
-// The registry calls that an Apply makes, made directly: the walk that deletes every timing
-// value, one set per timing, one set of the mode list (its bytes as stored). Milliseconds.
+// The registry calls that an Apply makes, made directly: one set per timing, the walk that
+// deletes the timing values that no set named, one set of the mode list (its bytes as stored).
+// Milliseconds.
 double CallsApply(const std::string& path, const std::vector<StoredValue>& timings) {
     HKEY key;
     std::vector<BYTE> list(1);
@@ -473,10 +474,17 @@ double CallsApply(const std::string& path, const std::vector<StoredValue>& timin
         RegQueryValueExA(key, ModeListValueName, nullptr, nullptr, list.data(), &size);
     }
     RegCloseKey(key);
+    std::vector<std::string> names;
+    for (const StoredValue& value : timings)
+        names.push_back(value.name);
+    std::sort(names.begin(), names.end());
 
     double start = Now();
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return -1;
+    for (const StoredValue& value : timings)
+        RegSetValueExA(key, value.name.c_str(), 0, REG_BINARY, value.data.data(),
+                       static_cast<DWORD>(value.data.size()));
     DWORD count = 0;
     RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
                      nullptr, nullptr, nullptr);
@@ -486,18 +494,13 @@ double CallsApply(const std::string& path, const std::vector<StoredValue>& timin
         DWORD nameLength = sizeof name, dataLength = sizeof data, type = 0;
         if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &dataLength) ==
                 ERROR_SUCCESS &&
-            IsTimingValueName(name) && RegDeleteValueA(key, name) == ERROR_SUCCESS) {
+            IsTimingValueName(name) && !std::binary_search(names.begin(), names.end(), name) &&
+            RegDeleteValueA(key, name) == ERROR_SUCCESS) {
             --count;
             continue;
         }
         ++i;
     }
-    RegCloseKey(key);
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return -1;
-    for (const StoredValue& value : timings)
-        RegSetValueExA(key, value.name.c_str(), 0, REG_BINARY, value.data.data(),
-                       static_cast<DWORD>(value.data.size()));
     RegCloseKey(key);
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return -1;

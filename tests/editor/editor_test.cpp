@@ -776,37 +776,43 @@ TEST_F(EditorTest, AFailedApplyKeepsTheEditsAndSaysSo) {
     EXPECT_EQ(editor.dirty, 0u);
 }
 
-// A load that missed a stored timing must not let Apply delete it: the key stays as it was,
-// the user is told, and a reload that reads the whole key allows Apply again.
+// A load that missed a stored timing, or a mode list that exists but could not be read, must not
+// let Apply delete or overwrite it: the key stays as it was, the user is told, and a reload that
+// reads the whole key allows Apply again.
 TEST_F(EditorTest, ApplyAfterALoadThatMissedValuesIsRefused) {
     Open(1);
     PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
     PutTiming(DriverKey(0), MakeTiming(800, 600, 75, 0, 100));
-    MemoryRegistry::FailCall(MemoryRegistry::OpEnum, 0, 1);
-    editor.LoadDevice();
-    MemoryRegistry::ClearFailures();
-    EXPECT_EQ(editor.loadedWhole, 0u);
-    editor.Command(IDC_APPLY);
+    for (MemoryRegistry::Operation failing : {MemoryRegistry::OpEnum, MemoryRegistry::OpQuery}) {
+        SCOPED_TRACE(failing);
+        WindowStub::Reset();
+        MemoryRegistry::FailCall(failing, 0, 1);
+        editor.LoadDevice();
+        MemoryRegistry::ClearFailures();
+        EXPECT_EQ(editor.loadedWhole, 0u);
+        editor.Command(IDC_APPLY);
 
-    ASSERT_EQ(WindowStub::MessageBoxes().size(), 1u);
-    EXPECT_EQ(WindowStub::MessageBoxes()[0].text, ApplyFailed);
-    EXPECT_EQ(TimingNames(DriverKey(0)), (std::vector<std::string>{"QORDTMCRTBCD0640X0480X0X60",
-                                                                   "QORDTMCRTBCD0800X0600X0X75"}));
-    EXPECT_EQ(editor.dirty, 1u);
+        ASSERT_EQ(WindowStub::MessageBoxes().size(), 1u);
+        EXPECT_EQ(WindowStub::MessageBoxes()[0].text, ApplyFailed);
+        EXPECT_EQ(
+            TimingNames(DriverKey(0)),
+            (std::vector<std::string>{"QORDTMCRTBCD0640X0480X0X60", "QORDTMCRTBCD0800X0600X0X75"}));
+        EXPECT_EQ(editor.dirty, 1u);
 
-    editor.Command(IDM_DEVICE_FIRST); // asks (No), then reloads the whole key
-    EXPECT_EQ(editor.loadedWhole, 1u);
-    const size_t boxes = WindowStub::MessageBoxes().size();
-    editor.Command(IDC_APPLY);
-    EXPECT_EQ(WindowStub::MessageBoxes().size(), boxes);
-    EXPECT_EQ(editor.dirty, 0u);
+        editor.Command(IDM_DEVICE_FIRST); // asks (No), then reloads the whole key
+        EXPECT_EQ(editor.loadedWhole, 1u);
+        const size_t boxes = WindowStub::MessageBoxes().size();
+        editor.Command(IDC_APPLY);
+        EXPECT_EQ(WindowStub::MessageBoxes().size(), boxes);
+        EXPECT_EQ(editor.dirty, 0u);
+    }
 }
 
 TEST_F(EditorTest, ASaveAndExitThatCannotWriteDoesNotQuit) {
     Open(1);
     PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
     editor.LoadDevice();
-    // Only the mode list fails: the timings were deleted and rewritten, the list was not.
+    // Only the mode list fails: the timings were rewritten, the list was not.
     MemoryRegistry::FailCall(MemoryRegistry::OpSet, 1, 0);
     editor.Command(IDM_SAVE_EXIT);
 

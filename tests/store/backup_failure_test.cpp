@@ -115,39 +115,52 @@ TEST_F(Backup, UnreadableDriverKeyCopiesNothing) {
     }
 }
 
-// A value that cannot be read or written is dropped and the copy goes on.
-TEST_F(Backup, DroppedValuesDoNotStopTheCopy) {
-    struct Case {
+// A backup is whole or absent: whatever single call fails, the device key is not left behind,
+// and the next load takes the backup again.
+TEST_F(Backup, AFailedCopyLeavesNoBackupKey) {
+    const struct {
         const char* what;
         Operation op;
         uint32_t index;
-        std::vector<std::string> copied;
     } cases[] = {
-        {"enumeration", MemoryRegistry::OpEnum, 0, {OriginalPath, ModeListValueName, SvgaName}},
-        {"list size", MemoryRegistry::OpQuery, 0, {OriginalPath, SvgaName, VgaName}},
-        {"list data", MemoryRegistry::OpQuery, 1, {OriginalPath, SvgaName, VgaName}},
-        {"first set", MemoryRegistry::OpSet, 0, {OriginalPath, ModeListValueName, SvgaName}},
-        {"last set", MemoryRegistry::OpSet, 3, {ModeListValueName, SvgaName, VgaName}},
-        {"user key creation",
-         MemoryRegistry::OpCreate,
-         0,
-         {OriginalPath, ModeListValueName, SvgaName}},
-        {"device key creation",
-         MemoryRegistry::OpCreate,
-         1,
-         {OriginalPath, ModeListValueName, SvgaName}},
+        {"backup check", MemoryRegistry::OpOpen, 0},
+        {"company key", MemoryRegistry::OpOpen, 2},
+        {"enumeration", MemoryRegistry::OpEnum, 0},
+        {"list size", MemoryRegistry::OpQuery, 0},
+        {"list data", MemoryRegistry::OpQuery, 1},
+        {"user key creation", MemoryRegistry::OpCreate, 0},
+        {"device key creation", MemoryRegistry::OpCreate, 1},
+        {"first set", MemoryRegistry::OpSet, 0},
+        {"last set", MemoryRegistry::OpSet, 3},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Seed();
         MemoryRegistry::FailCall(c.op, c.index, 0);
-        EXPECT_EQ(1, BackupOriginalSettings(Device));
+        EXPECT_EQ(0, BackupOriginalSettings(Device));
         MemoryRegistry::ClearFailures();
-        std::vector<std::string> expected = c.copied;
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(expected, BackupNames());
+        EXPECT_FALSE(FixtureKeyExists(User, backupKey));
         EXPECT_EQ(0, MemoryRegistry::OpenHandles());
+        EXPECT_EQ(1, BackupOriginalSettings(Device));
+        EXPECT_EQ(4u, BackupNames().size());
     }
+}
+
+// A backup key that exists but cannot be opened is left as it is; a missing list is no failure.
+TEST_F(Backup, ExistingOrUnreadableBackupAndMissingList) {
+    ASSERT_EQ(1, FixtureCreateKey(User, backupKey));
+    ASSERT_EQ(1, MemoryRegistry::SetWritable(User, backupKey.c_str(), 0));
+    EXPECT_EQ(0, IsBackupMissing(Device));
+    EXPECT_EQ(0, BackupOriginalSettings(Device));
+    EXPECT_TRUE(BackupNames().empty());
+
+    Seed();
+    RegistryKey driver;
+    ASSERT_EQ(1, RegistryOpenKey(Machine, key.c_str(), &driver));
+    ASSERT_EQ(1, RegistryDeleteValue(driver, ModeListValueName));
+    RegistryCloseKey(driver);
+    EXPECT_EQ(1, BackupOriginalSettings(Device));
+    EXPECT_EQ((std::vector<std::string>{OriginalPath, VgaName, SvgaName}), BackupNames());
 }
 
 TEST_F(Backup, NoKeyStaysOpenWhateverFails) {

@@ -242,3 +242,33 @@ TEST_F(Backup, ProbeLeavesTheKeyAsItWas) {
     ASSERT_EQ(1, SetCurrentDevicePath(""));
     EXPECT_EQ(0, ProbeWriteAccess());
 }
+
+// What the backup relies on from the registry, on either registry: absence told apart from a
+// key or value that is there, and the deletion of a key it made.
+TEST_F(Backup, RegistryTellsMissingApartAndDeletesAKey) {
+    RegistryKey company;
+    int missing = -1;
+    EXPECT_EQ(0, RegistryOpenKey(User, backupKey.c_str(), &company, &missing));
+    EXPECT_EQ(1, missing);
+    ASSERT_EQ(1, RegistryOpenKey(User, CompanyKeyPath, &company, &missing));
+    EXPECT_EQ(0, missing);
+    uint32_t length = 0;
+    EXPECT_EQ(0, RegistryQueryValue(company, "Absent", nullptr, nullptr, &length, &missing));
+    EXPECT_EQ(1, missing);
+    ASSERT_EQ(1, FixtureSetValue(User, CompanyKeyPath, "Short", RegistryTypeBinary, {1, 2, 3}));
+    uint8_t one = 0;
+    length = 1;
+    EXPECT_EQ(0, RegistryQueryValue(company, "Short", nullptr, &one, &length, &missing));
+    EXPECT_EQ(0, missing); // there, but larger than the buffer
+
+    ASSERT_EQ(1, FixtureCreateKey(User, std::string(CompanyKeyPath) + "\\Made\\Below"));
+    EXPECT_EQ(0, RegistryDeleteKey(company, "Made")); // it has a key of its own
+    EXPECT_EQ(0, RegistryDeleteKey(company, "Absent"));
+    RegistryKey made;
+    ASSERT_EQ(1, RegistryOpenKey(User, (std::string(CompanyKeyPath) + "\\Made").c_str(), &made));
+    EXPECT_EQ(1, RegistryDeleteKey(made, "Below"));
+    RegistryCloseKey(made);
+    EXPECT_EQ(1, RegistryDeleteKey(company, "Made"));
+    RegistryCloseKey(company);
+    EXPECT_FALSE(FixtureKeyExists(User, std::string(CompanyKeyPath) + "\\Made"));
+}

@@ -168,8 +168,8 @@ TEST_F(DeviceStore, TimingLoadFailures) {
     }
 }
 
-// The size of the list is asked first; a value that cannot be sized counts as missing, one that
-// exists but cannot then be read is a failure.
+// The size of the list is asked first. Only a value that does not exist counts as missing; one
+// that cannot be sized or read is a failure, or an Apply would write a list without its entries.
 TEST_F(DeviceStore, ModeListLoadFailures) {
     struct Case {
         Operation op;
@@ -177,7 +177,7 @@ TEST_F(DeviceStore, ModeListLoadFailures) {
         int result;
     } cases[] = {
         {MemoryRegistry::OpOpen, 0, 0},
-        {MemoryRegistry::OpQuery, 0, 1},
+        {MemoryRegistry::OpQuery, 0, 0},
         {MemoryRegistry::OpQuery, 1, 0},
     };
     for (const Case& c : cases) {
@@ -222,29 +222,23 @@ TEST_F(DeviceStore, DeleteFailures) {
     }
 }
 
-// The save does all it can and reports 0 unless the key ends up holding exactly the list.
+// The save writes every record before it deletes anything, does all it can and reports 0 unless
+// the key ends up holding exactly the list. A record whose set failed keeps its old value.
 TEST_F(DeviceStore, TimingSaveFailures) {
+    const std::vector<std::string> all = {"Other", ModeListValueName, VgaName, SvgaName, XgaName};
     struct Case {
         const char* what;
         Operation op;
         uint32_t index;
         std::vector<std::string> left;
+        uint32_t svgaFlags; // the 800 x 600 value: 1 as stored, 3 as the list has it
     } cases[] = {
-        {"first set", MemoryRegistry::OpSet, 0, {"Other", ModeListValueName, XgaName}},
-        {"second set", MemoryRegistry::OpSet, 1, {"Other", ModeListValueName, SvgaName}},
-        {"a delete",
-         MemoryRegistry::OpDelete,
-         0,
-         {"Other", ModeListValueName, VgaName, SvgaName, XgaName}},
-        {"the delete walk's open",
-         MemoryRegistry::OpOpen,
-         0,
-         {"Other", ModeListValueName, VgaName, SvgaName, XgaName}},
-        {"the delete walk's count",
-         MemoryRegistry::OpCount,
-         0,
-         {"Other", ModeListValueName, VgaName, SvgaName, XgaName}},
-        {"the writing open", MemoryRegistry::OpOpen, 1, {"Other", ModeListValueName}},
+        {"first set", MemoryRegistry::OpSet, 0, {"Other", ModeListValueName, SvgaName, XgaName}, 1},
+        {"second set", MemoryRegistry::OpSet, 1, {"Other", ModeListValueName, SvgaName}, 3},
+        {"the delete", MemoryRegistry::OpDelete, 0, all, 3},
+        {"the open", MemoryRegistry::OpOpen, 0, {"Other", ModeListValueName, VgaName, SvgaName}, 1},
+        {"the count", MemoryRegistry::OpCount, 0, all, 3},
+        {"an enumeration", MemoryRegistry::OpEnum, 0, all, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -256,6 +250,7 @@ TEST_F(DeviceStore, TimingSaveFailures) {
         EXPECT_EQ(0, timings.SaveToDevice());
         MemoryRegistry::ClearFailures();
         EXPECT_EQ(Sorted(c.left), Names());
+        EXPECT_EQ(Stored(c.svgaFlags), Get(SvgaName));
         EXPECT_EQ(0, MemoryRegistry::OpenHandles());
     }
     Seed();
@@ -343,4 +338,13 @@ TEST_F(DeviceStore, OutOfMemory) {
         EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpAny));
     }
     EXPECT_EQ(ModeBytes, Get(ModeListValueName));
+    {
+        // Without memory for the names the save could not tell what to prune: it writes nothing.
+        TimingList timings;
+        timings.Append(Timing(1024, 768, 60, 0));
+        MemoryRegistry::ResetCounters();
+        ScopedAllocationFailure failing;
+        EXPECT_EQ(0, timings.SaveToDevice());
+        EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpAny));
+    }
 }

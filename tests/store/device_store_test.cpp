@@ -525,6 +525,29 @@ TEST_F(DeviceStore, MalformedNamesAreSkippedButDeleted) {
     EXPECT_EQ(std::vector<std::string>{ModeListValueName}, Names());
 }
 
+// A name stored in another case is the registry value that a record's set replaces, and the set
+// keeps that name, which the load would not read: the save writes the value again under the
+// record's own name. A name in another case that no record writes is left alone, and names that
+// scan as a record's mode but are not its name (digits padded otherwise) are other values.
+TEST_F(DeviceStore, ANameInAnotherCaseIsWrittenAgainUnderTheRecordsOwn) {
+    Put("qordtmcrtbcd0640X0480X0X60", BadStored);
+    Put("QORDTMCRTBCD0800x0600x0x75", BadStored);
+    Put("qordtmcrtbcd1024X0768X0X60", BadStored);
+    Put("QORDTMCRTBCD800X0600X0X75", BadStored);
+    Put("QORDTMCRTBCD0800X0600X0X075", BadStored);
+    TimingList timings;
+    timings.Append(Timing(640, 480, 60, VgaWords));
+    timings.Append(Timing(800, 600, 75, {1}));
+    ASSERT_EQ(1, timings.SaveToDevice());
+    EXPECT_EQ((std::vector<std::string>{VgaName, "QORDTMCRTBCD0800X0600X0X75",
+                                        "qordtmcrtbcd1024X0768X0X60"}),
+              Names());
+    NonStandardModeList modes;
+    TimingList back;
+    ASSERT_EQ(1, back.LoadFromDevice(modes));
+    EXPECT_EQ(2u, TimingStrings(back).size());
+}
+
 // A name or data beyond the 260-byte walk buffers cannot be enumerated: skipped by the load and
 // left in place by the delete, which still counts as a complete walk.
 TEST_F(DeviceStore, ValuesBeyondTheWalkBuffersAreLeftAlone) {

@@ -4,7 +4,9 @@
 // Each time: the result is 0 or 1 and no key stays open; a 1 means the work was done (the state
 // equals that of a clean run) except where a skipped value is the documented outcome; what the
 // operation needed and could not have gives 0; values that are not ours are untouched; and the
-// next load still finds every valid timing that the operation did not mean to remove.
+// next load still finds every valid timing that the operation did not mean to remove. Apply and
+// the backup are held to more: after any failure every mode stored before Apply is still stored,
+// in its old or its new form, and a backup key is either whole and byte-exact or absent.
 #include "app/preference.h"
 #include "devices/display_services_scripted.h"
 #include "editor/editor.h"
@@ -20,6 +22,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -126,8 +129,9 @@ const std::vector<NonStandardMode> StoredModes = {
     {640, 480, 0, 60}, {800, 600, 0, 75}, {1024, 768, 0, 60}};
 
 const char* OperationName(Operation op) {
-    static const char* const names[] = {"open", "create", "count", "enumerate", "query",
-                                        "set",  "delete", "close", "any",       "none"};
+    static const char* const names[] = {"open",  "create", "count",  "enumerate",
+                                        "query", "set",    "delete", "delete key",
+                                        "close", "any",    "none"};
     return names[op];
 }
 
@@ -199,10 +203,11 @@ protected:
         cleanModes = ModeText(modes);
 
         uint32_t points = 0;
-        for (int persistent = 0; persistent < 2; ++persistent) {
+        for (persistent = 0; persistent < 2; ++persistent) {
             for (uint32_t n = 0;; ++n) {
                 Seed();
                 s.prepare();
+                seededDriver = Values(Machine, DriverKey);
                 MemoryRegistry::ResetCounters();
                 MemoryRegistry::FailCall(MemoryRegistry::OpAny, n, persistent);
                 const int result = s.run();
@@ -272,10 +277,38 @@ protected:
         s.check(result, failed);
     }
 
+    // After a save of the edited lists: the 640 x 480 mode is stored, as it was or as edited,
+    // and the mode list is the stored one or the edited one. 800 x 600, which the edits remove,
+    // and the added mode may be there or not. Counts how the key was left.
+    void ExpectNothingLost(int result, Operation failed) {
+        NonStandardModeList reloadedModes;
+        TimingList reloaded;
+        reloadedModes.LoadFromDevice();
+        reloaded.LoadFromDevice(reloadedModes);
+        const std::vector<CustomTiming> found = Records(reloaded);
+        EXPECT_TRUE(std::any_of(found.begin(), found.end(), [](const CustomTiming& t) {
+            return SameTiming(t, Vga) || SameTiming(t, VgaEdited);
+        })) << "640 x 480 lost";
+        const std::vector<Value> driver = Values(Machine, DriverKey);
+        const Value* list = Find(driver, ModeListValueName);
+        ASSERT_NE(nullptr, list);
+        EXPECT_TRUE(list->data == ModeBytes(StoredModes) ||
+                    list->data == ModeBytes({{640, 480, 0, 60}, {1152, 864, 0, 75}}));
+        if (failed == MemoryRegistry::OperationCount)
+            return; // the clean run
+        const char* outcome = result                   ? "1, written"
+                              : driver == seededDriver ? "0, key unchanged"
+                              : driver == cleanDriver  ? "0, key as written"
+                                                       : "0, old and new forms mixed";
+        ++outcomes[std::string(persistent ? "from n on: " : "once: ") + outcome];
+    }
+
     NonStandardModeList modes;
     TimingList timings;
     std::unique_ptr<EditorState> editor;
-    std::vector<Value> cleanDriver, cleanBackup, cleanProgram;
+    int persistent = 0;
+    std::map<std::string, uint32_t> outcomes;
+    std::vector<Value> seededDriver, cleanDriver, cleanBackup, cleanProgram;
     std::vector<CustomTiming> cleanTimings;
     std::string cleanModes;
 };
@@ -283,15 +316,14 @@ protected:
 const std::set<Operation> None;
 
 TEST_F(FailureInjection, Loads) {
-    // A list whose size query fails cannot be told from a missing one through the registry
-    // interface: it loads empty and the load still says 1. An enumeration that fails, though, is
-    // told from a value too large for the walk buffers, and the timing load says 0.
+    // A list whose query fails is told from a missing one, and the load says 0; so is an
+    // enumeration that fails from a value too large for the walk buffers.
     const Subject modeLoad = {"mode list load",
                               [] {},
                               [this] { return modes.LoadFromDevice(); },
                               1,
-                              {MemoryRegistry::OpOpen},
-                              {MemoryRegistry::OpQuery},
+                              {MemoryRegistry::OpOpen, MemoryRegistry::OpQuery},
+                              None,
                               [this](int result, Operation failed) {
                                   if (failed == MemoryRegistry::OperationCount)
                                       return;
@@ -337,8 +369,13 @@ TEST_F(FailureInjection, DeletesAndSaves) {
                               None,
                               [](int, Operation) {}};
     const Subject timingSave = {
-        "timing save", [this] { Edited(); }, [this] { return timings.SaveToDevice(); }, 0, save,
-        None,          [](int, Operation) {}};
+        "timing save",
+        [this] { Edited(); },
+        [this] { return timings.SaveToDevice(); },
+        0,
+        save,
+        None,
+        [this](int result, Operation failed) { ExpectNothingLost(result, failed); }};
     const Subject modeSave = {
         "mode list save",
         [this] { Edited(); },
@@ -392,40 +429,48 @@ TEST_F(FailureInjection, Apply) {
                            0,
                            needs,
                            None,
-                           [this](int result, Operation) {
+                           [this](int result, Operation failed) {
                                // A failed Apply is told and keeps the edits for another try.
                                EXPECT_EQ(result ? 0u : 1u, WindowStub::MessageBoxes().size());
                                if (!result) {
                                    EXPECT_EQ(1u, editor->dirty);
                                }
+                               ExpectNothingLost(result, failed);
                            }};
+    outcomes.clear();
     std::printf("failure points: apply %u\n", Sweep(apply));
+    for (const auto& outcome : outcomes)
+        std::printf("  apply outcome, call n failing %s: %u\n", outcome.first.c_str(),
+                    outcome.second);
 }
 
 TEST_F(FailureInjection, BackupAndProbe) {
-    // The backup drops a value it cannot read or write and goes on; it never writes the driver
-    // key, and a copy that did not run leaves no backup key.
-    const Subject backup = {"backup",
-                            [] {},
-                            [] { return BackupOriginalSettings("DISPLAY1"); },
-                            1,
-                            {MemoryRegistry::OpCount},
-                            {MemoryRegistry::OpOpen, MemoryRegistry::OpCreate,
-                             MemoryRegistry::OpEnum, MemoryRegistry::OpQuery,
-                             MemoryRegistry::OpSet},
-                            [this](int result, Operation failed) {
-                                const std::vector<Value> copied = Values(User, BackupKey);
-                                if (failed == MemoryRegistry::OperationCount)
-                                    return;
-                                EXPECT_EQ(cleanDriver, Values(Machine, DriverKey));
-                                if (!result) {
-                                    EXPECT_FALSE(MemoryRegistry::KeyExists(User, BackupKey));
-                                }
-                                for (const Value& v : copied) {
-                                    const Value* clean = Find(cleanBackup, v.name);
-                                    EXPECT_TRUE(clean && *clean == v) << v.name << " copied wrong";
-                                }
-                            }};
+    // The backup never writes the driver key, and is whole and byte-exact, or absent so that the
+    // next load takes it again. Only when every call from one on fails can the device key that it
+    // made not be deleted again: then the backup says 0 and the key stays, partial.
+    const Subject backup = {
+        "backup",
+        [] {},
+        [] { return BackupOriginalSettings("DISPLAY1"); },
+        1,
+        {MemoryRegistry::OpOpen, MemoryRegistry::OpCreate, MemoryRegistry::OpCount,
+         MemoryRegistry::OpEnum, MemoryRegistry::OpQuery, MemoryRegistry::OpSet},
+        None,
+        [this](int result, Operation failed) {
+            if (failed == MemoryRegistry::OperationCount)
+                return;
+            EXPECT_EQ(cleanDriver, Values(Machine, DriverKey));
+            const char* outcome = "0, absent";
+            if (MemoryRegistry::KeyExists(User, BackupKey)) {
+                outcome = Values(User, BackupKey) == cleanBackup ? "1, whole" : "0, partial";
+                EXPECT_EQ(result, Values(User, BackupKey) == cleanBackup);
+                if (!result) {
+                    EXPECT_TRUE(persistent && MemoryRegistry::Calls(MemoryRegistry::OpDeleteKey))
+                        << "a partial backup that was not to be deleted";
+                }
+            }
+            ++outcomes[std::string(persistent ? "from n on: " : "once: ") + outcome];
+        }};
     // A probe whose delete failed leaves "DUMMY" and still says 1: the write was possible.
     const Subject probe = {"probe",
                            [] {},
@@ -443,7 +488,11 @@ TEST_F(FailureInjection, BackupAndProbe) {
                                    driver.end());
                                EXPECT_EQ(cleanDriver, driver);
                            }};
+    outcomes.clear();
     uint32_t backupPoints = Sweep(backup);
+    for (const auto& outcome : outcomes)
+        std::printf("  backup outcome, call n failing %s: %u\n", outcome.first.c_str(),
+                    outcome.second);
     uint32_t probePoints = Sweep(probe);
     std::printf("failure points: backup %u, probe %u\n", backupPoints, probePoints);
 }
