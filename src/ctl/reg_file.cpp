@@ -14,7 +14,9 @@ const int NothingPeeked = -2;
 const char Header4[] = "REGEDIT4";
 const char Header5[] = "Windows Registry Editor Version 5.00";
 
-int IsBlank(int c) { return c == ' ' || c == '\t'; }
+int IsBlank(int c) {
+    return c == ' ' || c == '\t';
+}
 
 int HexDigit(int c) {
     if (c >= '0' && c <= '9')
@@ -26,7 +28,9 @@ int HexDigit(int c) {
     return -1;
 }
 
-int LowerAscii(int c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
+int LowerAscii(int c) {
+    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+}
 
 int HasControl(const char* text) {
     for (const char* p = text; *p; ++p)
@@ -39,7 +43,9 @@ int HasControl(const char* text) {
 
 RegWriter::RegWriter() : data(nullptr), length(0), capacity(0), failed(0) {}
 
-RegWriter::~RegWriter() { std::free(data); }
+RegWriter::~RegWriter() {
+    std::free(data);
+}
 
 int RegWriter::Put(const char* text, size_t size) {
     if (failed)
@@ -66,7 +72,9 @@ int RegWriter::Put(const char* text, size_t size) {
     return 1;
 }
 
-int RegWriter::Put(const char* text) { return Put(text, std::strlen(text)); }
+int RegWriter::Put(const char* text) {
+    return Put(text, std::strlen(text));
+}
 
 int RegWriter::PutQuoted(const char* text) {
     if (!Put("\"", 1))
@@ -80,7 +88,9 @@ int RegWriter::PutQuoted(const char* text) {
     return Put("\"", 1);
 }
 
-int RegWriter::Begin() { return Put(Header4) && Put("\r\n"); }
+int RegWriter::Begin() {
+    return Put(Header4) && Put("\r\n");
+}
 
 int RegWriter::Key(const char* path) {
     if (!path || !*path || HasControl(path)) {
@@ -115,7 +125,9 @@ int RegWriter::Binary(const char* name, const uint8_t* bytes, uint32_t size) {
     return Put("\r\n");
 }
 
-int RegWriter::End() { return Put("\r\n"); }
+int RegWriter::End() {
+    return Put("\r\n");
+}
 
 int RegReadFile(void* context, uint8_t* buffer, size_t capacity, size_t* got) {
     FILE* file = static_cast<FILE*>(context);
@@ -134,8 +146,8 @@ int RegReadMemory(void* context, uint8_t* buffer, size_t capacity, size_t* got) 
 }
 
 RegReader::RegReader()
-    : source{nullptr, nullptr}, raw(nullptr), rawLength(0), rawAt(0), rawEnded(0), utf16(0),
-      pending{0, 0, 0, 0}, pendingCount(0), pendingAt(0), peeked(NothingPeeked),
+    : source{nullptr, nullptr}, raw(nullptr), rawLength(0), rawAt(0), rawEnded(0),
+      utf16(0), pending{0, 0, 0, 0}, pendingCount(0), pendingAt(0), peeked(NothingPeeked),
       keyPath(nullptr), haveKey(0), name(nullptr), data(nullptr), dataLength(0), dataCapacity(0),
       line(1), format(RegFormatUnknown), error(nullptr), errorLine(0) {}
 
