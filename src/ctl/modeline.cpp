@@ -190,7 +190,7 @@ int ParseModeline(const char* text, size_t length, Modeline* modeline, ModelineE
         if (size >= ModelineNameSize)
             return Fail(error, "name longer than 63 bytes", s.at);
         for (size_t i = 0; i < size; ++i)
-            if (static_cast<unsigned char>(text[s.at + 1 + i]) < 0x20)
+            if (static_cast<unsigned char>(text[s.at + 1 + i]) < 0x20 || text[s.at + 1 + i] == 0x7F)
                 return Fail(error, "control character in the name", s.at + 1 + i);
         std::memcpy(m.name, text + s.at + 1, size);
         s.at = static_cast<size_t>(close - text) + 1;
@@ -202,7 +202,7 @@ int ParseModeline(const char* text, size_t length, Modeline* modeline, ModelineE
             return Fail(error, "name longer than 63 bytes", s.at);
         for (size_t i = 0; i < size; ++i) {
             const unsigned char c = static_cast<unsigned char>(text[s.at + i]);
-            if (c < 0x20 || c == '"')
+            if (c < 0x20 || c == '"' || c == 0x7F)
                 return Fail(error, "quote or control character in the name", s.at + i);
         }
         std::memcpy(m.name, text + s.at, size);

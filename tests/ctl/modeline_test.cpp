@@ -87,6 +87,7 @@ TEST(Modeline, RefusedWithReasonAndPlace) {
         {"63.5 1024 1072 1176 0x530 768 771 775 798", "not a whole decimal number", 20},
         {std::string("\"unclosed 63.5") + tail, "name without its closing quote", 0},
         {std::string("\"a\"63.5") + tail, "no space after the name", 3},
+        {std::string("n\x7F 63.5") + tail, "quote or control character in the name", 1},
         {"\"" + std::string(64, 'n') + "\" 63.5" + tail, "name longer than 63 bytes", 0},
         {std::string("63.5 1024 10\0"
                      "72 1176 1328 768 771 775 798",
