@@ -106,7 +106,8 @@ int RegWriter::Binary(const char* name, const uint8_t* bytes, uint32_t size) {
         return 0;
     }
     const size_t start = length;
-    if (!PutQuoted(name) || !Put("=hex:"))
+    // The default value is written @, as regedit writes it.
+    if (!(*name ? PutQuoted(name) : Put("@", 1)) || !Put("=hex:"))
         return 0;
     size_t column = length - start;
     static const char digits[] = "0123456789abcdef";

@@ -2,7 +2,8 @@
 //
 // Written form (what regedit exports as REGEDIT4, and imports on any Windows):
 //   REGEDIT4 CRLF, then for each key: CRLF "[" key path "]" CRLF and its values; CRLF at the end.
-//   A binary value: "name"=hex:xx,xx,...,xx CRLF, lowercase hex, name with \ and " escaped.
+//   A binary value: "name"=hex:xx,xx,...,xx CRLF, lowercase hex, name with \ and " escaped
+//   (the default value, of the empty name, as @=hex:...).
 //   A line holds as many "xx," as keep it, with its closing "\", within 80 columns; the next
 //   line starts with two spaces (so 25 bytes on each continuation line).
 //
@@ -49,7 +50,7 @@ public:
     int Begin();
     // Starts a key section, the full path with its root ("HKEY_LOCAL_MACHINE\...").
     int Key(const char* path);
-    // Writes a binary value of the current key.
+    // Writes a binary value of the current key; the empty name is the key's default value.
     int Binary(const char* name, const uint8_t* data, uint32_t length);
     // Closes the last section. The file is then Data()[0 .. Length()).
     int End();

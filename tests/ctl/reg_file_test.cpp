@@ -126,11 +126,13 @@ TEST(RegFile, WriterGoldenFile) {
         "\"QORNonStandardModesBCD\"=hex:08,00,06,00,00,00,00,75,10,24,07,68,00,00,00,00\r\n"
         "\"empty\"=hex:\r\n"
         "\"a\\\\b\\\"c\"=hex:ff\r\n"
+        "@=hex:01\r\n"
         "\r\n";
     EXPECT_EQ(expected, Written({{"QORDTMCRTBCD0640X0480X0X60", TimingValue()},
                                  {"QORNonStandardModesBCD", ModeList},
                                  {"empty", {}},
-                                 {"a\\b\"c", {0xFF}}}));
+                                 {"a\\b\"c", {0xFF}},
+                                 {"", {1}}}));
 
     RegWriter w;
     EXPECT_EQ(1, w.Begin());
