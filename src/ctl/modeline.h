@@ -36,7 +36,8 @@ struct ModelineError {
 };
 
 // Parses `length` bytes of text. 1 and the modeline; 0 with the reason and offset in *error
-// (when not null), *modeline untouched.
+// (when not null; the offset is 0 when CheckRaster refuses the numbers together), *modeline
+// untouched.
 int ParseModeline(const char* text, size_t length, Modeline* modeline, ModelineError* error);
 
 // Writes the modeline as one line without a line end into out (size bytes, with its zero).
