@@ -5,7 +5,7 @@
 #include "store/device_store.h"
 #include "store/mode_list.h"
 #include "store/registry.h"
-#include "store/registry_memory.h"
+#include "doubles/fake_registry.h"
 #include "store/timing.h"
 
 #include <cstddef>

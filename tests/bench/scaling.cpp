@@ -7,7 +7,7 @@
 #include "bench/bench_data.h"
 
 #include "editor/editor.h"
-#include "editor/window_ops_stub.h"
+#include "doubles/fake_window_ops.h"
 
 #include <cstdio>
 #include <cstdlib>

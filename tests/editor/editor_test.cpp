@@ -1,10 +1,10 @@
 #include "editor/editor.h"
 
 #include "app/resource.h"
-#include "devices/display_services_scripted.h"
+#include "doubles/fake_display_services.h"
 #include "editor/window_ops.h"
-#include "editor/window_ops_stub.h"
-#include "store/registry_memory.h"
+#include "doubles/fake_window_ops.h"
+#include "doubles/fake_registry.h"
 #include "support/alloc_failure.h"
 #include "support/registry_fixture.h"
 

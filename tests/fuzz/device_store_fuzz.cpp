@@ -15,7 +15,7 @@
 // - no key is left open.
 #include "fuzz/fuzz_support.h"
 #include "store/device_store.h"
-#include "store/registry_memory.h"
+#include "doubles/fake_registry.h"
 
 #include <cctype>
 #include <cstring>

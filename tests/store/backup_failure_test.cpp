@@ -2,7 +2,7 @@
 #include "store/backup.h"
 
 #include "store/device_store.h"
-#include "store/registry_memory.h"
+#include "doubles/fake_registry.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>

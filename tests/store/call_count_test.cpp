@@ -14,7 +14,7 @@
 //
 // Nothing else: no query of a timing by name, no open or close per record, no second walk.
 #include "store/device_store.h"
-#include "store/registry_memory.h"
+#include "doubles/fake_registry.h"
 
 #include <gtest/gtest.h>
 

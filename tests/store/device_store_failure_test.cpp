@@ -2,7 +2,7 @@
 // call counts and open handles, and allocation failures.
 #include "store/device_store.h"
 
-#include "store/registry_memory.h"
+#include "doubles/fake_registry.h"
 #include "support/alloc_failure.h"
 #include "support/registry_fixture.h"
 

@@ -8,12 +8,12 @@
 // the backup are held to more: after any failure every mode stored before Apply is still stored,
 // in its old or its new form, and a backup key is either whole and byte-exact or absent.
 #include "app/preference.h"
-#include "devices/display_services_scripted.h"
+#include "doubles/fake_display_services.h"
 #include "editor/editor.h"
-#include "editor/window_ops_stub.h"
+#include "doubles/fake_window_ops.h"
 #include "store/backup.h"
 #include "store/device_store.h"
-#include "store/registry_memory.h"
+#include "doubles/fake_registry.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 // one. Every case below is one that the real registry can hold, so both runs use the whole
 // table; a case it could not hold would be left out of the Win32 table, not skipped.
 #include "devices/discovery.h"
-#include "devices/display_services_scripted.h"
+#include "doubles/fake_display_services.h"
 #include "store/device_store.h"
 #include "support/registry_fixture.h"
 

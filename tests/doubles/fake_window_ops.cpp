@@ -1,5 +1,5 @@
-// The stand-in main window and Add-mode question for native builds (see window_ops_stub.h).
-#include "editor/window_ops_stub.h"
+// The stand-in main window and Add-mode question for native builds (see fake_window_ops.h).
+#include "doubles/fake_window_ops.h"
 
 #include "app/resource.h"
 #include "editor/add_mode.h"

@@ -1,5 +1,5 @@
-// The registry interface on an in-memory key tree (native builds and tests).
-#include "store/registry_memory.h"
+// The registry interface on an in-memory key tree (see fake_registry.h).
+#include "doubles/fake_registry.h"
 
 #include <algorithm>
 #include <cstring>
