@@ -19,6 +19,7 @@
 // With VELMORA_BENCH_VERBOSE set, each start-up tells when the program went idle, showed its
 // window and answered.
 #include "app/resource.h"
+#include "app/strings.h"
 #include "store/device_store.h"
 #include "store/mode_list.h"
 #include "store/timing.h"
@@ -38,7 +39,7 @@ namespace {
 const char AdaptersKey[] = "Software\\Velmora Simulated Driver\\Adapters";
 const char DriverKeyBase[] = "SYSTEM\\CurrentControlSet\\Services\\orvdisp\\Bench";
 const char UserKey[] = "Software\\Orvane Technologies\\Velmora";
-const char MainCaption[] = "Orvane Velmora";
+const char MainCaption[] = CAPTION_MAIN;
 const char BareCaption[] = "Velmora Baseline";
 const uint32_t StartupModes = 10;
 const DWORD WindowTimeoutMs = 60000;

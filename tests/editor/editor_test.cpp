@@ -1,6 +1,7 @@
 #include "editor/editor.h"
 
 #include "app/resource.h"
+#include "app/strings.h"
 #include "doubles/fake_display_services.h"
 #include "editor/window_ops.h"
 #include "doubles/fake_window_ops.h"
@@ -15,19 +16,11 @@
 
 namespace {
 
-const char Caption[] = "Orvane Velmora";
-const char NoDevices[] = "There are no Orvane display devices installed on this system.\r\n"
-                         "This application will quit.";
-const char AccessError[] =
-    "User Access error!\r\n\r\nYou must have administrative access in order to use this "
-    "program.\r\nPlease log out and use an account with administrative access if you wish to use "
-    "this software.";
-const char UnsavedChanges[] = "You recently did some changes without applying them.  This action "
-                              "will erase all your changes.  \r\nDo you wish to apply the "
-                              "changes?";
-const char ApplyFailed[] = "The changes could not be written to the display driver's "
-                           "settings.\r\nThey are still in the list: apply them again, or exit "
-                           "without saving.";
+const char Caption[] = STR_CAPTION;
+const char NoDevices[] = STR_NO_DEVICES;
+const char AccessError[] = STR_ACCESS_ERROR;
+const char UnsavedChanges[] = STR_UNSAVED_CHANGES;
+const char ApplyFailed[] = STR_APPLY_FAILED;
 
 // The pane as the window presents it: which control shows which timing word.
 struct PaneBinding {
@@ -218,7 +211,7 @@ TEST_F(EditorTest, InitialisationBuildsTheDeviceMenuAndLimitsThePaneEdits) {
     EXPECT_EQ(editor.InitialiseWindow(Main()), 1);
 
     EXPECT_EQ(editor.mainWindow, Main());
-    EXPECT_EQ(WindowStub::DeviceMenuTitle(), "&Device");
+    EXPECT_EQ(WindowStub::DeviceMenuTitle(), STR_DEVICE_MENU);
     const std::vector<WindowStub::MenuItem>& items = WindowStub::DeviceMenuItems();
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[0].text, "DISPLAY1");
@@ -242,9 +235,9 @@ TEST_F(EditorTest, StartupShowsTheColumnsAndLoadsTheFirstDevice) {
 
     const std::vector<WindowStub::Column>& columns = WindowStub::Columns();
     ASSERT_EQ(columns.size(), 3u);
-    EXPECT_EQ(columns[0].title, "Mode Width");
-    EXPECT_EQ(columns[1].title, "Mode Height");
-    EXPECT_EQ(columns[2].title, "Refresh Rate");
+    EXPECT_EQ(columns[0].title, STR_COLUMN_WIDTH);
+    EXPECT_EQ(columns[1].title, STR_COLUMN_HEIGHT);
+    EXPECT_EQ(columns[2].title, STR_COLUMN_REFRESH);
     for (const WindowStub::Column& column : columns)
         EXPECT_EQ(column.width, 100);
     EXPECT_EQ(std::string(CurrentDevicePath), DriverKey(0));
