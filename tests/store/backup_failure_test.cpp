@@ -1,8 +1,8 @@
 // Failures of the backup and the probe that only the in-memory registry can stage.
 #include "store/backup.h"
 
-#include "store/device_store.h"
 #include "doubles/fake_registry.h"
+#include "store/device_store.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>
