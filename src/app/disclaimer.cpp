@@ -1,9 +1,9 @@
 #include "app/disclaimer.h"
 
-#include "app/app_instance.h"
-#include "app/placement.h"
 #include "app/preference.h"
 #include "app/resource.h"
+#include "editor/app_instance.h"
+#include "editor/placement.h"
 
 DisclaimerGate* CurrentDisclaimerGate = nullptr;
 

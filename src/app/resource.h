@@ -1,8 +1,14 @@
 // Identifiers shared by the resource script and the code. -1 (IDC_STATIC) marks a control that
-// the program never addresses.
+// the program never addresses. The texts of the resources are in strings.h.
 #pragma once
 
 #define IDC_STATIC (-1)
+
+// The command of the close box, Esc and a Cancel button, as the dialog manager numbers it (the
+// portable code has no windows.h to take it from).
+#ifndef IDCANCEL
+#define IDCANCEL 2
+#endif
 
 // Dialog templates and other named resources (by name, not by number).
 #define IDD_MAIN "VELMORA"
@@ -53,6 +59,25 @@
 #define IDC_VERTICAL_OVERSCAN_TOP 1018
 #define IDC_VERTICAL_OVERSCAN_BOTTOM 1019
 #define IDC_OVERSCAN_GREEN_RED 1020
+
+// The main window's controls that have an identifier, in template order, and those among them
+// that the template creates disabled: what the native stand-in of the window starts from. The
+// resources test holds both lists against the compiled template.
+#define MAIN_WINDOW_CONTROLS                                                                       \
+    IDC_MODE_LIST, IDC_ADD, IDC_REMOVE, IDC_MODIFY, IDC_APPLY, IDC_DISCLAIMER, IDC_DOUBLE_SCAN,    \
+        IDC_INTERLACED, IDC_HSYNC_NEGATIVE, IDC_VSYNC_NEGATIVE, IDC_HORIZONTAL_TOTAL,              \
+        IDC_HORIZONTAL_DISPLAY, IDC_HORIZONTAL_SYNC_START, IDC_HORIZONTAL_SYNC_WIDTH,              \
+        IDC_PIXEL_CLOCK, IDC_VERTICAL_TOTAL, IDC_VERTICAL_DISPLAY, IDC_VERTICAL_SYNC_START,        \
+        IDC_VERTICAL_SYNC_WIDTH, IDC_OVERSCAN_BLUE, IDC_HORIZONTAL_OVERSCAN_RIGHT,                 \
+        IDC_HORIZONTAL_OVERSCAN_LEFT, IDC_VERTICAL_OVERSCAN_TOP, IDC_VERTICAL_OVERSCAN_BOTTOM,     \
+        IDC_OVERSCAN_GREEN_RED
+#define MAIN_WINDOW_DISABLED_AT_START                                                              \
+    IDC_REMOVE, IDC_MODIFY, IDC_APPLY, IDC_DOUBLE_SCAN, IDC_INTERLACED, IDC_HSYNC_NEGATIVE,        \
+        IDC_VSYNC_NEGATIVE, IDC_HORIZONTAL_TOTAL, IDC_HORIZONTAL_DISPLAY,                          \
+        IDC_HORIZONTAL_SYNC_START, IDC_HORIZONTAL_SYNC_WIDTH, IDC_PIXEL_CLOCK, IDC_VERTICAL_TOTAL, \
+        IDC_VERTICAL_DISPLAY, IDC_VERTICAL_SYNC_START, IDC_VERTICAL_SYNC_WIDTH, IDC_OVERSCAN_BLUE, \
+        IDC_HORIZONTAL_OVERSCAN_RIGHT, IDC_HORIZONTAL_OVERSCAN_LEFT, IDC_VERTICAL_OVERSCAN_TOP,    \
+        IDC_VERTICAL_OVERSCAN_BOTTOM, IDC_OVERSCAN_GREEN_RED
 
 // Menu commands.
 #define IDM_ABOUT 40001

@@ -4,7 +4,8 @@
 //       calls (velmora.exe);
 //   display_system_win32.cpp + display_services_sim.cpp: the real system with simulated Orvane
 //       adapters and driver read from the registry (velmora-sim.exe);
-//   display_services_scripted.cpp: a scripted stand-in that records every call (native tests).
+//   tests/doubles/fake_display_services.cpp: a scripted stand-in that records every call (tests
+//       and fuzzers).
 //
 // Only portable types appear here. The records mirror the Windows ones byte for byte, so that the
 // Win32 implementation hands them to the system unchanged.

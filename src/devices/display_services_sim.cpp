@@ -29,6 +29,7 @@
 
 #include "devices/discovery.h"
 #include "store/registry.h"
+#include "store/registry_values.h"
 
 #include <cstdio>
 #include <cstring>
@@ -102,19 +103,7 @@ uint32_t ReadNumber(RegistryKey key, const char* name) {
     if (!RegistryQueryValue(key, name, &type, data, &size) || type != RegistryTypeDword ||
         size != sizeof data)
         return 0;
-    return static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
-           static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
-}
-
-int EqualNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        char x = *a >= 'a' && *a <= 'z' ? static_cast<char>(*a - 32) : *a;
-        char y = *b >= 'a' && *b <= 'z' ? static_cast<char>(*b - 32) : *b;
-        if (x != y)
-            return 0;
-        if (!x)
-            return 1;
-    }
+    return LittleEndian32(data);
 }
 
 // What one adapter is: its system name (empty when it does not fit the record field), the

@@ -1,9 +1,9 @@
 // The Add-mode question on the Windows dialog manager: the template "MODETIMING".
 #include "editor/add_mode.h"
 
-#include "app/app_instance.h"
-#include "app/placement.h"
 #include "app/resource.h"
+#include "editor/app_instance.h"
+#include "editor/placement.h"
 
 #include <windows.h>
 

@@ -130,7 +130,7 @@ int EditorState::FinishStartup() {
 
 void EditorState::Command(uint32_t id) {
     switch (id) {
-    case 2:
+    case IDCANCEL:
     case IDM_EXIT:
         ExitWith(id);
         return;

@@ -4,13 +4,10 @@
 // the command table and the list's click), so that the Win32 dialog procedure only routes
 // messages here. Every effect on the window goes through window_ops.h.
 //
-// Property pane: control -> timing word (word 0 is the flags word).
-//   1026..1029 check boxes   word 0 bits DoubleScan, Interlaced, HSyncNegative, VSyncNegative
-//   1006..1013 edits         words 1..8
-//   1016..1019 edits         words 10..13
-//   1014, 1015, 1020 edits   words 9, 14, 15
-// Every fill, read and enable visits the controls in that order (check boxes, then the edits as
-// listed). Each edit takes at most PaneEditDigits characters.
+// The property pane shows the selected record's timing words: four check boxes for the bits of
+// the flags word and fifteen edits for the raster words. Which control (resource.h) shows which
+// word, and the order in which every fill, read and enable visits them, is the PaneChecks and
+// PaneEdits tables of editor.cpp. Each edit takes at most PaneEditDigits characters.
 #pragma once
 
 #include "devices/discovery.h"
@@ -48,9 +45,9 @@ public:
 
     // The main window's WM_INITDIALOG, apart from placement and icons: remembers `window` as
     // mainWindow, finds the devices, builds the Device menu (popup "&Device" at position 1 of the
-    // menu bar, item i named after device i with command 40006 + i, item 0 checked) and limits
-    // every pane edit to PaneEditDigits characters. With no device it says so (owned by the
-    // window) and returns 0; otherwise 1.
+    // menu bar, item i named after device i with command IDM_DEVICE_FIRST + i, item 0 checked)
+    // and limits every pane edit to PaneEditDigits characters. With no device it says so (owned
+    // by the window) and returns 0; otherwise 1.
     int InitialiseWindow(WindowHandle window);
 
     // The start-up checks that follow the window's creation: the list's three columns, the first
@@ -62,9 +59,10 @@ public:
     int FinishStartup();
 
     // WM_COMMAND with the whole first message parameter as `id`: only commands whose
-    // notification code is 0 match. Exit (2, 40002) and Save & Exit (40005) end the window and
-    // post the quit message once their writes or the unsaved-changes question allow it. Device
-    // item i is 40006 + i for every device; identifiers without a device do nothing.
+    // notification code is 0 match. The close box (IDCANCEL), Exit (IDM_EXIT) and Save & Exit
+    // (IDM_SAVE_EXIT) end the window and post the quit message once their writes or the
+    // unsaved-changes question allow it. Device item i is IDM_DEVICE_FIRST + i for every device;
+    // identifiers without a device do nothing.
     void Command(uint32_t id);
 
     // NM_CLICK on the list: `item` is the row under the click, -1 for none.
@@ -81,8 +79,10 @@ public:
     void AddNewMode();
 
     // Stores the pane into the selected record: the flags word from the four boxes (all other
-    // bits cleared), each edit's atoi into its word, then the checksum. Nothing changes without a
-    // selected record, or when an edit's text does not fit the 255-character read.
+    // bits cleared), each edit's number into its word, then the checksum. An edit's number is what
+    // atoi would read (leading blanks, one sign, the leading digits; 0 without digits), read with
+    // strtoll and held to the 32-bit range. Nothing changes without a selected record, or when an
+    // edit's text does not fit the 255-character read.
     void ModifySelectedMode();
 
     // Removes the selected record, its non-standard mode (same width, height and refresh) and

@@ -1,8 +1,8 @@
 #include "editor/main_window.h"
 
-#include "app/app_instance.h"
-#include "app/placement.h"
 #include "app/resource.h"
+#include "editor/app_instance.h"
+#include "editor/placement.h"
 
 #include <commctrl.h>
 

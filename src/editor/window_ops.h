@@ -1,7 +1,7 @@
 // Every operation that the editor performs on the main window and its controls, so that the
 // editor's logic runs against the real dialog on Windows (window_ops_win32.cpp) and against a
-// stand-in that keeps the controls' state natively (window_ops_stub.cpp). One implementation is
-// chosen at link time.
+// stand-in that keeps the controls' state natively (tests/doubles/fake_window_ops.cpp). One
+// implementation is chosen at link time.
 //
 // Controls are addressed by their identifier within `window` (resource.h). Texts are 8-bit ANSI.
 // No operation keeps a pointer that it is given.

@@ -1,12 +1,12 @@
 // The main window's operations on the real dialog: each control is found with GetDlgItem and
-// addressed with SendMessageA, the Device menu is the popup at position 1 of the menu bar.
+// addressed with SendMessageA, the Device menu is the popup at position 1 of the menu bar. The
+// two operations that open the shell's own windows, the disclaimer and the About box, are the
+// shell's (app/shell_window_ops.cpp), which the program links beside this.
 #include "editor/window_ops.h"
 
-#include "app/about.h"
-#include "app/app_instance.h"
-#include "app/disclaimer.h"
 #include "app/resource.h"
-#include "app/win32_records.h"
+#include "editor/app_instance.h"
+#include "editor/win32_records.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -247,13 +247,4 @@ int LoadResourceString(uint32_t id, char* buffer, int32_t limit) {
 void EndMainWindow(WindowHandle window, intptr_t result) {
     EndDialog(Window(window), result);
     PostQuitMessage(0);
-}
-
-void ShowDisclaimerOnRequest(WindowHandle owner) {
-    DisclaimerGate gate;
-    gate.ShowDisclaimer(Window(owner), RequestMode);
-}
-
-void ShowAboutBox(WindowHandle owner) {
-    DialogBoxParamA(AppInstance, IDD_ABOUT, Window(owner), AboutDialogProc, 0);
 }

@@ -39,15 +39,10 @@ int FormatBackupKeyPath(const char* deviceName, char (&out)[BackupKeyPathSize]) 
 int OpenOrCreateBackupKey(const char* deviceName, const char* path, RegistryKey* key) {
     if (RegistryOpenKey(RegistryCurrentUser, path, key))
         return 1;
-    RegistryKey company;
-    if (!RegistryOpenKey(RegistryCurrentUser, CompanyKeyPath, &company))
-        return 0;
     RegistryKey user;
-    int made = RegistryCreateSubkey(company, UserKeyName, &user);
-    RegistryCloseKey(company);
-    if (!made || !user)
+    if (!CreateUserKey(&user))
         return 0;
-    made = RegistryCreateSubkey(user, deviceName, key);
+    int made = RegistryCreateSubkey(user, deviceName, key);
     RegistryCloseKey(user);
     return made && *key;
 }
@@ -156,6 +151,21 @@ int BackupCopy::Write(RegistryKey backupKey) const {
 
 } // namespace
 
+int CreateUserKey(RegistryKey* key, int* companyMissing) {
+    if (companyMissing)
+        *companyMissing = 0;
+    RegistryKey company;
+    if (!RegistryOpenKey(RegistryCurrentUser, CompanyKeyPath, &company, companyMissing))
+        return 0;
+    int made = RegistryCreateSubkey(company, UserKeyName, key);
+    RegistryCloseKey(company);
+    return made && *key;
+}
+
+int OpenOrCreateUserKey(RegistryKey* key) {
+    return RegistryOpenKey(RegistryCurrentUser, UserKeyPath, key) || CreateUserKey(key);
+}
+
 int IsBackupMissing(const char* deviceName) {
     char path[BackupKeyPathSize];
     if (!FormatBackupKeyPath(deviceName, path))
@@ -198,15 +208,10 @@ int BackupOriginalSettings(const char* deviceName) {
         return 0;
 
     // Without the company key there is nowhere to keep a backup: the next load tries again.
-    RegistryKey company;
-    int missing = 0;
-    if (!RegistryOpenKey(RegistryCurrentUser, CompanyKeyPath, &company, &missing))
-        return missing;
     RegistryKey user;
-    int made = RegistryCreateSubkey(company, UserKeyName, &user);
-    RegistryCloseKey(company);
-    if (!made)
-        return 0;
+    int missing = 0;
+    if (!CreateUserKey(&user, &missing))
+        return missing;
     RegistryKey device;
     int written = RegistryCreateSubkey(user, deviceName, &device);
     if (written) {

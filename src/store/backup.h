@@ -7,10 +7,22 @@
 // "Software\Orvane Technologies" is never created here; "Velmora" and the device key are.
 #pragma once
 
+#include "store/registry.h"
+
 #include <cstdint>
 
 extern const char UserKeyPath[];    // "Software\Orvane Technologies\Velmora"
 extern const char CompanyKeyPath[]; // "Software\Orvane Technologies"
+
+// Creates "Velmora" below the existing per-user company key, or opens it when it exists; the
+// company key itself is never created. 1 with the user key open in *key; 0 with nothing open,
+// and *companyMissing (when given) 1 when the company key does not exist, 0 for any other
+// failure.
+int CreateUserKey(RegistryKey* key, int* companyMissing = nullptr);
+
+// Opens the user key, creating it as CreateUserKey does when it is missing. 1 with the key open
+// in *key; 0 with nothing open and nothing created.
+int OpenOrCreateUserKey(RegistryKey* key);
 
 // Size of the buffer in which a backup key path is formed, terminating zero included. A device
 // short name that would not fit (more than 222 characters) has no backup key.

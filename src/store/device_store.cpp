@@ -1,6 +1,7 @@
 #include "store/device_store.h"
 
 #include "store/registry.h"
+#include "store/registry_values.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -346,7 +347,7 @@ const CustomTiming* WrittenUnder(const char* name, const WrittenMode* written, u
     char upper[RegistryBufferSize];
     uint32_t i = 0;
     for (; name[i] && i + 1 < sizeof upper; ++i)
-        upper[i] = name[i] >= 'a' && name[i] <= 'z' ? static_cast<char>(name[i] - 32) : name[i];
+        upper[i] = UpperAscii(name[i]);
     upper[i] = '\0';
     WrittenMode key = {0, 0, 0, UINT32_MAX, nullptr};
     if (!ScanTimingValueName(upper, &key.width, &key.height, &key.refresh) ||

@@ -1,7 +1,8 @@
 // The registry interface: the nine operations through which Velmora reads and writes all state
-// that outlives the process. One implementation per platform is chosen at link time:
-// registry_win32.cpp (advapi32) for the Windows executables, registry_memory.cpp (an in-memory
-// key tree, see registry_memory.h) for native builds and tests.
+// that outlives the process. One implementation is chosen at link time: registry_win32.cpp
+// (advapi32) for the Windows executables and the Windows tests, the fake registry
+// (tests/doubles/fake_registry.h, an in-memory key tree) for the native tests, the fuzzers and the
+// benchmarks.
 //
 // Every operation returns 1 on success and 0 on failure and never throws. A key handle belongs to
 // the operation that opened or created it, which closes it before returning. The open and the

@@ -1,9 +1,9 @@
 // The About box, driven in its own modal loop: what it shows, where it opens, what closes it.
 #include "app/about.h"
 
-#include "app/app_instance.h"
 #include "app/resource.h"
-#include "app/dialog_script.h"
+#include "editor/app_instance.h"
+#include "support/dialog_script.h"
 
 #include <gtest/gtest.h>
 

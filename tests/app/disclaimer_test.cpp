@@ -1,8 +1,8 @@
 #include "app/disclaimer.h"
 
-#include "app/app_instance.h"
-#include "app/dialog_script.h"
 #include "app/resource.h"
+#include "editor/app_instance.h"
+#include "support/dialog_script.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>

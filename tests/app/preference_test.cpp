@@ -1,6 +1,6 @@
 #include "app/preference.h"
 
-#include "store/registry_memory.h"
+#include "doubles/fake_registry.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 // The resource set as compiled into this executable: strings, dialog templates (parsed from their
 // bytes), menu, icon, version block and language; and the manifest as built into both programs.
 #include "app/resource.h"
+#include "app/strings.h"
 
 #include <gtest/gtest.h>
 
@@ -40,16 +41,6 @@ std::vector<uint8_t> ResourceBytes(LPCSTR type, LPCSTR name, HMODULE module = Se
 
 // ---- Strings ----------------------------------------------------------------------------------
 
-const char DisclaimerText[] =
-    "This utility allows you to design custom display modes (timing and resolution) for your "
-    "Lumeric graphics card. Custom display modes created in this way are assumed by the display "
-    "driver to be compatible with your monitor. It is possible through the incorrect use of this "
-    "utility to create modes which could substantially damage a monitor. For this reason it is "
-    "essential that all timing information used to create custom modes be compatible with your "
-    "display device. Check the manual for your display device and/or your display device "
-    "manufacturer to determine compatible timings for your device.\r\n\r\nOrvane assumes no "
-    "liability for modes created with this utility. Use at your own risk.";
-
 struct StringRow {
     UINT id;
     const char* text;
@@ -57,31 +48,20 @@ struct StringRow {
     int limit;
 };
 
+// The texts come from strings.h, as the resource script's do; the lengths are counted apart, so
+// a text that changed there shows here.
 const StringRow Strings[] = {
-    {IDS_COLUMN_WIDTH, "Mode Width", 10, STRING_LIMIT},
-    {IDS_COLUMN_HEIGHT, "Mode Height", 11, STRING_LIMIT},
-    {IDS_COLUMN_REFRESH, "Refresh Rate", 12, STRING_LIMIT},
-    {IDS_DISCLAIMER, DisclaimerText, 686, STRING_LIMIT_DISCLAIMER},
-    {IDS_CAPTION, "Orvane Velmora", 14, STRING_LIMIT},
-    {IDS_ACCESS_ERROR,
-     "User Access error!\r\n\r\nYou must have administrative access in order to use this "
-     "program.\r\nPlease log out and use an account with administrative access if you wish to "
-     "use this software.",
-     183, STRING_LIMIT_ACCESS_ERROR},
-    {IDS_DEVICE_MENU, "&Device", 7, STRING_LIMIT},
-    {IDS_UNSAVED_CHANGES,
-     "You recently did some changes without applying them.  This action will erase all your "
-     "changes.  \r\nDo you wish to apply the changes?",
-     131, STRING_LIMIT},
-    {IDS_PRODUCT_LINE, "Orvane Velmora v%u.%u Build %03u", 32, STRING_LIMIT},
-    {IDS_NO_DEVICES,
-     "There are no Orvane display devices installed on this system.\r\nThis application will "
-     "quit.",
-     90, STRING_LIMIT},
-    {IDS_APPLY_FAILED,
-     "The changes could not be written to the display driver's settings.\r\nThey are still in "
-     "the list: apply them again, or exit without saving.",
-     137, STRING_LIMIT},
+    {IDS_COLUMN_WIDTH, STR_COLUMN_WIDTH, 10, STRING_LIMIT},
+    {IDS_COLUMN_HEIGHT, STR_COLUMN_HEIGHT, 11, STRING_LIMIT},
+    {IDS_COLUMN_REFRESH, STR_COLUMN_REFRESH, 12, STRING_LIMIT},
+    {IDS_DISCLAIMER, STR_DISCLAIMER, 686, STRING_LIMIT_DISCLAIMER},
+    {IDS_CAPTION, STR_CAPTION, 14, STRING_LIMIT},
+    {IDS_ACCESS_ERROR, STR_ACCESS_ERROR, 183, STRING_LIMIT_ACCESS_ERROR},
+    {IDS_DEVICE_MENU, STR_DEVICE_MENU, 7, STRING_LIMIT},
+    {IDS_UNSAVED_CHANGES, STR_UNSAVED_CHANGES, 131, STRING_LIMIT},
+    {IDS_PRODUCT_LINE, STR_PRODUCT_LINE, 32, STRING_LIMIT},
+    {IDS_NO_DEVICES, STR_NO_DEVICES, 90, STRING_LIMIT},
+    {IDS_APPLY_FAILED, STR_APPLY_FAILED, 137, STRING_LIMIT},
 };
 
 TEST(Resources, EveryStringHasItsExactTextAndFitsItsLimit) {
@@ -247,85 +227,85 @@ const DWORD FieldEdit = ES_AUTOHSCROLL | ES_NUMBER | WS_BORDER | WS_TABSTOP;
 const DWORD AddLabel = SS_RIGHT | SS_CENTERIMAGE | WS_GROUP;
 
 const ControlRow MainControls[] = {
-    {1004, "SysListView32", "List1", 7, 7, 254, 97,
+    {1004, "SysListView32", LABEL_MODE_LIST, 7, 7, 254, 97,
      LVS_REPORT | LVS_SINGLESEL | WS_BORDER | WS_GROUP | WS_TABSTOP},
-    {1001, "Button", "&Add", 267, 21, 49, 14, BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP},
-    {1003, "Button", "&Remove", 323, 21, 49, 14,
+    {1001, "Button", LABEL_ADD, 267, 21, 49, 14, BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP},
+    {1003, "Button", LABEL_REMOVE, 323, 21, 49, 14,
      BS_PUSHBUTTON | WS_DISABLED | WS_GROUP | WS_TABSTOP},
-    {1002, "Button", "&Modify", 267, 48, 49, 14,
+    {1002, "Button", LABEL_MODIFY, 267, 48, 49, 14,
      BS_PUSHBUTTON | WS_DISABLED | WS_GROUP | WS_TABSTOP},
-    {1033, "Button", "A&pply", 323, 48, 49, 14, BS_PUSHBUTTON | WS_DISABLED | WS_TABSTOP},
-    {1021, "Button", "&Disclaimer", 296, 75, 49, 14, BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP},
-    {-1, "Button", "Properties", 7, 106, 365, 145, BS_GROUPBOX},
-    {1026, "Button", "Double Scan", 13, 119, 57, 10, PaneCheck},
-    {1027, "Button", "Interlaced Mode", 96, 119, 67, 10, PaneCheck},
-    {1028, "Button", "H. Sync Polarity -", 189, 119, 70, 10, PaneCheck},
-    {1029, "Button", "V. Sync Polarity -", 285, 119, 69, 10, PaneCheck},
-    {-1, "Static", "Horizontal Total", 13, 134, 60, 10, PaneLabel},
+    {1033, "Button", LABEL_APPLY, 323, 48, 49, 14, BS_PUSHBUTTON | WS_DISABLED | WS_TABSTOP},
+    {1021, "Button", LABEL_DISCLAIMER, 296, 75, 49, 14, BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP},
+    {-1, "Button", LABEL_PROPERTIES, 7, 106, 365, 145, BS_GROUPBOX},
+    {1026, "Button", LABEL_DOUBLE_SCAN, 13, 119, 57, 10, PaneCheck},
+    {1027, "Button", LABEL_INTERLACED, 96, 119, 67, 10, PaneCheck},
+    {1028, "Button", LABEL_HSYNC_NEGATIVE, 189, 119, 70, 10, PaneCheck},
+    {1029, "Button", LABEL_VSYNC_NEGATIVE, 285, 119, 69, 10, PaneCheck},
+    {-1, "Static", LABEL_HORIZONTAL_TOTAL, 13, 134, 60, 10, PaneLabel},
     {1006, "Edit", "", 77, 134, 41, 12, PaneEdit},
-    {-1, "Static", "Horozontal Display", 13, 158, 60, 17, PaneLabel}, // two lines, not cut
+    {-1, "Static", LABEL_HORIZONTAL_DISPLAY, 13, 158, 60, 17, PaneLabel}, // two lines, not cut
     {1007, "Edit", "", 77, 158, 41, 12, PaneEdit},
-    {-1, "Static", "Horizontal Sync Start Value", 13, 182, 60, 17, PaneLabel},
+    {-1, "Static", LABEL_HORIZONTAL_SYNC_START, 13, 182, 60, 17, PaneLabel},
     {1008, "Edit", "", 77, 182, 41, 12, PaneEdit},
-    {-1, "Static", "Horizontal Sync Start Width", 13, 206, 60, 17, PaneLabel},
+    {-1, "Static", LABEL_HORIZONTAL_SYNC_WIDTH, 13, 206, 60, 17, PaneLabel},
     {1009, "Edit", "", 77, 206, 41, 12, PaneEdit},
-    {-1, "Static", "Pixel Clock (10KHz)", 13, 230, 64, 17, SS_LEFT | WS_GROUP}, // likewise
+    {-1, "Static", LABEL_PIXEL_CLOCK, 13, 230, 64, 17, SS_LEFT | WS_GROUP}, // likewise
     {1014, "Edit", "", 77, 230, 41, 12, PaneEdit},
-    {-1, "Static", "Vertical Total", 131, 134, 60, 10, PaneLabel},
+    {-1, "Static", LABEL_VERTICAL_TOTAL, 131, 134, 60, 10, PaneLabel},
     {1010, "Edit", "", 198, 134, 41, 12, PaneEdit},
-    {-1, "Static", "Vertical Display", 131, 158, 60, 10, PaneLabel},
+    {-1, "Static", LABEL_VERTICAL_DISPLAY, 131, 158, 60, 10, PaneLabel},
     {1011, "Edit", "", 198, 158, 41, 12, PaneEdit},
-    {-1, "Static", "Vertical  Sync Start Value", 131, 182, 60, 17, PaneLabel},
+    {-1, "Static", LABEL_VERTICAL_SYNC_START, 131, 182, 60, 17, PaneLabel},
     {1012, "Edit", "", 198, 182, 41, 12, PaneEdit},
-    {-1, "Static", "Vertical Sync Width", 131, 206, 60, 17, PaneLabel},
+    {-1, "Static", LABEL_VERTICAL_SYNC_WIDTH, 131, 206, 60, 17, PaneLabel},
     {1013, "Edit", "", 198, 206, 41, 12, PaneEdit},
-    {-1, "Static", "Overscan For Blue", 131, 230, 60, 17, PaneLabel},
+    {-1, "Static", LABEL_OVERSCAN_BLUE, 131, 230, 60, 17, PaneLabel},
     {1015, "Edit", "", 198, 230, 41, 12, PaneEdit},
-    {-1, "Static", "Horizontal Overscan Right", 250, 134, 60, 17, PaneLabel},
+    {-1, "Static", LABEL_HORIZONTAL_OVERSCAN_RIGHT, 250, 134, 60, 17, PaneLabel},
     {1016, "Edit", "", 315, 134, 41, 12, PaneEdit},
-    {-1, "Static", "Horizontal Overscan Left", 250, 158, 60, 17, PaneLabel},
+    {-1, "Static", LABEL_HORIZONTAL_OVERSCAN_LEFT, 250, 158, 60, 17, PaneLabel},
     {1017, "Edit", "", 315, 158, 41, 12, PaneEdit},
-    {-1, "Static", "Vertical Overscan Top", 250, 182, 60, 17, PaneLabel},
+    {-1, "Static", LABEL_VERTICAL_OVERSCAN_TOP, 250, 182, 60, 17, PaneLabel},
     {1018, "Edit", "", 315, 182, 41, 12, PaneEdit},
-    {-1, "Static", "Vertical Overscan Bottom", 250, 206, 60, 17, PaneLabel},
+    {-1, "Static", LABEL_VERTICAL_OVERSCAN_BOTTOM, 250, 206, 60, 17, PaneLabel},
     {1019, "Edit", "", 315, 206, 41, 12, PaneEdit},
-    {-1, "Static", "Overscan for Green and Red", 250, 230, 60, 17, PaneLabel},
+    {-1, "Static", LABEL_OVERSCAN_GREEN_RED, 250, 230, 60, 17, PaneLabel},
     {1020, "Edit", "", 315, 230, 41, 12, PaneEdit},
 };
 
 const ControlRow ModeTimingControls[] = {
-    {1, "Button", "OK", 7, 106, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
-    {2, "Button", "Cancel", 73, 106, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
-    {-1, "Static", "With", 7, 18, 43, 14, AddLabel},
-    {-1, "Static", "Height", 7, 45, 43, 14, AddLabel},
-    {-1, "Static", "Refresh Rate", 7, 72, 43, 14, AddLabel},
+    {1, "Button", LABEL_OK, 7, 106, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {2, "Button", LABEL_CANCEL, 73, 106, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
+    {-1, "Static", LABEL_MODE_WIDTH, 7, 18, 43, 14, AddLabel},
+    {-1, "Static", LABEL_MODE_HEIGHT, 7, 45, 43, 14, AddLabel},
+    {-1, "Static", LABEL_MODE_REFRESH, 7, 72, 43, 14, AddLabel},
     {1025, "Edit", "", 64, 18, 40, 14, FieldEdit},
     {1023, "Edit", "", 64, 45, 40, 14, FieldEdit},
     {1024, "Edit", "", 64, 72, 40, 14, FieldEdit},
 };
 
 const ControlRow DisclaimerControls[] = {
-    {1, "Button", "I Accept", 186, 175, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
-    {2, "Button", "I Disagree", 127, 175, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
-    {1030, "Button", "Don't display this warning again.", 7, 176, 115, 13,
+    {1, "Button", LABEL_ACCEPT, 186, 175, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {2, "Button", LABEL_DISAGREE, 127, 175, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
+    {1030, "Button", LABEL_DONT_SHOW_AGAIN, 7, 176, 115, 13,
      BS_AUTOCHECKBOX | WS_TABSTOP},
     {1031, "Edit", "", 7, 7, 229, 154, ES_MULTILINE | ES_READONLY | WS_BORDER | WS_TABSTOP},
 };
 
 const ControlRow AboutControls[] = {
-    {2, "Button", "Close", 61, 45, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
-    {-1, "Static", "ORVANEICON", 7, 7, 20, 20, SS_ICON | SS_REALSIZEIMAGE},
+    {2, "Button", LABEL_CLOSE, 61, 45, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
+    {-1, "Static", IDI_ORVANE, 7, 7, 20, 20, SS_ICON | SS_REALSIZEIMAGE},
     {1034, "Static", "", 40, 7, 139, 8, SS_LEFT | WS_GROUP},
 };
 
 #define ROWS(table) table, sizeof(table) / sizeof(table[0])
 
 const TemplateRow Templates[] = {
-    {IDD_MAIN, "Orvane Velmora", 0x90C800C0, 379, 258, IDR_MENU, ROWS(MainControls)},
-    {IDD_MODETIMING, "Mode Timing", 0x80C800C0, 130, 127, nullptr, ROWS(ModeTimingControls)},
-    {IDD_DISCLAIMER, "Warning - Setting Custom Monitor Timings", 0x80C800C0, 243, 196, nullptr,
+    {IDD_MAIN, CAPTION_MAIN, 0x90C800C0, 379, 258, IDR_MENU, ROWS(MainControls)},
+    {IDD_MODETIMING, CAPTION_MODE_TIMING, 0x80C800C0, 130, 127, nullptr, ROWS(ModeTimingControls)},
+    {IDD_DISCLAIMER, CAPTION_DISCLAIMER, 0x80C800C0, 243, 196, nullptr,
      ROWS(DisclaimerControls)},
-    {IDD_ABOUT, "About Velmora", 0x80C800C0, 186, 66, nullptr, ROWS(AboutControls)},
+    {IDD_ABOUT, CAPTION_ABOUT, 0x80C800C0, 186, 66, nullptr, ROWS(AboutControls)},
 };
 
 // The class a control template names: the predefined classes are stored as ordinals.
@@ -402,6 +382,27 @@ TEST(Resources, TemplatesMatchTheirTables) {
     }
 }
 
+// The native stand-in of the main window starts from resource.h's lists: they must be what the
+// compiled template creates, its addressed controls in order and those of them it disables.
+TEST(Resources, MainWindowListsMatchTheTemplate) {
+    std::vector<uint8_t> bytes = ResourceBytes(RT_DIALOG, IDD_MAIN);
+    ParsedDialog dialog;
+    ASSERT_EQ(TemplateReader(bytes).Parse(&dialog), 1);
+    std::vector<int> controls;
+    std::vector<int> disabled;
+    for (const ParsedControl& control : dialog.controls) {
+        if (control.id == static_cast<WORD>(IDC_STATIC)) {
+            continue;
+        }
+        controls.push_back(control.id);
+        if (control.style & WS_DISABLED) {
+            disabled.push_back(control.id);
+        }
+    }
+    EXPECT_EQ(controls, std::vector<int>({MAIN_WINDOW_CONTROLS}));
+    EXPECT_EQ(disabled, std::vector<int>({MAIN_WINDOW_DISABLED_AT_START}));
+}
+
 // Creating each template checks what the window system makes of the bytes: the classes resolve,
 // every control exists, and the main template comes up visible.
 INT_PTR CALLBACK PassiveProc(HWND, UINT, WPARAM, LPARAM) {
@@ -472,14 +473,14 @@ TEST(Resources, MenuHasFileAndRightAlignedHelp) {
         std::vector<MenuRow> items;
     };
     const Popup popups[] = {
-        {"&File",
+        {MENU_FILE,
          MFT_STRING,
-         {{0, MFT_STRING, IDM_SAVE_EXIT, "&Save && Exit"}, {1, MFT_STRING, IDM_EXIT, "&Exit"}}},
-        {"&Help",
+         {{0, MFT_STRING, IDM_SAVE_EXIT, MENU_SAVE_EXIT}, {1, MFT_STRING, IDM_EXIT, MENU_EXIT}}},
+        {MENU_HELP,
          MFT_STRING | MFT_RIGHTJUSTIFY,
-         {{0, MFT_STRING, IDM_DISCLAIMER, "&Disclaimer"},
+         {{0, MFT_STRING, IDM_DISCLAIMER, MENU_DISCLAIMER},
           {1, MFT_SEPARATOR, 0, ""},
-          {2, MFT_STRING, IDM_ABOUT, "&About"}}},
+          {2, MFT_STRING, IDM_ABOUT, MENU_ABOUT}}},
     };
     for (int p = 0; p < 2; ++p) {
         SCOPED_TRACE(popups[p].text);

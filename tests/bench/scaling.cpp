@@ -6,8 +6,8 @@
 //   OPERATION: timing-load, timing-save, mode-load, mode-save, editor-load, editor-apply
 #include "bench/bench_data.h"
 
+#include "doubles/fake_window_ops.h"
 #include "editor/editor.h"
-#include "editor/window_ops_stub.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -25,7 +25,7 @@ void ReportCalls(benchmark::State& state) {
 }
 
 void BM_EncodeTimingBlock(benchmark::State& state) {
-    CustomTiming timing = bench::MakeTiming(7);
+    CustomTiming timing = NumberedTiming(7);
     uint8_t stored[TimingStoredSize];
     for (auto _ : state) {
         benchmark::DoNotOptimize(&timing);
@@ -37,7 +37,7 @@ BENCHMARK(BM_EncodeTimingBlock);
 
 void BM_DecodeTimingBlock(benchmark::State& state) {
     uint8_t stored[TimingStoredSize];
-    EncodeTimingBlock(bench::MakeTiming(7).block, stored);
+    EncodeTimingBlock(NumberedTiming(7).block, stored);
     TimingBlock block;
     for (auto _ : state) {
         benchmark::DoNotOptimize(stored);
@@ -48,7 +48,7 @@ void BM_DecodeTimingBlock(benchmark::State& state) {
 BENCHMARK(BM_DecodeTimingBlock);
 
 void BM_ComputeTimingChecksum(benchmark::State& state) {
-    CustomTiming timing = bench::MakeTiming(7);
+    CustomTiming timing = NumberedTiming(7);
     for (auto _ : state) {
         benchmark::DoNotOptimize(&timing);
         benchmark::DoNotOptimize(ComputeTimingChecksum(timing.block.words));
@@ -62,8 +62,8 @@ void BM_AddMode(benchmark::State& state) {
     uint32_t n = static_cast<uint32_t>(state.range(0));
     NonStandardModeList list;
     for (uint32_t i = 0; i < n; ++i)
-        list.AddMode(bench::MakeMode(i));
-    NonStandardMode last = bench::MakeMode(n - 1);
+        list.AddMode(NumberedMode(i));
+    NonStandardMode last = NumberedMode(n - 1);
     for (auto _ : state)
         benchmark::DoNotOptimize(list.AddMode(last));
     state.SetComplexityN(n);
@@ -73,7 +73,7 @@ BENCHMARK(BM_AddMode)->Arg(10)->Arg(100)->Arg(1000)->Complexity(benchmark::oN);
 // Decoding a stored list of n distinct entries: one coverage walk per entry, n^2/2 comparisons.
 void BM_DecodeModeList(benchmark::State& state) {
     uint32_t n = static_cast<uint32_t>(state.range(0));
-    std::vector<uint8_t> bytes = bench::ModeListBytes(n);
+    std::vector<uint8_t> bytes = bench::NumberedModeList(n);
     NonStandardModeList list;
     for (auto _ : state) {
         list.Clear();

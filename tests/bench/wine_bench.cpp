@@ -19,9 +19,11 @@
 // With VELMORA_BENCH_VERBOSE set, each start-up tells when the program went idle, showed its
 // window and answered.
 #include "app/resource.h"
+#include "app/strings.h"
 #include "store/device_store.h"
 #include "store/mode_list.h"
 #include "store/timing.h"
+#include "support/builders.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -30,6 +32,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -38,7 +41,7 @@ namespace {
 const char AdaptersKey[] = "Software\\Velmora Simulated Driver\\Adapters";
 const char DriverKeyBase[] = "SYSTEM\\CurrentControlSet\\Services\\orvdisp\\Bench";
 const char UserKey[] = "Software\\Orvane Technologies\\Velmora";
-const char MainCaption[] = "Orvane Velmora";
+const char MainCaption[] = CAPTION_MAIN;
 const char BareCaption[] = "Velmora Baseline";
 const uint32_t StartupModes = 10;
 const DWORD WindowTimeoutMs = 60000;
@@ -89,20 +92,6 @@ std::string DriverKey(int adapter) {
     return DriverKeyBase + std::to_string(adapter);
 }
 
-// Mode i: distinct width and height for every i below 1,000,000, all below 10,000.
-CustomTiming MakeTiming(uint32_t i) {
-    CustomTiming timing = {};
-    timing.width = 640 + i / 100;
-    timing.height = 400 + i % 100;
-    timing.refresh = 60 + i % 41;
-    const uint32_t words[TimingWordCount] = {i % 16, 1056, 800, 840, 128, 628, 600, 601,
-                                             4,      4000, 8,   8,   2,   2,   1,   1};
-    for (uint32_t w = 0; w < TimingWordCount; ++w)
-        timing.block.words[w] = words[w];
-    timing.block.words[TimingChecksumWord] = ComputeTimingChecksum(timing.block.words);
-    return timing;
-}
-
 // Replaces the driver key of an adapter with n timing values and their mode list.
 int WriteDevice(int adapter, uint32_t n) {
     std::string path = DriverKey(adapter);
@@ -114,18 +103,13 @@ int WriteDevice(int adapter, uint32_t n) {
     std::vector<BYTE> list(static_cast<size_t>(n) * ModeStoredSize);
     int ok = 1;
     for (uint32_t i = 0; i < n && ok; ++i) {
-        CustomTiming timing = MakeTiming(i);
-        BYTE* p = list.data() + static_cast<size_t>(i) * ModeStoredSize;
-        EncodeModeField(static_cast<uint16_t>(timing.width), p);
-        EncodeModeField(static_cast<uint16_t>(timing.height), p + 2);
-        EncodeModeField(0, p + 4);
-        EncodeModeField(static_cast<uint16_t>(timing.refresh), p + 6);
-        char name[RegistryBufferSize];
-        uint8_t stored[TimingStoredSize];
-        EncodeTimingBlock(timing.block, stored);
-        ok =
-            FormatTimingValueName(timing.width, timing.height, timing.refresh, name, sizeof name) &&
-            RegSetValueExA(key, name, 0, REG_BINARY, stored, TimingStoredSize) == ERROR_SUCCESS;
+        CustomTiming timing = NumberedTiming(i);
+        const std::vector<uint8_t> entry = ModeListBytes({NumberedMode(i)});
+        std::memcpy(list.data() + static_cast<size_t>(i) * ModeStoredSize, entry.data(),
+                    ModeStoredSize);
+        const std::vector<uint8_t> stored = StoredBytes(timing);
+        ok = RegSetValueExA(key, TimingValueName(timing).c_str(), 0, REG_BINARY, stored.data(),
+                            TimingStoredSize) == ERROR_SUCCESS;
     }
     if (ok)
         ok = RegSetValueExA(key, ModeListValueName, 0, REG_BINARY, list.data(),

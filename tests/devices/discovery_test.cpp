@@ -1,7 +1,7 @@
 // Discovery against the scripted display services.
 #include "devices/discovery.h"
 
-#include "devices/display_services_scripted.h"
+#include "doubles/fake_display_services.h"
 
 #include <gtest/gtest.h>
 

@@ -1,27 +1,20 @@
 #include "e2e/scenario.h"
 
+#include "app/strings.h"
+
 #include <cstdio>
 #include <cstring>
 
 namespace scenario {
 
-const char MainCaption[] = "Orvane Velmora";
-const char MessageCaption[] = "Orvane Velmora";
-const char DisclaimerCaption[] = "Warning - Setting Custom Monitor Timings";
-const char AddCaption[] = "Mode Timing";
-const char NoDeviceText[] =
-    "There are no Orvane display devices installed on this system.\r\nThis application will quit.";
-const char AccessErrorText[] =
-    "User Access error!\r\n\r\nYou must have administrative access in order to use this "
-    "program.\r\nPlease log out and use an account with administrative access if you wish to use "
-    "this software.";
-const char UnsavedChangesText[] =
-    "You recently did some changes without applying them.  This action will erase all your "
-    "changes.  \r\nDo you wish to apply the changes?";
-
-const char ApplyFailedText[] =
-    "The changes could not be written to the display driver's settings.\r\nThey are still in the "
-    "list: apply them again, or exit without saving.";
+const char MainCaption[] = CAPTION_MAIN;
+const char MessageCaption[] = STR_CAPTION;
+const char DisclaimerCaption[] = CAPTION_DISCLAIMER;
+const char AddCaption[] = CAPTION_MODE_TIMING;
+const char NoDeviceText[] = STR_NO_DEVICES;
+const char AccessErrorText[] = STR_ACCESS_ERROR;
+const char UnsavedChangesText[] = STR_UNSAVED_CHANGES;
+const char ApplyFailedText[] = STR_APPLY_FAILED;
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "editor/add_mode.h"
 
-#include "app/app_instance.h"
-#include "app/dialog_script.h"
 #include "app/resource.h"
+#include "editor/app_instance.h"
+#include "support/dialog_script.h"
 
 #include <gtest/gtest.h>
 

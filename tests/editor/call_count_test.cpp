@@ -19,10 +19,10 @@
 // No open or close per record anywhere. Every walk enumerates a value too large for its buffers
 // twice (the second time for its name and length alone, which tells it from a failed
 // enumeration): the list of more than 32 entries adds 1 to each walk's enum count.
+#include "doubles/fake_registry.h"
+#include "doubles/fake_window_ops.h"
 #include "editor/editor.h"
-#include "editor/window_ops_stub.h"
 #include "store/backup.h"
-#include "store/registry_memory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,13 @@
 #include "editor/editor.h"
 
 #include "app/resource.h"
-#include "devices/display_services_scripted.h"
+#include "app/strings.h"
+#include "doubles/fake_display_services.h"
+#include "doubles/fake_registry.h"
+#include "doubles/fake_window_ops.h"
 #include "editor/window_ops.h"
-#include "editor/window_ops_stub.h"
-#include "store/registry_memory.h"
 #include "support/alloc_failure.h"
+#include "support/builders.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -15,19 +17,11 @@
 
 namespace {
 
-const char Caption[] = "Orvane Velmora";
-const char NoDevices[] = "There are no Orvane display devices installed on this system.\r\n"
-                         "This application will quit.";
-const char AccessError[] =
-    "User Access error!\r\n\r\nYou must have administrative access in order to use this "
-    "program.\r\nPlease log out and use an account with administrative access if you wish to use "
-    "this software.";
-const char UnsavedChanges[] = "You recently did some changes without applying them.  This action "
-                              "will erase all your changes.  \r\nDo you wish to apply the "
-                              "changes?";
-const char ApplyFailed[] = "The changes could not be written to the display driver's "
-                           "settings.\r\nThey are still in the list: apply them again, or exit "
-                           "without saving.";
+const char Caption[] = STR_CAPTION;
+const char NoDevices[] = STR_NO_DEVICES;
+const char AccessError[] = STR_ACCESS_ERROR;
+const char UnsavedChanges[] = STR_UNSAVED_CHANGES;
+const char ApplyFailed[] = STR_APPLY_FAILED;
 
 // The pane as the window presents it: which control shows which timing word.
 struct PaneBinding {
@@ -46,44 +40,14 @@ WindowHandle Main() {
     return WindowStub::MainWindow();
 }
 
-CustomTiming MakeTiming(uint32_t width, uint32_t height, uint32_t refresh, uint32_t flags,
-                        uint32_t base) {
-    CustomTiming timing = {};
-    timing.width = width;
-    timing.height = height;
-    timing.refresh = refresh;
-    timing.block.words[0] = flags;
-    for (uint32_t i = 1; i < TimingWordCount; ++i)
-        timing.block.words[i] = base + i;
-    timing.block.words[TimingChecksumWord] = ComputeTimingChecksum(timing.block.words);
-    return timing;
-}
-
-std::string TimingName(uint32_t width, uint32_t height, uint32_t refresh) {
-    char name[64];
-    FormatTimingValueName(width, height, refresh, name, sizeof(name));
-    return name;
-}
-
 void PutTiming(const std::string& key, const CustomTiming& timing) {
-    std::vector<uint8_t> data(TimingStoredSize);
-    EncodeTimingBlock(timing.block, data.data());
-    ASSERT_TRUE(FixtureSetValue(RegistryLocalMachine, key,
-                                TimingName(timing.width, timing.height, timing.refresh),
-                                RegistryTypeBinary, data));
+    ASSERT_TRUE(FixtureSetValue(RegistryLocalMachine, key, TimingValueName(timing),
+                                RegistryTypeBinary, StoredBytes(timing)));
 }
 
 void PutModes(const std::string& key, const std::vector<NonStandardMode>& modes) {
-    std::vector<uint8_t> data;
-    for (const NonStandardMode& mode : modes)
-        for (uint16_t field : {mode.width, mode.height, mode.reserved, mode.refresh}) {
-            uint8_t bytes[2];
-            EncodeModeField(field, bytes);
-            data.push_back(bytes[0]);
-            data.push_back(bytes[1]);
-        }
     ASSERT_TRUE(FixtureSetValue(RegistryLocalMachine, key, "QORNonStandardModesBCD",
-                                RegistryTypeBinary, data));
+                                RegistryTypeBinary, ModeListBytes(modes)));
 }
 
 // The stored timing of a mode, decoded; all zero when there is none.
@@ -91,7 +55,7 @@ TimingBlock StoredBlock(const std::string& key, uint32_t width, uint32_t height,
     TimingBlock block = {};
     std::vector<uint8_t> data;
     uint32_t type = 0;
-    if (FixtureGetValue(RegistryLocalMachine, key, TimingName(width, height, refresh), &data,
+    if (FixtureGetValue(RegistryLocalMachine, key, TimingValueName(width, height, refresh), &data,
                         &type) &&
         data.size() >= TimingStoredSize)
         DecodeTimingBlock(data.data(), &block);
@@ -218,7 +182,7 @@ TEST_F(EditorTest, InitialisationBuildsTheDeviceMenuAndLimitsThePaneEdits) {
     EXPECT_EQ(editor.InitialiseWindow(Main()), 1);
 
     EXPECT_EQ(editor.mainWindow, Main());
-    EXPECT_EQ(WindowStub::DeviceMenuTitle(), "&Device");
+    EXPECT_EQ(WindowStub::DeviceMenuTitle(), STR_DEVICE_MENU);
     const std::vector<WindowStub::MenuItem>& items = WindowStub::DeviceMenuItems();
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[0].text, "DISPLAY1");
@@ -234,17 +198,17 @@ TEST_F(EditorTest, InitialisationBuildsTheDeviceMenuAndLimitsThePaneEdits) {
 
 TEST_F(EditorTest, StartupShowsTheColumnsAndLoadsTheFirstDevice) {
     ScriptDevices(2);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));
     PutModes(DriverKey(0), {{640, 480, 0, 60}});
-    PutTiming(DriverKey(1), MakeTiming(1024, 768, 85, 0, 100));
+    PutTiming(DriverKey(1), TimingOfBlock(1024, 768, 85, RisingBlock(0, 100)));
     ASSERT_EQ(editor.InitialiseWindow(Main()), 1);
     EXPECT_EQ(editor.FinishStartup(), 1);
 
     const std::vector<WindowStub::Column>& columns = WindowStub::Columns();
     ASSERT_EQ(columns.size(), 3u);
-    EXPECT_EQ(columns[0].title, "Mode Width");
-    EXPECT_EQ(columns[1].title, "Mode Height");
-    EXPECT_EQ(columns[2].title, "Refresh Rate");
+    EXPECT_EQ(columns[0].title, STR_COLUMN_WIDTH);
+    EXPECT_EQ(columns[1].title, STR_COLUMN_HEIGHT);
+    EXPECT_EQ(columns[2].title, STR_COLUMN_REFRESH);
     for (const WindowStub::Column& column : columns)
         EXPECT_EQ(column.width, 100);
     EXPECT_EQ(std::string(CurrentDevicePath), DriverKey(0));
@@ -262,7 +226,7 @@ TEST_F(EditorTest, StartupShowsTheColumnsAndLoadsTheFirstDevice) {
 TEST_F(EditorTest, ALoadFillsTheListWithItsDrawingStopped) {
     Open(2);
     for (uint32_t i = 0; i < 50; ++i)
-        PutTiming(DriverKey(1), MakeTiming(640 + i, 480, 60, 0, 100));
+        PutTiming(DriverKey(1), TimingOfBlock(640 + i, 480, 60, RisingBlock(0, 100)));
     editor.Command(IDM_DEVICE_FIRST + 1);
     EXPECT_EQ(WindowStub::Rows().size(), 50u);
     EXPECT_EQ(WindowStub::RowsInsertedWhileDrawing(), 0);
@@ -276,7 +240,7 @@ TEST_F(EditorTest, ALoadFillsTheListWithItsDrawingStopped) {
 
 TEST_F(EditorTest, WithoutWriteAccessStartupShowsTheAccessErrorAndLoadsNothing) {
     ScriptDevices(1);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));
     ASSERT_TRUE(MemoryRegistry::SetWritable(RegistryLocalMachine, DriverKey(0).c_str(), 0));
     ASSERT_EQ(editor.InitialiseWindow(Main()), 1);
     EXPECT_EQ(editor.FinishStartup(), 0);
@@ -304,9 +268,9 @@ TEST_F(EditorTest, AFirstPathTooLongForTheBufferEndsWithTheAccessError) {
 
 TEST_F(EditorTest, LoadingDropsATimingThatFailsItsChecksumWithItsMode) {
     ScriptDevices(1);
-    CustomTiming bad = MakeTiming(800, 600, 75, 0, 100);
+    CustomTiming bad = TimingOfBlock(800, 600, 75, RisingBlock(0, 100));
     bad.block.words[TimingChecksumWord] = 0;
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));
     PutTiming(DriverKey(0), bad);
     PutModes(DriverKey(0), {{640, 480, 0, 60}, {800, 600, 0, 75}});
     ASSERT_EQ(editor.InitialiseWindow(Main()), 1);
@@ -319,7 +283,7 @@ TEST_F(EditorTest, LoadingDropsATimingThatFailsItsChecksumWithItsMode) {
 
 TEST_F(EditorTest, AddAppendsAZeroTimingAndItsRowAndMarksTheEditorDirty) {
     Open(1);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));
     editor.LoadDevice();
     Click(0);
     WindowStub::QueueNewMode(1, 800, 600, 85);
@@ -342,7 +306,7 @@ TEST_F(EditorTest, AddAppendsAZeroTimingAndItsRowAndMarksTheEditorDirty) {
 
 TEST_F(EditorTest, AnAddWithoutMemoryAddsNothing) {
     Open(1);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));
     PutModes(DriverKey(0), {{640, 480, 0, 60}});
     editor.LoadDevice();
     // No node for the record, then a record but no node for its non-standard mode.
@@ -424,7 +388,7 @@ TEST_F(EditorTest, ExitAndTheCloseBoxEndWithTheirOwnResultWithoutAskingWhenClean
 
 TEST_F(EditorTest, ClickingARowFillsAndEnablesThePaneByItsBinding) {
     Open(1);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 4 | 8 | 48, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(4 | 8 | 48, 100)));
     editor.LoadDevice();
     Click(0);
 
@@ -442,7 +406,7 @@ TEST_F(EditorTest, ClickingARowFillsAndEnablesThePaneByItsBinding) {
 
 TEST_F(EditorTest, AClickWithoutARecordSelectsNothing) {
     Open(1);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 1, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(1, 100)));
     editor.LoadDevice();
     // Outside the rows, below the last row, and an index the list could never report.
     for (int32_t item : {-1, 1, 5, -7}) {
@@ -456,7 +420,7 @@ TEST_F(EditorTest, AClickWithoutARecordSelectsNothing) {
 
 TEST_F(EditorTest, ClickingTheSelectedRowAgainDropsWhatWasTypedWithoutModify) {
     Open(1);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));
     editor.LoadDevice();
     Click(0);
     WindowStub::TypeText(1006, "999");
@@ -470,7 +434,7 @@ TEST_F(EditorTest, ClickingTheSelectedRowAgainDropsWhatWasTypedWithoutModify) {
 
 TEST_F(EditorTest, ModifyStoresThePaneIntoTheSelectedRecord) {
     Open(1);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 48, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(48, 100)));
     PutModes(DriverKey(0), {{640, 480, 0, 60}});
     editor.LoadDevice();
     Click(0);
@@ -501,7 +465,7 @@ TEST_F(EditorTest, ModifyBuildsTheFlagsWordFromTheBoxesAlone) {
         {{}, 0}, {{1026}, 1}, {{1027}, 2}, {{1028}, 4}, {{1029}, 8}, {{1026, 1027, 1028, 1029}, 15},
     };
     Open(1);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 48, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(48, 100)));
     for (const Case& c : cases) {
         editor.LoadDevice();
         Click(0);
@@ -521,7 +485,7 @@ TEST_F(EditorTest, ModifyReadsEachEditAsAtoiDoes) {
     };
     const Case cases[] = {{"", 0}, {"0012", 12}, {"7", 7}, {"99999999", 99999999}};
     Open(1);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));
     editor.LoadDevice();
     Click(0);
     for (const Case& c : cases) {
@@ -544,7 +508,7 @@ TEST_F(EditorTest, ModifyReadsTextsPastTheLimitSafely) {
                  {"-99999999999999999999", 2147483648u},
                  {"  -5x", 4294967291u}};
     Open(1);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));
     editor.LoadDevice();
     Click(0);
     for (const auto& c : cases) {
@@ -556,7 +520,7 @@ TEST_F(EditorTest, ModifyReadsTextsPastTheLimitSafely) {
 
 TEST_F(EditorTest, ANumberTypedIntoThePaneSurvivesApplyAndReload) {
     Open(1);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));
     editor.LoadDevice();
     Click(0);
     // A ninth digit would make the stored word differ from the checksummed one, and the record
@@ -574,7 +538,7 @@ TEST_F(EditorTest, ANumberTypedIntoThePaneSurvivesApplyAndReload) {
 
 TEST_F(EditorTest, ModifyLeavesTheRecordAloneWhenAnEditCannotBeReadWhole) {
     Open(1);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 48, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(48, 100)));
     editor.LoadDevice();
     Click(0);
     CustomTiming before = *editor.timings.TimingAt(0);
@@ -589,7 +553,7 @@ TEST_F(EditorTest, ModifyLeavesTheRecordAloneWhenAnEditCannotBeReadWhole) {
 
 TEST_F(EditorTest, ModifyAndRemoveWithoutARecordDoNothing) {
     Open(1);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 48, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(48, 100)));
     PutModes(DriverKey(0), {{640, 480, 0, 60}});
     editor.LoadDevice();
     for (int32_t stale : {-1, 1, 7}) {
@@ -604,7 +568,7 @@ TEST_F(EditorTest, ModifyAndRemoveWithoutARecordDoNothing) {
 
 TEST_F(EditorTest, RemovingTheOnlyRowLeavesAnEmptyListAndPane) {
     Open(1);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 15, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(15, 100)));
     editor.LoadDevice();
     Click(0);
     editor.Command(IDC_REMOVE);
@@ -621,7 +585,7 @@ TEST_F(EditorTest, RemovingTheOnlyRowLeavesAnEmptyListAndPane) {
 
 TEST_F(EditorTest, RemoveTakesTheModeOfTheRecordsOwnRefresh) {
     Open(1);
-    PutTiming(DriverKey(0), MakeTiming(800, 600, 75, 0, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(800, 600, 75, RisingBlock(0, 100)));
     PutModes(DriverKey(0), {{800, 600, 0, 60}, {800, 600, 0, 75}, {1024, 768, 0, 0}});
     editor.LoadDevice();
     Click(0);
@@ -632,9 +596,9 @@ TEST_F(EditorTest, RemoveTakesTheModeOfTheRecordsOwnRefresh) {
 
 TEST_F(EditorTest, SaveAndExitRewritesTheKeyEvenWhenNothingChanged) {
     ScriptDevices(1);
-    CustomTiming bad = MakeTiming(800, 600, 75, 0, 100);
+    CustomTiming bad = TimingOfBlock(800, 600, 75, RisingBlock(0, 100));
     bad.block.words[TimingChecksumWord] = 0;
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));
     PutTiming(DriverKey(0), bad);
     ASSERT_EQ(editor.InitialiseWindow(Main()), 1);
     ASSERT_EQ(editor.FinishStartup(), 1);
@@ -650,7 +614,7 @@ TEST_F(EditorTest, SaveAndExitRewritesTheKeyEvenWhenNothingChanged) {
 
 TEST_F(EditorTest, SwitchingWithNoDropsTheEditsAndShowsTheNewDevice) {
     Open(2);
-    PutTiming(DriverKey(1), MakeTiming(1024, 768, 85, 0, 100));
+    PutTiming(DriverKey(1), TimingOfBlock(1024, 768, 85, RisingBlock(0, 100)));
     WindowStub::QueueNewMode(1, 800, 600, 85);
     editor.Command(IDC_ADD);
     WindowStub::QueueAnswer(0);
@@ -685,7 +649,7 @@ TEST_F(EditorTest, SwitchingWithYesWritesTheOldDeviceFirst) {
 
 TEST_F(EditorTest, ChoosingTheCurrentDeviceReloadsItFromItsKey) {
     Open(2);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));
     editor.Command(IDM_DEVICE_FIRST);
     EXPECT_EQ(RowsText(), "640 480 60;");
     EXPECT_TRUE(WindowStub::MessageBoxes().empty());
@@ -702,8 +666,8 @@ TEST_F(EditorTest, ChoosingTheCurrentDeviceReloadsItFromItsKey) {
 
 TEST_F(EditorTest, AfterASwitchThePaneIsDisabledButKeepsWhatItShowed) {
     Open(2);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 2, 100));
-    PutTiming(DriverKey(1), MakeTiming(1024, 768, 85, 0, 500));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(2, 100)));
+    PutTiming(DriverKey(1), TimingOfBlock(1024, 768, 85, RisingBlock(0, 500)));
     editor.LoadDevice();
     Click(0);
     editor.Command(IDM_DEVICE_FIRST + 1);
@@ -723,7 +687,7 @@ TEST_F(EditorTest, EveryOneOfTwelveDevicesCanBeChosen) {
     ASSERT_EQ(items.size(), 12u);
     EXPECT_EQ(items[11].text, "DISPLAY12");
     EXPECT_EQ(items[11].command, 40017u);
-    PutTiming(DriverKey(11), MakeTiming(1600, 1200, 60, 0, 100));
+    PutTiming(DriverKey(11), TimingOfBlock(1600, 1200, 60, RisingBlock(0, 100)));
 
     editor.Command(40017);
     EXPECT_EQ(editor.currentDevice, 11u);
@@ -781,8 +745,8 @@ TEST_F(EditorTest, AFailedApplyKeepsTheEditsAndSaysSo) {
 // reads the whole key allows Apply again.
 TEST_F(EditorTest, ApplyAfterALoadThatMissedValuesIsRefused) {
     Open(1);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
-    PutTiming(DriverKey(0), MakeTiming(800, 600, 75, 0, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));
+    PutTiming(DriverKey(0), TimingOfBlock(800, 600, 75, RisingBlock(0, 100)));
     for (MemoryRegistry::Operation failing : {MemoryRegistry::OpEnum, MemoryRegistry::OpQuery}) {
         SCOPED_TRACE(failing);
         WindowStub::Reset();
@@ -810,7 +774,7 @@ TEST_F(EditorTest, ApplyAfterALoadThatMissedValuesIsRefused) {
 
 TEST_F(EditorTest, ASaveAndExitThatCannotWriteDoesNotQuit) {
     Open(1);
-    PutTiming(DriverKey(0), MakeTiming(640, 480, 60, 0, 100));
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));
     editor.LoadDevice();
     // Only the mode list fails: the timings were rewritten, the list was not.
     MemoryRegistry::FailCall(MemoryRegistry::OpSet, 1, 0);

@@ -1,8 +1,9 @@
 // The main window created in this process on two simulated adapters, for what another process
 // cannot read under Wine: the menus (with their check marks) and the window's icons. The rest of
 // the first view is checked here too, read directly from the controls.
-#include "app/app_instance.h"
 #include "app/resource.h"
+#include "app/strings.h"
+#include "editor/app_instance.h"
 #include "editor/editor.h"
 #include "editor/main_window.h"
 #include "store/device_store.h"
@@ -127,7 +128,7 @@ TEST_F(MainWindow, MenuBarReadsFileDeviceHelpWithHelpAtTheRightEnd) {
     HMENU bar = GetMenu(window);
     ASSERT_NE(nullptr, bar);
     ASSERT_EQ(3, GetMenuItemCount(bar));
-    const char* titles[] = {"&File", "&Device", "&Help"};
+    const char* titles[] = {MENU_FILE, STR_DEVICE_MENU, MENU_HELP};
     for (UINT position = 0; position < 3; ++position) {
         MenuItem item = ItemAt(bar, position);
         EXPECT_EQ(titles[position], item.text);
@@ -136,17 +137,17 @@ TEST_F(MainWindow, MenuBarReadsFileDeviceHelpWithHelpAtTheRightEnd) {
 
     HMENU file = GetSubMenu(bar, 0);
     ASSERT_EQ(2, GetMenuItemCount(file));
-    EXPECT_EQ("&Save && Exit", ItemAt(file, 0).text);
+    EXPECT_EQ(MENU_SAVE_EXIT, ItemAt(file, 0).text);
     EXPECT_EQ(static_cast<UINT>(IDM_SAVE_EXIT), ItemAt(file, 0).id);
-    EXPECT_EQ("&Exit", ItemAt(file, 1).text);
+    EXPECT_EQ(MENU_EXIT, ItemAt(file, 1).text);
     EXPECT_EQ(static_cast<UINT>(IDM_EXIT), ItemAt(file, 1).id);
 
     HMENU help = GetSubMenu(bar, 2);
     ASSERT_EQ(3, GetMenuItemCount(help));
-    EXPECT_EQ("&Disclaimer", ItemAt(help, 0).text);
+    EXPECT_EQ(MENU_DISCLAIMER, ItemAt(help, 0).text);
     EXPECT_EQ(static_cast<UINT>(IDM_DISCLAIMER), ItemAt(help, 0).id);
     EXPECT_NE(0u, ItemAt(help, 1).type & MFT_SEPARATOR);
-    EXPECT_EQ("&About", ItemAt(help, 2).text);
+    EXPECT_EQ(MENU_ABOUT, ItemAt(help, 2).text);
     EXPECT_EQ(static_cast<UINT>(IDM_ABOUT), ItemAt(help, 2).id);
 }
 
@@ -183,7 +184,7 @@ TEST_F(MainWindow, ListHasThreeTitledColumnsOfAHundredPixels) {
     HWND list = GetDlgItem(window, IDC_MODE_LIST);
     HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
     ASSERT_EQ(3, SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
-    const char* titles[] = {"Mode Width", "Mode Height", "Refresh Rate"};
+    const char* titles[] = {STR_COLUMN_WIDTH, STR_COLUMN_HEIGHT, STR_COLUMN_REFRESH};
     for (int column = 0; column < 3; ++column) {
         char text[64] = {};
         LVCOLUMNA info;

@@ -1,9 +1,10 @@
 // The Win32 window operations on real controls, menus, message boxes and dialogs.
 #include "editor/window_ops.h"
 
-#include "app/app_instance.h"
-#include "app/dialog_script.h"
 #include "app/resource.h"
+#include "app/strings.h"
+#include "editor/app_instance.h"
+#include "support/dialog_script.h"
 
 #include <gtest/gtest.h>
 
@@ -224,13 +225,11 @@ TEST_F(WindowOps, StringsLoadWholeOrNotAtAll) {
         const char* text; // null when refused
     };
     const Case cases[] = {
-        {IDS_CAPTION, 255, "Orvane Velmora"},
-        {IDS_CAPTION, 15, "Orvane Velmora"},
+        {IDS_CAPTION, 255, STR_CAPTION},
+        {IDS_CAPTION, 15, STR_CAPTION},
         {IDS_CAPTION, 14, nullptr},
-        {IDS_DEVICE_MENU, 255, "&Device"},
-        {IDS_APPLY_FAILED, 255,
-         "The changes could not be written to the display driver's settings.\r\nThey are still "
-         "in the list: apply them again, or exit without saving."},
+        {IDS_DEVICE_MENU, 255, STR_DEVICE_MENU},
+        {IDS_APPLY_FAILED, 255, STR_APPLY_FAILED},
         {99, 255, nullptr},
     };
     for (const Case& c : cases) {

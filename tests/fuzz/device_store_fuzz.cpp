@@ -13,11 +13,11 @@
 // - the second load gives back every timing of the first (the last of each mode key) with the
 //   same words, and every list entry of the first;
 // - no key is left open.
+#include "doubles/fake_registry.h"
 #include "fuzz/fuzz_support.h"
 #include "store/device_store.h"
-#include "store/registry_memory.h"
+#include "support/builders.h"
 
-#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -31,16 +31,6 @@ struct Value {
     uint32_t type;
     std::string data;
 };
-
-int SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return 0;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return 0;
-    return 1;
-}
 
 std::vector<Value> Snapshot() {
     static char name[16385];
@@ -64,7 +54,7 @@ std::vector<Value> Snapshot() {
 
 const Value* Find(const std::vector<Value>& values, const std::string& name) {
     for (const Value& v : values)
-        if (SameName(v.name, name))
+        if (SameValueName(v.name, name))
             return &v;
     return nullptr;
 }
@@ -72,35 +62,6 @@ const Value* Find(const std::vector<Value>& values, const std::string& name) {
 // What the load walk can see: a name and data that fit its 260-byte buffers.
 int Walkable(const Value& v) {
     return v.name.size() < RegistryBufferSize && v.data.size() <= RegistryBufferSize;
-}
-
-std::string TimingName(const CustomTiming& t) {
-    char name[RegistryBufferSize];
-    FUZZ_CHECK(FormatTimingValueName(t.width, t.height, t.refresh, name, sizeof name));
-    return name;
-}
-
-int SameTiming(const CustomTiming& a, const CustomTiming& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-int SameMode(const NonStandardMode& a, const NonStandardMode& b) {
-    return a.width == b.width && a.height == b.height && a.reserved == b.reserved &&
-           a.refresh == b.refresh;
-}
-
-std::vector<CustomTiming> Timings(TimingList& list) {
-    std::vector<CustomTiming> out;
-    for (CustomTiming* t = list.FirstTiming(); t; t = list.NextTiming())
-        out.push_back(*t);
-    return out;
-}
-
-std::vector<NonStandardMode> Modes(NonStandardModeList& list) {
-    std::vector<NonStandardMode> out;
-    for (NonStandardMode* m = list.FirstMode(); m; m = list.NextMode())
-        out.push_back(*m);
-    return out;
 }
 
 std::string MakeName(FuzzInput& in, uint8_t kind) {
@@ -228,7 +189,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                      static_cast<uint16_t>(t.height),
                                      static_cast<uint16_t>(t.refresh));
         uint32_t w = 0, h = 0, r = 0;
-        FUZZ_CHECK(ScanTimingValueName(TimingName(t).c_str(), &w, &h, &r));
+        FUZZ_CHECK(ScanTimingValueName(TimingValueName(t).c_str(), &w, &h, &r));
         FUZZ_CHECK(w == t.width && h == t.height && r == t.refresh);
     }
 
@@ -236,12 +197,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TimingList timings;
     FUZZ_CHECK(modes.LoadFromDevice() == 1);
     FUZZ_CHECK(timings.LoadFromDevice(modes) == 1);
-    const std::vector<CustomTiming> loaded = Timings(timings);
-    const std::vector<NonStandardMode> loadedModes = Modes(modes);
+    const std::vector<CustomTiming> loaded = Records(timings);
+    const std::vector<NonStandardMode> loadedModes = Entries(modes);
     FUZZ_CHECK(loaded.size() == expected.size());
     for (size_t i = 0; i < loaded.size(); ++i)
         FUZZ_CHECK(SameTiming(loaded[i], expected[i]));
-    const std::vector<NonStandardMode> expectedEntries = Modes(expectedModes);
+    const std::vector<NonStandardMode> expectedEntries = Entries(expectedModes);
     FUZZ_CHECK(loadedModes.size() == expectedEntries.size());
     for (size_t i = 0; i < loadedModes.size(); ++i)
         FUZZ_CHECK(SameMode(loadedModes[i], expectedEntries[i]));
@@ -265,16 +226,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> written;
     if (timingsStorable)
         for (const CustomTiming& t : loaded)
-            written.push_back(TimingName(t));
+            written.push_back(TimingValueName(t));
     auto isWritten = [&](const std::string& name) {
         for (const std::string& w : written)
-            if (SameName(w, name))
+            if (SameValueName(w, name))
                 return 1;
         return 0;
     };
     for (const Value& v : before) {
         const int ours = IsTimingValueName(v.name.c_str()) && Walkable(v) && timingsStorable;
-        if (ours || SameName(v.name, ModeListValueName) || isWritten(v.name))
+        if (ours || SameValueName(v.name, ModeListValueName) || isWritten(v.name))
             continue;
         const Value* kept = Find(after, v.name);
         FUZZ_CHECK(kept && kept->name == v.name && kept->type == v.type && kept->data == v.data);
@@ -283,7 +244,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (IsTimingValueName(v.name.c_str()) && Walkable(v) && timingsStorable)
             FUZZ_CHECK(isWritten(v.name));
         else if (!Find(before, v.name))
-            FUZZ_CHECK(isWritten(v.name) || SameName(v.name, ModeListValueName));
+            FUZZ_CHECK(isWritten(v.name) || SameValueName(v.name, ModeListValueName));
     }
     if (!modesStorable) {
         const Value* was = Find(before, ModeListValueName);
@@ -306,7 +267,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TimingList timingsAgain;
     FUZZ_CHECK(modesAgain.LoadFromDevice() == 1);
     FUZZ_CHECK(timingsAgain.LoadFromDevice(modesAgain) == 1);
-    const std::vector<CustomTiming> reloaded = Timings(timingsAgain);
+    const std::vector<CustomTiming> reloaded = Records(timingsAgain);
     if (!timingsStorable) {
         FUZZ_CHECK(reloaded.size() == loaded.size());
         for (size_t i = 0; i < loaded.size(); ++i)
@@ -316,7 +277,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (size_t i = 0; i < loaded.size(); ++i) {
             int later = 0;
             for (size_t j = i + 1; j < loaded.size(); ++j)
-                later |= SameName(TimingName(loaded[j]), TimingName(loaded[i]));
+                later |= SameValueName(TimingValueName(loaded[j]), TimingValueName(loaded[i]));
             if (later)
                 continue;
             ++keys;
@@ -327,7 +288,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         FUZZ_CHECK(reloaded.size() == keys);
     }
-    const std::vector<NonStandardMode> reloadedModes = Modes(modesAgain);
+    const std::vector<NonStandardMode> reloadedModes = Entries(modesAgain);
     for (const NonStandardMode& m : loadedModes) {
         int found = 0;
         for (const NonStandardMode& r : reloadedModes)

@@ -9,7 +9,7 @@
 // that asks for contexts by name, a device is listed exactly when its name fits the record, its
 // context can be had, the driver returns 0 and its answer holds such a path.
 #include "devices/discovery.h"
-#include "devices/display_services_scripted.h"
+#include "doubles/fake_display_services.h"
 #include "fuzz/fuzz_support.h"
 #include "store/device_store.h"
 

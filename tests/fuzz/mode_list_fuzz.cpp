@@ -9,23 +9,12 @@
 // refresh leaves exactly those with refresh 0.
 #include "fuzz/fuzz_support.h"
 #include "store/mode_list.h"
+#include "support/builders.h"
 
 #include <cstring>
 #include <vector>
 
 namespace {
-
-std::vector<NonStandardMode> Entries(NonStandardModeList& list) {
-    std::vector<NonStandardMode> out;
-    for (NonStandardMode* m = list.FirstMode(); m; m = list.NextMode())
-        out.push_back(*m);
-    return out;
-}
-
-int Same(const NonStandardMode& a, const NonStandardMode& b) {
-    return a.width == b.width && a.height == b.height && a.reserved == b.reserved &&
-           a.refresh == b.refresh;
-}
 
 std::vector<uint8_t> Encoded(const NonStandardModeList& list) {
     uint32_t length = 0;
@@ -68,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> stored = Encoded(first);
     const NonStandardMode* next = first.NextMode();
     if (entries.size() > 2)
-        FUZZ_CHECK(next && Same(*next, entries[2]));
+        FUZZ_CHECK(next && SameMode(*next, entries[2]));
     else
         FUZZ_CHECK(next == nullptr);
     for (size_t i = 0; i < stored.size(); ++i)
@@ -81,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (canonical) {
         FUZZ_CHECK(back.size() == entries.size());
         for (size_t i = 0; i < back.size(); ++i)
-            FUZZ_CHECK(Same(back[i], entries[i]));
+            FUZZ_CHECK(SameMode(back[i], entries[i]));
         FUZZ_CHECK(Encoded(again) == stored);
     } else {
         FUZZ_CHECK(back.size() <= entries.size());

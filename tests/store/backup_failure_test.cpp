@@ -1,8 +1,8 @@
 // Failures of the backup and the probe that only the in-memory registry can stage.
 #include "store/backup.h"
 
+#include "doubles/fake_registry.h"
 #include "store/device_store.h"
-#include "store/registry_memory.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>

@@ -13,8 +13,8 @@
 //   NonStandardModeList::SaveToDevice    open 1, set 1, close 1
 //
 // Nothing else: no query of a timing by name, no open or close per record, no second walk.
+#include "doubles/fake_registry.h"
 #include "store/device_store.h"
-#include "store/registry_memory.h"
 
 #include <gtest/gtest.h>
 

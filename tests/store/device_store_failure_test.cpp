@@ -2,8 +2,9 @@
 // call counts and open handles, and allocation failures.
 #include "store/device_store.h"
 
-#include "store/registry_memory.h"
+#include "doubles/fake_registry.h"
 #include "support/alloc_failure.h"
+#include "support/builders.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -22,36 +23,9 @@ const char VgaName[] = "QORDTMCRTBCD0640X0480X0X60";
 const char SvgaName[] = "QORDTMCRTBCD0800X0600X0X75";
 const char XgaName[] = "QORDTMCRTBCD1024X0768X0X60";
 
-std::vector<uint8_t> Stored(uint32_t flags) {
-    TimingBlock block{};
-    block.words[TimingFlagsWord] = flags;
-    block.words[TimingChecksumWord] = ComputeTimingChecksum(block.words);
-    uint8_t out[TimingStoredSize];
-    EncodeTimingBlock(block, out);
-    return std::vector<uint8_t>(out, out + TimingStoredSize);
-}
-
-CustomTiming Timing(uint32_t width, uint32_t height, uint32_t refresh, uint32_t flags) {
-    CustomTiming timing{};
-    timing.width = width;
-    timing.height = height;
-    timing.refresh = refresh;
-    timing.block.words[TimingFlagsWord] = flags;
-    timing.block.words[TimingChecksumWord] = ComputeTimingChecksum(timing.block.words);
-    return timing;
-}
-
 // (640, 480, 0, 60), (800, 600, 0, 75)
 const std::vector<uint8_t> ModeBytes = {0x06, 0x40, 0x04, 0x80, 0x00, 0x00, 0x00, 0x60,
                                         0x08, 0x00, 0x06, 0x00, 0x00, 0x00, 0x00, 0x75};
-
-std::vector<std::string> TimingStrings(TimingList& list) {
-    std::vector<std::string> out;
-    for (CustomTiming* t = list.FirstTiming(); t; t = list.NextTiming())
-        out.push_back(std::to_string(t->width) + "x" + std::to_string(t->height) + "@" +
-                      std::to_string(t->refresh));
-    return out;
-}
 
 } // namespace
 
@@ -72,8 +46,10 @@ protected:
         MemoryRegistry::Reset();
         key = FixtureTestKey();
         ASSERT_EQ(1, FixtureCreateKey(Machine, key));
-        ASSERT_EQ(1, FixtureSetValue(Machine, key, VgaName, RegistryTypeBinary, Stored(12)));
-        ASSERT_EQ(1, FixtureSetValue(Machine, key, SvgaName, RegistryTypeBinary, Stored(1)));
+        ASSERT_EQ(1, FixtureSetValue(Machine, key, VgaName, RegistryTypeBinary,
+                                     StoredBytes(SealedBlock({12}))));
+        ASSERT_EQ(1, FixtureSetValue(Machine, key, SvgaName, RegistryTypeBinary,
+                                     StoredBytes(SealedBlock({1}))));
         ASSERT_EQ(1,
                   FixtureSetValue(Machine, key, ModeListValueName, RegistryTypeBinary, ModeBytes));
         ASSERT_EQ(1, FixtureSetValue(Machine, key, "Other", RegistryTypeDword, {1, 0, 0, 0}));
@@ -99,7 +75,7 @@ TEST_F(DeviceStore, EmptyPathMakesNoRegistryCall) {
     ASSERT_EQ(1, SetCurrentDevicePath(""));
     NonStandardModeList modes;
     TimingList timings;
-    timings.Append(Timing(640, 480, 60, 0));
+    timings.Append(TimingOf(640, 480, 60, {0}));
     modes.AddMode(NonStandardMode{640, 480, 0, 60});
     EXPECT_EQ(0, timings.SaveToDevice());
     EXPECT_EQ(0, modes.SaveToDevice());
@@ -128,7 +104,7 @@ TEST_F(DeviceStore, UnwritableKey) {
     TimingList timings;
     EXPECT_EQ(0, modes.LoadFromDevice());
     EXPECT_EQ(0, timings.LoadFromDevice(modes));
-    timings.Append(Timing(1024, 768, 60, 0));
+    timings.Append(TimingOf(1024, 768, 60, {0}));
     EXPECT_EQ(0, DeleteStoredTimings());
     EXPECT_EQ(0, timings.SaveToDevice());
     EXPECT_EQ(0, modes.SaveToDevice());
@@ -159,7 +135,7 @@ TEST_F(DeviceStore, TimingLoadFailures) {
         Seed();
         NonStandardModeList modes;
         TimingList timings;
-        timings.Append(Timing(1, 1, 1, 0));
+        timings.Append(TimingOf(1, 1, 1, {0}));
         MemoryRegistry::FailCall(c.op, c.index, c.persistent);
         EXPECT_EQ(c.result, timings.LoadFromDevice(modes));
         MemoryRegistry::ClearFailures();
@@ -244,20 +220,20 @@ TEST_F(DeviceStore, TimingSaveFailures) {
         SCOPED_TRACE(c.what);
         Seed();
         TimingList timings;
-        timings.Append(Timing(800, 600, 75, 3));
-        timings.Append(Timing(1024, 768, 60, 4));
+        timings.Append(TimingOf(800, 600, 75, {3}));
+        timings.Append(TimingOf(1024, 768, 60, {4}));
         MemoryRegistry::FailCall(c.op, c.index, 0);
         EXPECT_EQ(0, timings.SaveToDevice());
         MemoryRegistry::ClearFailures();
         EXPECT_EQ(Sorted(c.left), Names());
-        EXPECT_EQ(Stored(c.svgaFlags), Get(SvgaName));
+        EXPECT_EQ(StoredBytes(SealedBlock({c.svgaFlags})), Get(SvgaName));
         EXPECT_EQ(0, MemoryRegistry::OpenHandles());
     }
     Seed();
     TimingList timings;
-    timings.Append(Timing(800, 600, 75, 3));
+    timings.Append(TimingOf(800, 600, 75, {3}));
     EXPECT_EQ(1, timings.SaveToDevice());
-    EXPECT_EQ(Stored(3), Get(SvgaName));
+    EXPECT_EQ(StoredBytes(SealedBlock({3})), Get(SvgaName));
 }
 
 TEST_F(DeviceStore, ModeListSaveFailures) {
@@ -289,7 +265,7 @@ TEST_F(DeviceStore, NoKeyStaysOpenWhateverFails) {
     for (const auto& operation : operations) {
         Seed();
         timings.Clear();
-        timings.Append(Timing(800, 600, 75, 3));
+        timings.Append(TimingOf(800, 600, 75, {3}));
         ASSERT_EQ(1, operation.second());
         const uint32_t calls = MemoryRegistry::Calls(MemoryRegistry::OpAny);
         EXPECT_GE(calls, 2u) << operation.first; // the open and at least one piece of work
@@ -299,7 +275,7 @@ TEST_F(DeviceStore, NoKeyStaysOpenWhateverFails) {
                              << operation.first << ": call " << k << " persistent " << persistent);
                 Seed();
                 timings.Clear();
-                timings.Append(Timing(800, 600, 75, 3));
+                timings.Append(TimingOf(800, 600, 75, {3}));
                 MemoryRegistry::FailCall(MemoryRegistry::OpAny, k, persistent);
                 int result = operation.second();
                 EXPECT_TRUE(result == 0 || result == 1);
@@ -318,7 +294,7 @@ TEST_F(DeviceStore, OutOfMemory) {
         ScopedAllocationFailure failing(1);
         EXPECT_EQ(0, timings.LoadFromDevice(modes)); // a valid timing could not be kept
         EXPECT_EQ(nullptr, timings.FirstTiming());
-        EXPECT_EQ(0, timings.Append(Timing(1, 1, 1, 0)));
+        EXPECT_EQ(0, timings.Append(TimingOf(1, 1, 1, {0})));
     }
     EXPECT_EQ(0, MemoryRegistry::OpenHandles());
     for (int32_t successes : {1, 2}) {
@@ -341,7 +317,7 @@ TEST_F(DeviceStore, OutOfMemory) {
     {
         // Without memory for the names the save could not tell what to prune: it writes nothing.
         TimingList timings;
-        timings.Append(Timing(1024, 768, 60, 0));
+        timings.Append(TimingOf(1024, 768, 60, {0}));
         MemoryRegistry::ResetCounters();
         ScopedAllocationFailure failing;
         EXPECT_EQ(0, timings.SaveToDevice());

@@ -1,5 +1,6 @@
 #include "store/device_store.h"
 
+#include "support/builders.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -16,74 +17,8 @@ const char VgaName[] = "QORDTMCRTBCD0640X0480X0X60";
 // The 640 x 480 at 60 timing of the worked example: flags 12, then the raster words.
 const std::vector<uint32_t> VgaWords = {12, 800, 640, 656, 96, 525, 480, 490, 2, 2518};
 
-TimingBlock Block(const std::vector<uint32_t>& words) {
-    TimingBlock block{};
-    for (size_t i = 0; i < words.size(); ++i)
-        block.words[i] = words[i];
-    block.words[TimingChecksumWord] = ComputeTimingChecksum(block.words);
-    return block;
-}
-
-CustomTiming Timing(uint32_t width, uint32_t height, uint32_t refresh,
-                    const std::vector<uint32_t>& words = {}) {
-    CustomTiming timing;
-    timing.width = width;
-    timing.height = height;
-    timing.refresh = refresh;
-    timing.block = Block(words);
-    return timing;
-}
-
-std::vector<uint8_t> Stored(const TimingBlock& block) {
-    uint8_t out[TimingStoredSize];
-    EncodeTimingBlock(block, out);
-    return std::vector<uint8_t>(out, out + TimingStoredSize);
-}
-
 // A stored timing whose checksum does not hold: 68 zero bytes (computed 0xFFFF, stored 0).
 const std::vector<uint8_t> BadStored(TimingStoredSize, 0);
-
-NonStandardMode Mode(uint16_t width, uint16_t height, uint16_t reserved, uint16_t refresh) {
-    NonStandardMode mode;
-    mode.width = width;
-    mode.height = height;
-    mode.reserved = reserved;
-    mode.refresh = refresh;
-    return mode;
-}
-
-std::vector<uint8_t> ModeBytes(const std::vector<NonStandardMode>& modes) {
-    std::vector<uint8_t> bytes;
-    for (const NonStandardMode& m : modes) {
-        uint8_t field[2];
-        for (uint16_t f : {m.width, m.height, m.reserved, m.refresh}) {
-            EncodeModeField(f, field);
-            bytes.push_back(field[0]);
-            bytes.push_back(field[1]);
-        }
-    }
-    return bytes;
-}
-
-std::vector<std::string> ModeStrings(NonStandardModeList& list) {
-    std::vector<std::string> out;
-    for (NonStandardMode* m = list.FirstMode(); m; m = list.NextMode())
-        out.push_back(std::to_string(m->width) + "x" + std::to_string(m->height) + "/" +
-                      std::to_string(m->reserved) + "@" + std::to_string(m->refresh));
-    return out;
-}
-
-std::vector<std::string> TimingStrings(TimingList& list) {
-    std::vector<std::string> out;
-    for (CustomTiming* t = list.FirstTiming(); t; t = list.NextTiming())
-        out.push_back(std::to_string(t->width) + "x" + std::to_string(t->height) + "@" +
-                      std::to_string(t->refresh));
-    return out;
-}
-
-int SameTiming(const CustomTiming& a, const CustomTiming& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
 
 } // namespace
 
@@ -221,10 +156,10 @@ TEST_F(DeviceStore, CurrentDevicePathIsBounded) {
 }
 
 TEST_F(DeviceStore, WorkedExample) {
-    Put(VgaName, Stored(Block(VgaWords)));
+    Put(VgaName, StoredBytes(SealedBlock(VgaWords)));
     Put("QORDTMCRTBCD0800X0600X0X75", BadStored);
     const std::vector<uint8_t> modeBytes =
-        ModeBytes({Mode(640, 480, 0, 60), Mode(800, 600, 0, 75)});
+        ModeListBytes({ModeEntry(640, 480, 0, 60), ModeEntry(800, 600, 0, 75)});
     Put(ModeListValueName, modeBytes);
 
     NonStandardModeList modes;
@@ -234,7 +169,7 @@ TEST_F(DeviceStore, WorkedExample) {
 
     CustomTiming* only = timings.TimingAt(0);
     ASSERT_NE(nullptr, only);
-    EXPECT_TRUE(SameTiming(Timing(640, 480, 60, VgaWords), *only));
+    EXPECT_TRUE(SameTiming(TimingOf(640, 480, 60, VgaWords), *only));
     EXPECT_EQ(0xE7B4u, only->block.words[TimingChecksumWord]);
     EXPECT_EQ(nullptr, timings.TimingAt(1));
     EXPECT_EQ(std::vector<std::string>{"640x480/0@60"}, ModeStrings(modes));
@@ -262,8 +197,8 @@ TEST_F(DeviceStore, KeyWithoutModeValuesLoadsEmpty) {
     Put("Other", {1, 2, 3});
     NonStandardModeList modes;
     TimingList timings;
-    modes.AddMode(Mode(640, 480, 0, 60));
-    timings.Append(Timing(640, 480, 60));
+    modes.AddMode(ModeEntry(640, 480, 0, 60));
+    timings.Append(TimingOf(640, 480, 60));
     EXPECT_EQ(1, modes.LoadFromDevice());
     EXPECT_EQ(1, timings.LoadFromDevice(modes));
     EXPECT_EQ(0, modes.Count());
@@ -276,15 +211,15 @@ TEST_F(DeviceStore, MissingKeyOrPathFailsAndEmptiesTheLists) {
         ASSERT_EQ(1, SetCurrentDevicePath(emptyPath ? "" : (key + "\\Missing").c_str()));
         NonStandardModeList modes;
         TimingList timings;
-        modes.AddMode(Mode(640, 480, 0, 60));
-        timings.Append(Timing(640, 480, 60));
+        modes.AddMode(ModeEntry(640, 480, 0, 60));
+        timings.Append(TimingOf(640, 480, 60));
         EXPECT_EQ(0, modes.LoadFromDevice());
         EXPECT_EQ(0, timings.LoadFromDevice(modes));
         EXPECT_EQ(0, modes.Count());
         EXPECT_EQ(nullptr, timings.FirstTiming());
 
-        modes.AddMode(Mode(640, 480, 0, 60));
-        timings.Append(Timing(640, 480, 60));
+        modes.AddMode(ModeEntry(640, 480, 0, 60));
+        timings.Append(TimingOf(640, 480, 60));
         EXPECT_EQ(0, DeleteStoredTimings());
         EXPECT_EQ(0, timings.SaveToDevice());
         EXPECT_EQ(0, modes.SaveToDevice());
@@ -295,7 +230,7 @@ TEST_F(DeviceStore, MissingKeyOrPathFailsAndEmptiesTheLists) {
 
 // Only names that begin with the prefix exactly are timing values.
 TEST_F(DeviceStore, OtherNamesAreNeitherLoadedNorDeleted) {
-    const std::vector<uint8_t> vga = Stored(Block(VgaWords));
+    const std::vector<uint8_t> vga = StoredBytes(SealedBlock(VgaWords));
     Put("qordtmcrtbcd0640X0480X0X60", vga);
     Put("XQORDTMCRTBCD0640X0480X0X60", vga);
     Put("QORDTMCRTBC", vga);
@@ -314,15 +249,15 @@ TEST_F(DeviceStore, OtherNamesAreNeitherLoadedNorDeleted) {
 
 // The type is not looked at on reading; the save writes binary.
 TEST_F(DeviceStore, TextValueIsLoadedAndRewrittenAsBinary) {
-    Put(VgaName, Stored(Block(VgaWords)), RegistryTypeSz);
+    Put(VgaName, StoredBytes(SealedBlock(VgaWords)), RegistryTypeSz);
     NonStandardModeList modes;
     TimingList timings;
     ASSERT_EQ(1, timings.LoadFromDevice(modes));
     ASSERT_NE(nullptr, timings.FirstTiming());
-    EXPECT_TRUE(SameTiming(Timing(640, 480, 60, VgaWords), *timings.FirstTiming()));
+    EXPECT_TRUE(SameTiming(TimingOf(640, 480, 60, VgaWords), *timings.FirstTiming()));
     ASSERT_EQ(1, timings.SaveToDevice());
     uint32_t type = 0;
-    EXPECT_EQ(Stored(Block(VgaWords)), Get(VgaName, &type));
+    EXPECT_EQ(StoredBytes(SealedBlock(VgaWords)), Get(VgaName, &type));
     EXPECT_EQ(RegistryTypeBinary, type);
 }
 
@@ -330,9 +265,9 @@ TEST_F(DeviceStore, TextValueIsLoadedAndRewrittenAsBinary) {
 // to 68 bytes, shorter data has its missing bytes read as 0.
 TEST_F(DeviceStore, TimingDataLength) {
     // Flags 255 give the checksum 0xFF00, stored 00 00 FF 00: its last byte may be missing.
-    const std::vector<uint8_t> lowZero = Stored(Block({255}));
+    const std::vector<uint8_t> lowZero = StoredBytes(SealedBlock({255}));
     ASSERT_EQ(0x00, lowZero[67]);
-    const std::vector<uint8_t> vga = Stored(Block(VgaWords));
+    const std::vector<uint8_t> vga = StoredBytes(SealedBlock(VgaWords));
     struct Case {
         const char* what;
         std::vector<uint8_t> data;
@@ -352,7 +287,7 @@ TEST_F(DeviceStore, TimingDataLength) {
         SCOPED_TRACE(c.what);
         Put(VgaName, c.data);
         NonStandardModeList modes;
-        modes.AddMode(Mode(640, 480, 0, 60));
+        modes.AddMode(ModeEntry(640, 480, 0, 60));
         TimingList timings;
         ASSERT_EQ(1, timings.LoadFromDevice(modes));
         EXPECT_EQ(c.loaded, timings.FirstTiming() != nullptr);
@@ -361,9 +296,9 @@ TEST_F(DeviceStore, TimingDataLength) {
 }
 
 TEST_F(DeviceStore, SavingAnEmptyListDeletesOnlyTimingValues) {
-    Put(VgaName, Stored(Block(VgaWords)));
+    Put(VgaName, StoredBytes(SealedBlock(VgaWords)));
     Put("QORDTMCRTBCD0800X0600X0X75", BadStored);
-    Put(ModeListValueName, ModeBytes({Mode(640, 480, 0, 60)}));
+    Put(ModeListValueName, ModeListBytes({ModeEntry(640, 480, 0, 60)}));
     Put("Other", {9});
     TimingList timings;
     ASSERT_EQ(1, timings.SaveToDevice());
@@ -391,20 +326,20 @@ TEST_F(DeviceStore, DeleteVisitsEveryValueOnce) {
 
 TEST_F(DeviceStore, EqualModeKeysShareOneValue) {
     TimingList timings;
-    timings.Append(Timing(800, 600, 75, {1}));
-    timings.Append(Timing(640, 480, 60, VgaWords));
-    timings.Append(Timing(800, 600, 75, {2}));
+    timings.Append(TimingOf(800, 600, 75, {1}));
+    timings.Append(TimingOf(640, 480, 60, VgaWords));
+    timings.Append(TimingOf(800, 600, 75, {2}));
     ASSERT_EQ(1, timings.SaveToDevice());
     EXPECT_EQ((std::vector<std::string>{VgaName, "QORDTMCRTBCD0800X0600X0X75"}), Names());
-    EXPECT_EQ(Stored(Block({2})), Get("QORDTMCRTBCD0800X0600X0X75"));
+    EXPECT_EQ(StoredBytes(SealedBlock({2})), Get("QORDTMCRTBCD0800X0600X0X75"));
 }
 
 TEST_F(DeviceStore, SaveThenLoadGivesTheSameRecords) {
     const std::vector<CustomTiming> records = {
-        Timing(640, 480, 60, VgaWords),
-        Timing(1024, 768, 100, {8, 1344, 1024, 1048, 136, 806, 768, 771, 6, 6500, 1, 2, 3, 4}),
-        Timing(1600, 1200, 85, {15, 0, 0, 0, 0, 0, 0, 0, 0, 159999999, 0, 0, 0, 0, 5, 6}),
-        Timing(9999, 1, 0, {99999999}),
+        TimingOf(640, 480, 60, VgaWords),
+        TimingOf(1024, 768, 100, {8, 1344, 1024, 1048, 136, 806, 768, 771, 6, 6500, 1, 2, 3, 4}),
+        TimingOf(1600, 1200, 85, {15, 0, 0, 0, 0, 0, 0, 0, 0, 159999999, 0, 0, 0, 0, 5, 6}),
+        TimingOf(9999, 1, 0, {99999999}),
     };
     TimingList timings;
     for (const CustomTiming& t : records)
@@ -434,24 +369,24 @@ TEST_F(DeviceStore, RecordsTheStoredFormCannotCarryAreRefusedBeforeAnythingChang
         const char* what;
         CustomTiming timing;
     } cases[] = {
-        {"word 160,000,000", Timing(800, 600, 60, {0, 0, 0, 0, 0, 0, 0, 0, 0, 160000000})},
+        {"word 160,000,000", TimingOf(800, 600, 60, {0, 0, 0, 0, 0, 0, 0, 0, 0, 160000000})},
         {"word 166,666,665 as a hostile value loads",
-         Timing(800, 600, 60, {166666665, 0, 0, 0, 0, 0, 0, 0, 0, 0})},
-        {"width 10,000", Timing(10000, 600, 60)},
-        {"height 65,535", Timing(800, 65535, 60)},
+         TimingOf(800, 600, 60, {166666665, 0, 0, 0, 0, 0, 0, 0, 0, 0})},
+        {"width 10,000", TimingOf(10000, 600, 60)},
+        {"height 65,535", TimingOf(800, 65535, 60)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Put(VgaName, Stored(Block(VgaWords)));
+        Put(VgaName, StoredBytes(SealedBlock(VgaWords)));
         TimingList timings;
-        timings.Append(Timing(1024, 768, 60));
+        timings.Append(TimingOf(1024, 768, 60));
         timings.Append(c.timing);
         EXPECT_EQ(0, timings.SaveToDevice());
         EXPECT_EQ(std::vector<std::string>{VgaName}, Names());
-        EXPECT_EQ(Stored(Block(VgaWords)), Get(VgaName));
+        EXPECT_EQ(StoredBytes(SealedBlock(VgaWords)), Get(VgaName));
     }
     TimingList timings;
-    timings.Append(Timing(9999, 9999, 60, {159999999, 0, 0, 0, 0, 0, 0, 0, 0, 99999999}));
+    timings.Append(TimingOf(9999, 9999, 60, {159999999, 0, 0, 0, 0, 0, 0, 0, 0, 99999999}));
     ASSERT_EQ(1, timings.SaveToDevice());
     NonStandardModeList modes;
     ASSERT_EQ(1, timings.LoadFromDevice(modes));
@@ -472,7 +407,7 @@ TEST_F(DeviceStore, ModeListFieldsTheStoredFormCannotCarryAreRefused) {
     EXPECT_EQ(hostile, Get(ModeListValueName));
 
     NonStandardModeList plain;
-    plain.AddMode(Mode(15999, 15999, 15999, 15999));
+    plain.AddMode(ModeEntry(15999, 15999, 15999, 15999));
     ASSERT_EQ(1, plain.SaveToDevice());
     ASSERT_EQ(1, plain.LoadFromDevice());
     EXPECT_EQ(std::vector<std::string>{"15999x15999/15999@15999"}, ModeStrings(plain));
@@ -494,7 +429,8 @@ TEST_F(DeviceStore, FailedChecksumRemovesTheEntryOfItsRefresh) {
         ASSERT_EQ(1, DeleteStoredTimings());
         Put("QORDTMCRTBCD0800X0600X0X" + std::to_string(c.refresh), BadStored);
         Put(ModeListValueName,
-            ModeBytes({Mode(800, 600, 0, 60), Mode(800, 600, 0, 75), Mode(800, 600, 0, 0)}));
+            ModeListBytes({ModeEntry(800, 600, 0, 60), ModeEntry(800, 600, 0, 75),
+                           ModeEntry(800, 600, 0, 0)}));
         NonStandardModeList modes;
         TimingList timings;
         ASSERT_EQ(1, modes.LoadFromDevice());
@@ -511,8 +447,8 @@ TEST_F(DeviceStore, MalformedNamesAreSkippedButDeleted) {
                            "QORDTMCRTBCD10000X0600X0X75", "QORDTMCRTBCD0800X0600"};
     for (const char* name : names)
         Put(name, BadStored);
-    Put("QORDTMCRTBCD0800X0600X1X75", Stored(Block(VgaWords)));
-    Put(ModeListValueName, ModeBytes({Mode(800, 600, 0, 75)}));
+    Put("QORDTMCRTBCD0800X0600X1X75", StoredBytes(SealedBlock(VgaWords)));
+    Put(ModeListValueName, ModeListBytes({ModeEntry(800, 600, 0, 75)}));
 
     NonStandardModeList modes;
     TimingList timings;
@@ -536,8 +472,8 @@ TEST_F(DeviceStore, ANameInAnotherCaseIsWrittenAgainUnderTheRecordsOwn) {
     Put("QORDTMCRTBCD800X0600X0X75", BadStored);
     Put("QORDTMCRTBCD0800X0600X0X075", BadStored);
     TimingList timings;
-    timings.Append(Timing(640, 480, 60, VgaWords));
-    timings.Append(Timing(800, 600, 75, {1}));
+    timings.Append(TimingOf(640, 480, 60, VgaWords));
+    timings.Append(TimingOf(800, 600, 75, {1}));
     ASSERT_EQ(1, timings.SaveToDevice());
     EXPECT_EQ((std::vector<std::string>{VgaName, "QORDTMCRTBCD0800X0600X0X75",
                                         "qordtmcrtbcd1024X0768X0X60"}),
@@ -552,11 +488,11 @@ TEST_F(DeviceStore, ANameInAnotherCaseIsWrittenAgainUnderTheRecordsOwn) {
 // left in place by the delete, which still counts as a complete walk.
 TEST_F(DeviceStore, ValuesBeyondTheWalkBuffersAreLeftAlone) {
     const std::string longName = std::string(VgaName) + std::string(300, '0');
-    std::vector<uint8_t> longData = Stored(Block(VgaWords));
+    std::vector<uint8_t> longData = StoredBytes(SealedBlock(VgaWords));
     longData.resize(261, 0);
-    Put(longName, Stored(Block(VgaWords)));
+    Put(longName, StoredBytes(SealedBlock(VgaWords)));
     Put("QORDTMCRTBCD0800X0600X0X75", longData);
-    Put("QORDTMCRTBCD1024X0768X0X60", Stored(Block({1})));
+    Put("QORDTMCRTBCD1024X0768X0X60", StoredBytes(SealedBlock({1})));
 
     NonStandardModeList modes;
     TimingList timings;
@@ -572,8 +508,8 @@ TEST_F(DeviceStore, LongModeListLoadsWhole) {
         SCOPED_TRACE(entries);
         std::vector<NonStandardMode> stored;
         for (uint16_t i = 0; i < entries; ++i)
-            stored.push_back(Mode(static_cast<uint16_t>(640 + i), 480, i, 60));
-        const std::vector<uint8_t> bytes = ModeBytes(stored);
+            stored.push_back(ModeEntry(static_cast<uint16_t>(640 + i), 480, i, 60));
+        const std::vector<uint8_t> bytes = ModeListBytes(stored);
         Put(ModeListValueName, bytes);
 
         NonStandardModeList modes;
@@ -606,7 +542,7 @@ TEST_F(DeviceStore, ModeListValueShapes) {
         SCOPED_TRACE(c.what);
         Put(ModeListValueName, c.bytes, c.type);
         NonStandardModeList modes;
-        modes.AddMode(Mode(1, 1, 0, 1));
+        modes.AddMode(ModeEntry(1, 1, 0, 1));
         ASSERT_EQ(1, modes.LoadFromDevice());
         EXPECT_EQ(c.entries, ModeStrings(modes));
     }
@@ -614,7 +550,7 @@ TEST_F(DeviceStore, ModeListValueShapes) {
 
 // An empty list is written as a present value of length 0.
 TEST_F(DeviceStore, EmptyModeListIsWrittenAsEmptyValue) {
-    Put(ModeListValueName, ModeBytes({Mode(640, 480, 0, 60)}));
+    Put(ModeListValueName, ModeListBytes({ModeEntry(640, 480, 0, 60)}));
     NonStandardModeList modes;
     ASSERT_EQ(1, modes.SaveToDevice());
     uint32_t type = 0;
@@ -628,11 +564,11 @@ TEST_F(DeviceStore, ReloadReplacesTheLists) {
     const std::string other = key + "\\Other";
     ASSERT_EQ(1, FixtureCreateKey(Machine, other));
     ASSERT_EQ(1, FixtureSetValue(Machine, other, ModeListValueName, RegistryTypeBinary,
-                                 ModeBytes({Mode(800, 600, 0, 75)})));
+                                 ModeListBytes({ModeEntry(800, 600, 0, 75)})));
     ASSERT_EQ(1, FixtureSetValue(Machine, other, "QORDTMCRTBCD0800X0600X0X75", RegistryTypeBinary,
-                                 Stored(Block({1}))));
-    Put(ModeListValueName, ModeBytes({Mode(640, 480, 0, 60), Mode(1024, 768, 0, 0)}));
-    Put(VgaName, Stored(Block(VgaWords)));
+                                 StoredBytes(SealedBlock({1}))));
+    Put(ModeListValueName, ModeListBytes({ModeEntry(640, 480, 0, 60), ModeEntry(1024, 768, 0, 0)}));
+    Put(VgaName, StoredBytes(SealedBlock(VgaWords)));
 
     NonStandardModeList modes;
     TimingList timings;
@@ -654,7 +590,7 @@ TEST_F(DeviceStore, ReloadReplacesTheLists) {
 TEST_F(DeviceStore, SaveKeepsTheCursor) {
     TimingList timings;
     for (uint32_t i = 0; i < 3; ++i)
-        timings.Append(Timing(640 + i, 480, 60));
+        timings.Append(TimingOf(640 + i, 480, 60));
     ASSERT_NE(nullptr, timings.TimingAt(1));
     ASSERT_EQ(1, timings.SaveToDevice());
     CustomTiming* next = timings.NextTiming();
@@ -671,7 +607,7 @@ TEST_F(DeviceStore, TimingListIndexes) {
     EXPECT_EQ(nullptr, timings.NextTiming());
 
     for (uint32_t i = 0; i < 3; ++i)
-        ASSERT_EQ(1, timings.Append(Timing(640 + i, 480, 60)));
+        ASSERT_EQ(1, timings.Append(TimingOf(640 + i, 480, 60)));
     EXPECT_EQ(nullptr, timings.TimingAt(3));
     EXPECT_EQ(nullptr, timings.TimingAt(-1));
     EXPECT_EQ(0, timings.RemoveAt(3));
@@ -685,7 +621,7 @@ TEST_F(DeviceStore, TimingListIndexes) {
 
     // Removing the last record and appending puts the new one last.
     ASSERT_EQ(1, timings.RemoveAt(2));
-    ASSERT_EQ(1, timings.Append(Timing(800, 600, 75)));
+    ASSERT_EQ(1, timings.Append(TimingOf(800, 600, 75)));
     EXPECT_EQ((std::vector<std::string>{"640x480@60", "641x480@60", "800x600@75"}),
               TimingStrings(timings));
 
@@ -693,14 +629,14 @@ TEST_F(DeviceStore, TimingListIndexes) {
     ASSERT_EQ(1, timings.RemoveAt(0));
     ASSERT_EQ(1, timings.RemoveAt(0));
     EXPECT_EQ(nullptr, timings.FirstTiming());
-    ASSERT_EQ(1, timings.Append(Timing(1, 2, 3)));
+    ASSERT_EQ(1, timings.Append(TimingOf(1, 2, 3)));
     EXPECT_EQ(std::vector<std::string>{"1x2@3"}, TimingStrings(timings));
 }
 
 TEST_F(DeviceStore, RemovingTheCursorRecordEndsTheWalk) {
     TimingList timings;
     for (uint32_t i = 0; i < 3; ++i)
-        timings.Append(Timing(640 + i, 480, 60));
+        timings.Append(TimingOf(640 + i, 480, 60));
     ASSERT_NE(nullptr, timings.TimingAt(1));
     ASSERT_EQ(1, timings.RemoveAt(1));
     EXPECT_EQ(nullptr, timings.NextTiming());
@@ -711,8 +647,8 @@ TEST_F(DeviceStore, RemovingTheCursorRecordEndsTheWalk) {
 // mode key takes no part in it.
 TEST_F(DeviceStore, RefreshChecksumAt) {
     TimingList timings;
-    timings.Append(Timing(640, 480, 60));
-    timings.Append(Timing(800, 600, 60));
+    timings.Append(TimingOf(640, 480, 60));
+    timings.Append(TimingOf(800, 600, 60));
     CustomTiming* record = timings.TimingAt(1);
     ASSERT_NE(nullptr, record);
     EXPECT_EQ(0xFFFFu, record->block.words[TimingChecksumWord]);

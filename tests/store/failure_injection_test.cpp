@@ -8,12 +8,13 @@
 // the backup are held to more: after any failure every mode stored before Apply is still stored,
 // in its old or its new form, and a backup key is either whole and byte-exact or absent.
 #include "app/preference.h"
-#include "devices/display_services_scripted.h"
+#include "doubles/fake_display_services.h"
+#include "doubles/fake_registry.h"
+#include "doubles/fake_window_ops.h"
 #include "editor/editor.h"
-#include "editor/window_ops_stub.h"
 #include "store/backup.h"
 #include "store/device_store.h"
-#include "store/registry_memory.h"
+#include "support/builders.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -65,66 +66,19 @@ const Value* Find(const std::vector<Value>& values, const std::string& name) {
     return nullptr;
 }
 
-CustomTiming Timing(uint32_t width, uint32_t height, uint32_t refresh, uint32_t base) {
-    CustomTiming t{};
-    t.width = width;
-    t.height = height;
-    t.refresh = refresh;
-    for (uint32_t i = 1; i < TimingWordCount; ++i)
-        t.block.words[i] = base + i;
-    t.block.words[TimingChecksumWord] = ComputeTimingChecksum(t.block.words);
-    return t;
-}
-
-std::string Name(const CustomTiming& t) {
-    char name[64];
-    FormatTimingValueName(t.width, t.height, t.refresh, name, sizeof name);
-    return name;
-}
-
-std::vector<uint8_t> Stored(const CustomTiming& t) {
-    std::vector<uint8_t> data(TimingStoredSize);
-    EncodeTimingBlock(t.block, data.data());
-    return data;
-}
-
-std::vector<uint8_t> ModeBytes(const std::vector<NonStandardMode>& modes) {
-    std::vector<uint8_t> bytes;
-    for (const NonStandardMode& m : modes) {
-        for (uint16_t f : {m.width, m.height, m.reserved, m.refresh}) {
-            uint8_t field[2];
-            EncodeModeField(f, field);
-            bytes.insert(bytes.end(), field, field + 2);
-        }
-    }
-    return bytes;
-}
-
-int SameTiming(const CustomTiming& a, const CustomTiming& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-std::vector<CustomTiming> Records(TimingList& list) {
-    std::vector<CustomTiming> out;
-    for (CustomTiming* t = list.FirstTiming(); t; t = list.NextTiming())
-        out.push_back(*t);
-    return out;
-}
-
 std::string ModeText(NonStandardModeList& list) {
     std::string text;
-    for (NonStandardMode* m = list.FirstMode(); m; m = list.NextMode())
-        text += std::to_string(m->width) + "x" + std::to_string(m->height) + "/" +
-                std::to_string(m->reserved) + "@" + std::to_string(m->refresh) + ";";
+    for (const std::string& entry : ModeStrings(list))
+        text += entry + ";";
     return text;
 }
 
 // The driver key's two valid timings, one that fails its checksum, and what the editor holds
 // after its edits: the first timing changed, the second removed, a new one added.
-const CustomTiming Vga = Timing(640, 480, 60, 100);
-const CustomTiming Svga = Timing(800, 600, 75, 200);
-const CustomTiming VgaEdited = Timing(640, 480, 60, 300);
-const CustomTiming Added = Timing(1152, 864, 75, 0);
+const CustomTiming Vga = TimingOfBlock(640, 480, 60, RisingBlock(0, 100));
+const CustomTiming Svga = TimingOfBlock(800, 600, 75, RisingBlock(0, 200));
+const CustomTiming VgaEdited = TimingOfBlock(640, 480, 60, RisingBlock(0, 300));
+const CustomTiming Added = TimingOfBlock(1152, 864, 75, RisingBlock(0, 0));
 const std::vector<NonStandardMode> StoredModes = {
     {640, 480, 0, 60}, {800, 600, 0, 75}, {1024, 768, 0, 60}};
 
@@ -166,11 +120,11 @@ protected:
         timings.Clear();
         modes.Clear();
         MemoryRegistry::CreateKey(Machine, DriverKey);
-        Put(Name(Vga), Stored(Vga));
-        Put(Name(Svga), Stored(Svga));
+        Put(TimingValueName(Vga), StoredBytes(Vga));
+        Put(TimingValueName(Svga), StoredBytes(Svga));
         Put("QORDTMCRTBCD1024X0768X0X60", std::vector<uint8_t>(TimingStoredSize, 0));
         Put(Unwalkable, std::vector<uint8_t>(300, 0x11));
-        Put(ModeListValueName, ModeBytes(StoredModes));
+        Put(ModeListValueName, ModeListBytes(StoredModes));
         Put("Other", {1, 0, 0, 0}, RegistryTypeDword);
         MemoryRegistry::CreateKey(User, "Software\\Orvane Technologies");
         SetCurrentDevicePath(DriverKey);
@@ -266,13 +220,13 @@ protected:
             int known = SameTiming(t, Vga) || SameTiming(t, Svga);
             for (CustomTiming* r = timings.FirstTiming(); r; r = timings.NextTiming())
                 known = known || SameTiming(t, *r);
-            EXPECT_TRUE(known) << Name(t) << " holds a timing nobody wrote";
+            EXPECT_TRUE(known) << TimingValueName(t) << " holds a timing nobody wrote";
         }
         if (s.keepsTimings) {
             for (const CustomTiming& kept : {Vga, Svga})
                 EXPECT_TRUE(std::any_of(found.begin(), found.end(),
                                         [&](const CustomTiming& t) { return SameTiming(t, kept); }))
-                    << Name(kept) << " lost";
+                    << TimingValueName(kept) << " lost";
         }
         s.check(result, failed);
     }
@@ -292,8 +246,8 @@ protected:
         const std::vector<Value> driver = Values(Machine, DriverKey);
         const Value* list = Find(driver, ModeListValueName);
         ASSERT_NE(nullptr, list);
-        EXPECT_TRUE(list->data == ModeBytes(StoredModes) ||
-                    list->data == ModeBytes({{640, 480, 0, 60}, {1152, 864, 0, 75}}));
+        EXPECT_TRUE(list->data == ModeListBytes(StoredModes) ||
+                    list->data == ModeListBytes({{640, 480, 0, 60}, {1152, 864, 0, 75}}));
         if (failed == MemoryRegistry::OperationCount)
             return; // the clean run
         const char* outcome = result                   ? "1, written"
@@ -388,8 +342,8 @@ TEST_F(FailureInjection, DeletesAndSaves) {
             std::vector<uint8_t> data;
             uint32_t type = 0;
             ASSERT_EQ(1, FixtureGetValue(Machine, DriverKey, ModeListValueName, &data, &type));
-            EXPECT_EQ(result ? ModeBytes({{640, 480, 0, 60}, {1152, 864, 0, 75}})
-                             : ModeBytes(StoredModes),
+            EXPECT_EQ(result ? ModeListBytes({{640, 480, 0, 60}, {1152, 864, 0, 75}})
+                             : ModeListBytes(StoredModes),
                       data);
         }};
     uint32_t deletePoints = Sweep(deletion);

@@ -4,8 +4,9 @@
 // one. Every case below is one that the real registry can hold, so both runs use the whole
 // table; a case it could not hold would be left out of the Win32 table, not skipped.
 #include "devices/discovery.h"
-#include "devices/display_services_scripted.h"
+#include "doubles/fake_display_services.h"
 #include "store/device_store.h"
+#include "support/builders.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -26,30 +27,6 @@ struct Value {
     std::vector<uint8_t> data;
 };
 
-CustomTiming Timing(uint32_t width, uint32_t height, uint32_t refresh, uint32_t base) {
-    CustomTiming t{};
-    t.width = width;
-    t.height = height;
-    t.refresh = refresh;
-    t.block.words[0] = 12;
-    for (uint32_t i = 1; i < TimingWordCount; ++i)
-        t.block.words[i] = base + 37 * i;
-    t.block.words[TimingChecksumWord] = ComputeTimingChecksum(t.block.words);
-    return t;
-}
-
-std::string Name(uint32_t width, uint32_t height, uint32_t refresh) {
-    char name[64];
-    FormatTimingValueName(width, height, refresh, name, sizeof name);
-    return name;
-}
-
-std::vector<uint8_t> Stored(const CustomTiming& t) {
-    std::vector<uint8_t> data(TimingStoredSize);
-    EncodeTimingBlock(t.block, data.data());
-    return data;
-}
-
 // Stored bytes with the checksum recomputed from what the words decode to, so that the value
 // passes its checksum whatever its nibbles.
 std::vector<uint8_t> Sealed(std::vector<uint8_t> data) {
@@ -68,29 +45,19 @@ std::vector<uint8_t> Resized(std::vector<uint8_t> data, size_t size, uint8_t fil
     return data;
 }
 
+// The stored list of `entries` distinct modes.
 std::vector<uint8_t> ModeBytes(uint32_t entries) {
-    std::vector<uint8_t> bytes;
-    for (uint32_t i = 0; i < entries; ++i) {
-        const uint16_t fields[4] = {static_cast<uint16_t>(320 + i % 9000),
-                                    static_cast<uint16_t>(200 + i / 9000), 0,
-                                    static_cast<uint16_t>(50 + i % 7)};
-        for (uint16_t f : fields) {
-            uint8_t field[2];
-            EncodeModeField(f, field);
-            bytes.insert(bytes.end(), field, field + 2);
-        }
-    }
-    return bytes;
-}
-
-std::string Key(const CustomTiming& t) {
-    return std::to_string(t.width) + "x" + std::to_string(t.height) + "@" +
-           std::to_string(t.refresh);
+    std::vector<NonStandardMode> modes;
+    for (uint32_t i = 0; i < entries; ++i)
+        modes.push_back(ModeEntry(static_cast<uint16_t>(320 + i % 9000),
+                                  static_cast<uint16_t>(200 + i / 9000), 0,
+                                  static_cast<uint16_t>(50 + i % 7)));
+    return ModeListBytes(modes);
 }
 
 // Every case's key also holds a valid timing, the mode list (unless the case brings its own) and
 // a value that is not ours.
-const CustomTiming Baseline = Timing(800, 600, 72, 100);
+const CustomTiming Baseline = TimingOfBlock(800, 600, 72, RisingBlock(12, 100, 37));
 
 struct Case {
     const char* what;
@@ -110,16 +77,9 @@ std::vector<Value> Snapshot(const std::string& key) {
     return values;
 }
 
-int SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
-}
-
 const Value* Find(const std::vector<Value>& values, const std::string& name) {
     for (const Value& v : values)
-        if (SameName(v.name, name))
+        if (SameValueName(v.name, name))
             return &v;
     return nullptr;
 }
@@ -128,23 +88,10 @@ int Walkable(const Value& v) {
     return v.name.size() < RegistryBufferSize && v.data.size() <= RegistryBufferSize;
 }
 
-std::vector<CustomTiming> Records(TimingList& list) {
-    std::vector<CustomTiming> out;
-    for (CustomTiming* t = list.FirstTiming(); t; t = list.NextTiming())
-        out.push_back(*t);
-    return out;
-}
-
-std::vector<NonStandardMode> Entries(NonStandardModeList& list) {
-    std::vector<NonStandardMode> out;
-    for (NonStandardMode* m = list.FirstMode(); m; m = list.NextMode())
-        out.push_back(*m);
-    return out;
-}
-
 std::vector<Case> Catalogue() {
-    const std::vector<uint8_t> vga = Stored(Timing(640, 480, 60, 0));
-    const std::string vgaName = Name(640, 480, 60);
+    const std::vector<uint8_t> vga =
+        StoredBytes(TimingOfBlock(640, 480, 60, RisingBlock(12, 0, 37)));
+    const std::string vgaName = TimingValueName(640, 480, 60);
     std::vector<Case> cases;
 
     // Value names around the walk buffer's 260 bytes, and the registry's longest.
@@ -175,11 +122,12 @@ std::vector<Case> Catalogue() {
     // Data cut short where the missing bytes are the zeros they read as.
     CustomTiming zeroSum{};
     zeroSum.block.words[1] = 65535; // checksum 0: the last four bytes are zero
-    cases.push_back({"64 bytes whose missing checksum is 0",
-                     {{Name(1, 1, 1), RegistryTypeBinary, Resized(Stored(zeroSum), 64)}},
-                     {"1x1@1"},
-                     1,
-                     -1});
+    cases.push_back(
+        {"64 bytes whose missing checksum is 0",
+         {{TimingValueName(1, 1, 1), RegistryTypeBinary, Resized(StoredBytes(zeroSum), 64)}},
+         {"1x1@1"},
+         1,
+         -1});
 
     // Every nibble from A to F in every position of the words below their top byte: the words
     // stay below 160,000,000, so every one of them survives.
@@ -194,7 +142,7 @@ std::vector<Case> Catalogue() {
                     std::vector<uint8_t> data = vga;
                     data[byte] = high ? static_cast<uint8_t>((data[byte] & 0x0F) | nibble << 4)
                                       : static_cast<uint8_t>((data[byte] & 0xF0) | nibble);
-                    c.values.push_back({Name(640, 480, refresh), 3, Sealed(data)});
+                    c.values.push_back({TimingValueName(640, 480, refresh), 3, Sealed(data)});
                     c.loads.push_back("640x480@" + std::to_string(refresh++));
                 }
             }
@@ -206,7 +154,7 @@ std::vector<Case> Catalogue() {
         for (uint8_t nibble = 0xA; nibble <= 0xF; ++nibble) {
             std::vector<uint8_t> data = vga;
             data[4 * (nibble - 0xA)] = static_cast<uint8_t>(nibble << 4 | 9);
-            c.values.push_back({Name(1024, 768, nibble), 3, Sealed(data)});
+            c.values.push_back({TimingValueName(1024, 768, nibble), 3, Sealed(data)});
             c.loads.push_back("1024x768@" + std::to_string(nibble));
         }
         cases.push_back(c);
@@ -218,7 +166,7 @@ std::vector<Case> Catalogue() {
         for (uint8_t low = 0xA; low <= 0xF; ++low) {
             std::vector<uint8_t> data = vga;
             data[4 * low] = static_cast<uint8_t>(0xF0 | low);
-            c.values.push_back({Name(1280, 1024, low), 3, Sealed(data)});
+            c.values.push_back({TimingValueName(1280, 1024, low), 3, Sealed(data)});
             c.loads.push_back("1280x1024@" + std::to_string(low));
         }
         cases.push_back(c);
@@ -299,11 +247,11 @@ protected:
         ASSERT_EQ(1, FixtureCreateKey(Machine, key));
         ASSERT_EQ(1, SetCurrentDevicePath(key.c_str()));
         std::vector<Value> values = {
-            {Name(800, 600, 72), RegistryTypeBinary, Stored(Baseline)},
+            {TimingValueName(800, 600, 72), RegistryTypeBinary, StoredBytes(Baseline)},
             {"Other", RegistryTypeDword, {5, 0, 0, 0}},
         };
         const int ownList = std::any_of(c.values.begin(), c.values.end(), [](const Value& v) {
-            return SameName(v.name, ModeListValueName);
+            return SameValueName(v.name, ModeListValueName);
         });
         if (!ownList)
             values.push_back({ModeListValueName, RegistryTypeBinary, ModeBytes(3)});
@@ -321,10 +269,10 @@ protected:
         const std::vector<CustomTiming> loaded = Records(timings);
         const std::vector<NonStandardMode> entries = Entries(modes);
         std::multiset<std::string> expected(c.loads.begin(), c.loads.end());
-        expected.insert(Key(Baseline));
+        expected.insert(ModeKey(Baseline));
         std::multiset<std::string> got;
         for (const CustomTiming& t : loaded)
-            got.insert(Key(t));
+            got.insert(ModeKey(t));
         EXPECT_EQ(expected, got);
         if (c.modeEntries >= 0) {
             EXPECT_EQ(c.modeEntries, modes.Count());
@@ -337,7 +285,7 @@ protected:
         // Values that are not ours, and timing values the walk could not read, are untouched;
         // when the timing save was refused, so is every timing value.
         for (const Value& v : before) {
-            if (SameName(v.name, ModeListValueName))
+            if (SameValueName(v.name, ModeListValueName))
                 continue;
             if (IsTimingValueName(v.name.c_str()) && Walkable(v) && c.timingSave)
                 continue;
@@ -357,7 +305,7 @@ protected:
             EXPECT_TRUE(std::any_of(
                 reloaded.begin(), reloaded.end(),
                 [&](const CustomTiming& r) { return std::memcmp(&r, &t, sizeof r) == 0; }))
-                << Key(t) << " lost";
+                << ModeKey(t) << " lost";
         EXPECT_EQ(loaded.size(), reloaded.size());
         const std::vector<NonStandardMode> entriesAgain = Entries(modesAgain);
         ASSERT_EQ(entries.size(), entriesAgain.size());

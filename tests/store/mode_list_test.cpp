@@ -1,6 +1,7 @@
 #include "store/mode_list.h"
 
 #include "support/alloc_failure.h"
+#include "support/builders.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +10,7 @@
 
 // Found by argument-dependent lookup, so they live beside NonStandardMode.
 bool operator==(const NonStandardMode& a, const NonStandardMode& b) {
-    return a.width == b.width && a.height == b.height && a.reserved == b.reserved &&
-           a.refresh == b.refresh;
+    return SameMode(a, b);
 }
 
 void PrintTo(const NonStandardMode& m, std::ostream* out) {
@@ -18,23 +18,6 @@ void PrintTo(const NonStandardMode& m, std::ostream* out) {
 }
 
 namespace {
-
-NonStandardMode Mode(uint16_t width, uint16_t height, uint16_t reserved, uint16_t refresh) {
-    NonStandardMode mode;
-    mode.width = width;
-    mode.height = height;
-    mode.reserved = reserved;
-    mode.refresh = refresh;
-    return mode;
-}
-
-// The entries as a full walk from FirstMode sees them.
-std::vector<NonStandardMode> Entries(NonStandardModeList& list) {
-    std::vector<NonStandardMode> entries;
-    for (NonStandardMode* mode = list.FirstMode(); mode; mode = list.NextMode())
-        entries.push_back(*mode);
-    return entries;
-}
 
 void Fill(NonStandardModeList& list, const std::vector<NonStandardMode>& modes) {
     for (const NonStandardMode& mode : modes)
@@ -61,21 +44,30 @@ TEST(ModeList, AddModeCoverage) {
         NonStandardMode added;
         bool appended;
     } cases[] = {
-        {"refresh 0 covers every refresh", {Mode(800, 600, 0, 0)}, Mode(800, 600, 0, 75), false},
+        {"refresh 0 covers every refresh",
+         {ModeEntry(800, 600, 0, 0)},
+         ModeEntry(800, 600, 0, 75),
+         false},
         {"refresh 0 is added beside a refresh",
-         {Mode(800, 600, 0, 60)},
-         Mode(800, 600, 0, 0),
+         {ModeEntry(800, 600, 0, 60)},
+         ModeEntry(800, 600, 0, 0),
          true},
-        {"reserved is not compared", {Mode(800, 600, 0, 60)}, Mode(800, 600, 5, 60), false},
+        {"reserved is not compared",
+         {ModeEntry(800, 600, 0, 60)},
+         ModeEntry(800, 600, 5, 60),
+         false},
         {"another refresh is added",
-         {Mode(800, 600, 0, 60), Mode(800, 600, 0, 75)},
-         Mode(800, 600, 0, 85),
+         {ModeEntry(800, 600, 0, 60), ModeEntry(800, 600, 0, 75)},
+         ModeEntry(800, 600, 0, 85),
          true},
         {"a match further down covers",
-         {Mode(640, 480, 0, 60), Mode(800, 600, 0, 75)},
-         Mode(800, 600, 0, 75),
+         {ModeEntry(640, 480, 0, 60), ModeEntry(800, 600, 0, 75)},
+         ModeEntry(800, 600, 0, 75),
          false},
-        {"same size other orientation", {Mode(800, 600, 0, 0)}, Mode(600, 800, 0, 60), true},
+        {"same size other orientation",
+         {ModeEntry(800, 600, 0, 0)},
+         ModeEntry(600, 800, 0, 60),
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -92,15 +84,15 @@ TEST(ModeList, AddModeCoverage) {
 
 // The entry with refresh 0 can only follow the others: added first, it would cover them.
 TEST(ModeList, RemoveModeTakesTheEntryOfTheGivenRefresh) {
-    const std::vector<NonStandardMode> start = {Mode(800, 600, 0, 60), Mode(800, 600, 0, 75),
-                                                Mode(800, 600, 0, 0)};
+    const std::vector<NonStandardMode> start = {
+        ModeEntry(800, 600, 0, 60), ModeEntry(800, 600, 0, 75), ModeEntry(800, 600, 0, 0)};
     struct Case {
         uint16_t refresh;
         int result;
         std::vector<NonStandardMode> after;
     } cases[] = {
-        {75, 1, {Mode(800, 600, 0, 60), Mode(800, 600, 0, 0)}},
-        {60, 1, {Mode(800, 600, 0, 75), Mode(800, 600, 0, 0)}},
+        {75, 1, {ModeEntry(800, 600, 0, 60), ModeEntry(800, 600, 0, 0)}},
+        {60, 1, {ModeEntry(800, 600, 0, 75), ModeEntry(800, 600, 0, 0)}},
         {85, 0, start},
         {0, 0, start},
     };
@@ -116,10 +108,12 @@ TEST(ModeList, RemoveModeTakesTheEntryOfTheGivenRefresh) {
 
 TEST(ModeList, RemoveModeMatchesResolutionExactly) {
     NonStandardModeList list;
-    Fill(list, {Mode(600, 800, 0, 60), Mode(800, 601, 0, 60), Mode(800, 600, 0, 60)});
+    Fill(list,
+         {ModeEntry(600, 800, 0, 60), ModeEntry(800, 601, 0, 60), ModeEntry(800, 600, 0, 60)});
     EXPECT_EQ(1, list.RemoveMode(800, 600, 60));
-    EXPECT_EQ((std::vector<NonStandardMode>{Mode(600, 800, 0, 60), Mode(800, 601, 0, 60)}),
-              Entries(list));
+    EXPECT_EQ(
+        (std::vector<NonStandardMode>{ModeEntry(600, 800, 0, 60), ModeEntry(800, 601, 0, 60)}),
+        Entries(list));
     EXPECT_EQ(0, list.RemoveMode(800, 600, 60));
 }
 
@@ -137,9 +131,10 @@ TEST(ModeList, RemoveThenAddKeepsTheLinks) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.removedWidth);
         NonStandardModeList list;
-        Fill(list, {Mode(640, 480, 0, 60), Mode(800, 600, 0, 60), Mode(1024, 768, 0, 60)});
+        Fill(list,
+             {ModeEntry(640, 480, 0, 60), ModeEntry(800, 600, 0, 60), ModeEntry(1024, 768, 0, 60)});
         ASSERT_EQ(1, list.RemoveMode(c.removedWidth, c.removedWidth * 3 / 4, 60));
-        ASSERT_EQ(1, list.AddMode(Mode(1280, 960, 0, 60)));
+        ASSERT_EQ(1, list.AddMode(ModeEntry(1280, 960, 0, 60)));
         std::vector<uint16_t> widths;
         for (const NonStandardMode& mode : Entries(list))
             widths.push_back(mode.width);
@@ -150,27 +145,28 @@ TEST(ModeList, RemoveThenAddKeepsTheLinks) {
 
 TEST(ModeList, RemovingTheOnlyEntryEmptiesTheList) {
     NonStandardModeList list;
-    Fill(list, {Mode(800, 600, 0, 60)});
+    Fill(list, {ModeEntry(800, 600, 0, 60)});
     ASSERT_EQ(1, list.RemoveMode(800, 600, 60));
     EXPECT_EQ(0, list.Count());
     EXPECT_EQ(nullptr, list.FirstMode());
     EXPECT_EQ(nullptr, list.NextMode());
 
-    ASSERT_EQ(1, list.AddMode(Mode(640, 480, 0, 0)));
-    EXPECT_EQ((std::vector<NonStandardMode>{Mode(640, 480, 0, 0)}), Entries(list));
-    ASSERT_EQ(1, list.AddMode(Mode(800, 600, 0, 0)));
+    ASSERT_EQ(1, list.AddMode(ModeEntry(640, 480, 0, 0)));
+    EXPECT_EQ((std::vector<NonStandardMode>{ModeEntry(640, 480, 0, 0)}), Entries(list));
+    ASSERT_EQ(1, list.AddMode(ModeEntry(800, 600, 0, 0)));
     EXPECT_EQ(2u, Entries(list).size());
 }
 
 TEST(ModeList, WalkAndCursor) {
     NonStandardModeList list;
     EXPECT_EQ(nullptr, list.NextMode()); // no walk begun
-    Fill(list, {Mode(640, 480, 0, 60), Mode(800, 600, 0, 60), Mode(1024, 768, 0, 60)});
+    Fill(list,
+         {ModeEntry(640, 480, 0, 60), ModeEntry(800, 600, 0, 60), ModeEntry(1024, 768, 0, 60)});
 
     // AddMode and EncodeModeList in the middle of a walk do not disturb it.
     ASSERT_NE(nullptr, list.FirstMode());
-    ASSERT_EQ(1, list.AddMode(Mode(1280, 1024, 0, 60)));
-    ASSERT_EQ(1, list.AddMode(Mode(640, 480, 0, 60))); // covered
+    ASSERT_EQ(1, list.AddMode(ModeEntry(1280, 1024, 0, 60)));
+    ASSERT_EQ(1, list.AddMode(ModeEntry(640, 480, 0, 60))); // covered
     Encoded(list);
     NonStandardMode* next = list.NextMode();
     ASSERT_NE(nullptr, next);
@@ -190,7 +186,7 @@ TEST(ModeList, WalkAndCursor) {
 
 TEST(ModeList, EncodeWorkedExample) {
     NonStandardModeList list;
-    Fill(list, {Mode(800, 600, 0, 75), Mode(1024, 768, 0, 0)});
+    Fill(list, {ModeEntry(800, 600, 0, 75), ModeEntry(1024, 768, 0, 0)});
     EXPECT_EQ((std::vector<uint8_t>{0x08, 0x00, 0x06, 0x00, 0x00, 0x00, 0x00, 0x75, 0x10, 0x24,
                                     0x07, 0x68, 0x00, 0x00, 0x00, 0x00}),
               Encoded(list));
@@ -222,7 +218,7 @@ TEST(ModeList, FieldBoundaries) {
 // worked example but not this one.
 TEST(ModeList, EveryFieldRoundTrips) {
     NonStandardModeList list;
-    Fill(list, {Mode(1, 2, 3, 4), Mode(1600, 1200, 9, 85)});
+    Fill(list, {ModeEntry(1, 2, 3, 4), ModeEntry(1600, 1200, 9, 85)});
     std::vector<uint8_t> bytes = Encoded(list);
     EXPECT_EQ((std::vector<uint8_t>{0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x04, 0x16, 0x00,
                                     0x12, 0x00, 0x00, 0x09, 0x00, 0x85}),
@@ -236,12 +232,12 @@ TEST(ModeList, EncodeLengthFollowsTheCount) {
     NonStandardModeList list;
     EXPECT_EQ(0u, Encoded(list).size());
     for (uint16_t i = 1; i <= 5; ++i)
-        Fill(list, {Mode(i, i, 0, 60)});
+        Fill(list, {ModeEntry(i, i, 0, 60)});
     EXPECT_EQ(40u, Encoded(list).size());
     list.Clear();
     EXPECT_EQ(0, list.Count());
     EXPECT_EQ(nullptr, list.FirstMode());
-    Fill(list, {Mode(640, 480, 0, 60), Mode(800, 600, 0, 60)});
+    Fill(list, {ModeEntry(640, 480, 0, 60), ModeEntry(800, 600, 0, 60)});
     EXPECT_EQ(16u, Encoded(list).size());
 }
 
@@ -254,14 +250,14 @@ TEST(ModeList, DecodeCollapsesCoveredEntries) {
         {"stored duplicates",
          {0x08, 0x00, 0x06, 0x00, 0x00, 0x00, 0x00, 0x75, 0x08, 0x00, 0x06, 0x00, 0x00, 0x00, 0x00,
           0x75},
-         {Mode(800, 600, 0, 75)}},
+         {ModeEntry(800, 600, 0, 75)}},
         {"covered by refresh 0",
          {0x08, 0x00, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0x08, 0x00, 0x06, 0x00, 0x00, 0x00, 0x00,
           0x60},
-         {Mode(800, 600, 0, 0)}},
+         {ModeEntry(800, 600, 0, 0)}},
         {"reserved and face-value nibbles kept",
          {0x06, 0x40, 0x04, 0x80, 0x00, 0x12, 0xFF, 0xFF},
-         {Mode(640, 480, 12, 16665)}},
+         {ModeEntry(640, 480, 12, 16665)}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -295,28 +291,28 @@ TEST(ModeList, DecodeRefusesMissingInput) {
 
 TEST(ModeList, DecodeAddsToWhatIsThere) {
     NonStandardModeList list;
-    Fill(list, {Mode(800, 600, 0, 0)});
+    Fill(list, {ModeEntry(800, 600, 0, 0)});
     const uint8_t bytes[16] = {0x08, 0x00, 0x06, 0x00, 0x00, 0x00, 0x00, 0x60,
                                0x06, 0x40, 0x04, 0x80, 0x00, 0x00, 0x00, 0x60};
     ASSERT_EQ(1, list.DecodeModeList(bytes, sizeof bytes));
-    EXPECT_EQ((std::vector<NonStandardMode>{Mode(800, 600, 0, 0), Mode(640, 480, 0, 60)}),
+    EXPECT_EQ((std::vector<NonStandardMode>{ModeEntry(800, 600, 0, 0), ModeEntry(640, 480, 0, 60)}),
               Entries(list));
 }
 
 TEST(ModeList, OutOfMemoryLeavesTheListAsItWas) {
     NonStandardModeList list;
-    Fill(list, {Mode(640, 480, 0, 60)});
+    Fill(list, {ModeEntry(640, 480, 0, 60)});
     {
         ScopedAllocationFailure failing;
-        EXPECT_EQ(0, list.AddMode(Mode(800, 600, 0, 60)));
-        EXPECT_EQ(1, list.AddMode(Mode(640, 480, 0, 60))); // covered: needs no memory
+        EXPECT_EQ(0, list.AddMode(ModeEntry(800, 600, 0, 60)));
+        EXPECT_EQ(1, list.AddMode(ModeEntry(640, 480, 0, 60))); // covered: needs no memory
         uint32_t length = 99;
         EXPECT_EQ(nullptr, list.EncodeModeList(&length));
         EXPECT_EQ(0u, length);
     }
-    EXPECT_EQ((std::vector<NonStandardMode>{Mode(640, 480, 0, 60)}), Entries(list));
+    EXPECT_EQ((std::vector<NonStandardMode>{ModeEntry(640, 480, 0, 60)}), Entries(list));
     EXPECT_EQ(1, list.Count());
-    ASSERT_EQ(1, list.AddMode(Mode(800, 600, 0, 60)));
+    ASSERT_EQ(1, list.AddMode(ModeEntry(800, 600, 0, 60)));
     EXPECT_EQ(2, list.Count());
 }
 
@@ -329,5 +325,5 @@ TEST(ModeList, DecodeReportsAnEntryLostForWantOfMemory) {
         ScopedAllocationFailure failing(1); // the first entry gets its node, the rest do not
         EXPECT_EQ(0, list.DecodeModeList(bytes, sizeof bytes));
     }
-    EXPECT_EQ((std::vector<NonStandardMode>{Mode(640, 480, 0, 60)}), Entries(list));
+    EXPECT_EQ((std::vector<NonStandardMode>{ModeEntry(640, 480, 0, 60)}), Entries(list));
 }

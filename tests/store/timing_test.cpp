@@ -1,4 +1,5 @@
 #include "store/timing.h"
+#include "support/builders.h"
 
 #include <gtest/gtest.h>
 
@@ -6,13 +7,6 @@
 #include <vector>
 
 namespace {
-
-TimingBlock BlockOf(std::vector<uint32_t> words) {
-    TimingBlock block{};
-    for (size_t i = 0; i < words.size(); ++i)
-        block.words[i] = words[i];
-    return block;
-}
 
 uint32_t EncodeOneWord(uint32_t w, uint8_t bytes[4]) {
     TimingBlock block = BlockOf({w});

@@ -1,6 +1,6 @@
 #include "support/registry_fixture.h"
 
-#include "store/registry_memory.h"
+#include "doubles/fake_registry.h"
 
 int FixtureCreateKey(RegistryRoot root, const std::string& path) {
     return MemoryRegistry::CreateKey(root, path.c_str());

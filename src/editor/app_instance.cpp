@@ -1,3 +1,3 @@
-#include "app/app_instance.h"
+#include "editor/app_instance.h"
 
 HINSTANCE AppInstance = nullptr;

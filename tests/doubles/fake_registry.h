@@ -1,4 +1,6 @@
-// Controls of the in-memory registry, the registry interface of native builds.
+// The fake registry: the registry interface (store/registry.h) on an in-memory key tree, for the
+// native tests, the fuzzers and the benchmarks (the Windows tests use it where they inject
+// failures). These are its controls.
 //
 // It behaves like the Windows registry wherever the store relies on it: key and value names are
 // compared without regard to case and keep the case they were created with; values are numbered

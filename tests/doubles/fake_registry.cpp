@@ -1,5 +1,7 @@
-// The registry interface on an in-memory key tree (native builds and tests).
-#include "store/registry_memory.h"
+// The registry interface on an in-memory key tree (see fake_registry.h).
+#include "doubles/fake_registry.h"
+
+#include "store/registry_values.h"
 
 #include <algorithm>
 #include <cstring>
@@ -57,23 +59,6 @@ MemoryState& State() {
     return state;
 }
 
-int EqualNoCase(const std::string& a, const char* b) {
-    size_t n = std::strlen(b);
-    if (a.size() != n)
-        return 0;
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<unsigned char>(x - 32);
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<unsigned char>(y - 32);
-        if (x != y)
-            return 0;
-    }
-    return 1;
-}
-
 // Counts a call of `op` and tells whether the injected failure hits it.
 int CallFails(MemoryRegistry::Operation op) {
     MemoryState& s = State();
@@ -93,7 +78,7 @@ int CallFails(MemoryRegistry::Operation op) {
 
 MemoryKeyNode* FindChild(MemoryKeyNode* node, const char* name) {
     for (auto& child : node->children)
-        if (EqualNoCase(child->name, name))
+        if (EqualNoCase(child->name.c_str(), name))
             return child.get();
     return nullptr;
 }
@@ -156,8 +141,7 @@ int NewHandle(MemoryKeyNode* node, RegistryKey* key) {
 std::string FoldName(const char* name) {
     std::string folded(name ? name : "");
     for (char& c : folded)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 32);
+        c = UpperAscii(c);
     return folded;
 }
 
@@ -285,7 +269,7 @@ int RegistryDeleteKey(RegistryKey parent, const char* name) {
     if (CallFails(MemoryRegistry::OpDeleteKey) || !node || !name || !*name)
         return 0;
     for (size_t i = 0; i < node->children.size(); ++i) {
-        if (!EqualNoCase(node->children[i]->name, name))
+        if (!EqualNoCase(node->children[i]->name.c_str(), name))
             continue;
         if (!node->children[i]->children.empty())
             return 0;
@@ -336,7 +320,7 @@ int DeleteKey(RegistryRoot root, const char* path) {
     if (!parent)
         return 0;
     for (size_t i = 0; i < parent->children.size(); ++i) {
-        if (EqualNoCase(parent->children[i]->name, leaf.c_str())) {
+        if (EqualNoCase(parent->children[i]->name.c_str(), leaf.c_str())) {
             parent->children.erase(parent->children.begin() + static_cast<std::ptrdiff_t>(i));
             return 1;
         }

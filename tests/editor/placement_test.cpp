@@ -1,6 +1,6 @@
 // CenterDialog on real windows: owned dialogs against their owner, owner-less ones against the
 // work area.
-#include "app/placement.h"
+#include "editor/placement.h"
 
 #include "app/resource.h"
 

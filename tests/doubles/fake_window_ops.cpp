@@ -1,7 +1,8 @@
-// The stand-in main window and Add-mode question for native builds (see window_ops_stub.h).
-#include "editor/window_ops_stub.h"
+// The stand-in main window and Add-mode question for native builds (see fake_window_ops.h).
+#include "doubles/fake_window_ops.h"
 
 #include "app/resource.h"
+#include "app/strings.h"
 #include "editor/add_mode.h"
 #include "editor/window_ops.h"
 
@@ -56,87 +57,28 @@ StubState& State() {
 // A distinct address that no real window has.
 char MainWindowObject;
 
-const int32_t TemplateControls[] = {
-    IDC_MODE_LIST,
-    IDC_ADD,
-    IDC_MODIFY,
-    IDC_REMOVE,
-    IDC_APPLY,
-    IDC_DISCLAIMER,
-    IDC_DOUBLE_SCAN,
-    IDC_INTERLACED,
-    IDC_HSYNC_NEGATIVE,
-    IDC_VSYNC_NEGATIVE,
-    IDC_HORIZONTAL_TOTAL,
-    IDC_HORIZONTAL_DISPLAY,
-    IDC_HORIZONTAL_SYNC_START,
-    IDC_HORIZONTAL_SYNC_WIDTH,
-    IDC_VERTICAL_TOTAL,
-    IDC_VERTICAL_DISPLAY,
-    IDC_VERTICAL_SYNC_START,
-    IDC_VERTICAL_SYNC_WIDTH,
-    IDC_PIXEL_CLOCK,
-    IDC_OVERSCAN_BLUE,
-    IDC_HORIZONTAL_OVERSCAN_RIGHT,
-    IDC_HORIZONTAL_OVERSCAN_LEFT,
-    IDC_VERTICAL_OVERSCAN_TOP,
-    IDC_VERTICAL_OVERSCAN_BOTTOM,
-    IDC_OVERSCAN_GREEN_RED,
-};
-
-// Controls that the template creates disabled.
-const int32_t DisabledAtStart[] = {
-    IDC_MODIFY,
-    IDC_REMOVE,
-    IDC_APPLY,
-    IDC_DOUBLE_SCAN,
-    IDC_INTERLACED,
-    IDC_HSYNC_NEGATIVE,
-    IDC_VSYNC_NEGATIVE,
-    IDC_HORIZONTAL_TOTAL,
-    IDC_HORIZONTAL_DISPLAY,
-    IDC_HORIZONTAL_SYNC_START,
-    IDC_HORIZONTAL_SYNC_WIDTH,
-    IDC_VERTICAL_TOTAL,
-    IDC_VERTICAL_DISPLAY,
-    IDC_VERTICAL_SYNC_START,
-    IDC_VERTICAL_SYNC_WIDTH,
-    IDC_PIXEL_CLOCK,
-    IDC_OVERSCAN_BLUE,
-    IDC_HORIZONTAL_OVERSCAN_RIGHT,
-    IDC_HORIZONTAL_OVERSCAN_LEFT,
-    IDC_VERTICAL_OVERSCAN_TOP,
-    IDC_VERTICAL_OVERSCAN_BOTTOM,
-    IDC_OVERSCAN_GREEN_RED,
-};
+// The main window's controls as its template creates them.
+const int32_t TemplateControls[] = {MAIN_WINDOW_CONTROLS};
+const int32_t DisabledAtStart[] = {MAIN_WINDOW_DISABLED_AT_START};
 
 // The program's string table.
-const char* const Strings[] = {
-    nullptr,
-    "Mode Width",
-    "Mode Height",
-    "Refresh Rate",
-    "This utility allows you to design custom display modes (timing and resolution) for your "
-    "Lumeric graphics card. Custom display modes created in this way are assumed by the display "
-    "driver to be compatible with your monitor. It is possible through the incorrect use of this "
-    "utility to create modes which could substantially damage a monitor. For this reason it is "
-    "essential that all timing information used to create custom modes be compatible with your "
-    "display device. Check the manual for your display device and/or your display device "
-    "manufacturer to determine compatible timings for your device.\r\n\r\nOrvane assumes no "
-    "liability for modes created with this utility. Use at your own risk.",
-    "Orvane Velmora",
-    "User Access error!\r\n\r\nYou must have administrative access in order to use this "
-    "program.\r\nPlease log out and use an account with administrative access if you wish to use "
-    "this software.",
-    "&Device",
-    "You recently did some changes without applying them.  This action will erase all your "
-    "changes.  \r\nDo you wish to apply the changes?",
-    "Orvane Velmora v%u.%u Build %03u",
-    "There are no Orvane display devices installed on this system.\r\nThis application will quit.",
-    "The changes could not be written to the display driver's settings.\r\nThey are still in the "
-    "list: apply them again, or exit without saving.",
+struct StringEntry {
+    uint32_t id;
+    const char* text;
 };
-const uint32_t StringCount = sizeof(Strings) / sizeof(Strings[0]);
+const StringEntry Strings[] = {
+    {IDS_COLUMN_WIDTH, STR_COLUMN_WIDTH},
+    {IDS_COLUMN_HEIGHT, STR_COLUMN_HEIGHT},
+    {IDS_COLUMN_REFRESH, STR_COLUMN_REFRESH},
+    {IDS_DISCLAIMER, STR_DISCLAIMER},
+    {IDS_CAPTION, STR_CAPTION},
+    {IDS_ACCESS_ERROR, STR_ACCESS_ERROR},
+    {IDS_DEVICE_MENU, STR_DEVICE_MENU},
+    {IDS_UNSAVED_CHANGES, STR_UNSAVED_CHANGES},
+    {IDS_PRODUCT_LINE, STR_PRODUCT_LINE},
+    {IDS_NO_DEVICES, STR_NO_DEVICES},
+    {IDS_APPLY_FAILED, STR_APPLY_FAILED},
+};
 
 // Whether an operation addresses the stand-in window; anything else is counted and dropped.
 int IsMain(WindowHandle window) {
@@ -414,13 +356,18 @@ void CheckDeviceMenuItem(WindowHandle window, uint32_t first, uint32_t last, uin
 int LoadResourceString(uint32_t id, char* buffer, int32_t limit) {
     if (limit > 0)
         buffer[0] = '\0';
-    if (limit <= 0 || id == 0 || id >= StringCount)
+    if (limit <= 0)
         return 0;
-    size_t length = std::strlen(Strings[id]);
-    if (length >= static_cast<size_t>(limit))
-        return 0;
-    std::memcpy(buffer, Strings[id], length + 1);
-    return 1;
+    for (const StringEntry& entry : Strings) {
+        if (entry.id != id)
+            continue;
+        size_t length = std::strlen(entry.text);
+        if (length >= static_cast<size_t>(limit))
+            return 0;
+        std::memcpy(buffer, entry.text, length + 1);
+        return 1;
+    }
+    return 0;
 }
 
 void EndMainWindow(WindowHandle window, intptr_t result) {

@@ -1,5 +1,5 @@
-// The scripted display services: the system a test describes, and a log of every call.
-#include "devices/display_services_scripted.h"
+// The fake display services: the system a test describes, and a log of every call.
+#include "doubles/fake_display_services.h"
 
 #include "devices/discovery.h"
 

@@ -1,6 +1,7 @@
-// A scripted stand-in for the display services, for native unit tests. The test states the
-// system (version record, metrics, which "USER32" entry points exist, the display devices with
-// their escape results and answers) and afterwards reads the log of every call made.
+// The fake display services: a scripted stand-in for devices/display_services.h, for the tests
+// and fuzzers. The test states the system (version record, metrics, which "USER32" entry points
+// exist, the display devices with their escape results and answers) and afterwards reads the log
+// of every call made.
 //
 // After Reset the system is NT 5.1 with a 1024 x 768 screen (virtual and primary alike), "USER32"
 // loaded with every entry point, and no display device.

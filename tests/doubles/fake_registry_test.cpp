@@ -1,6 +1,6 @@
 // The in-memory registry must behave like the Windows registry wherever the store relies on it,
 // or the native store tests prove nothing.
-#include "store/registry_memory.h"
+#include "doubles/fake_registry.h"
 
 #include <gtest/gtest.h>
 
