@@ -399,7 +399,7 @@ int RunVelmoraCtl(int argc, const char* const* argv, CtlStream out, CtlStream er
         run.options.device = argv[++at];
     }
     if (at >= argc)
-        return run.Fail(CtlUsage, ProgramName, "no command given (see velmoractl --help)");
+        return run.Fail(CtlUsage, "command", "none given (see velmoractl --help)");
     const char* name = argv[at++];
     const CommandSpec* command = nullptr;
     for (const CommandSpec& spec : Commands)
