@@ -289,9 +289,9 @@ std::vector<TableRow> LoadTable() {
     return rows;
 }
 
-// Checks one shipped program against the table and its header, and velmora.exe (`limited`)
-// against its size limit: 512 KiB for the 32-bit program, 1 MiB for the 64-bit one with its
-// larger code and unwind tables. Adds the program's imports to `seen`.
+// Checks one shipped program against the table and its header, and velmora.exe and velmoractl.exe
+// (`limited`) against their size limit: 512 KiB for a 32-bit program, 1 MiB for a 64-bit one with
+// its larger code and unwind tables. Adds the program's imports to `seen`.
 void CheckProgram(const char* path, int limited, const std::vector<TableRow>& table,
                   std::set<std::string>* seen) {
     SCOPED_TRACE(path);
@@ -448,6 +448,8 @@ TEST(Footprint, ProgramsFitTheirOldestSystem) {
     std::set<std::string> seen;
     CheckProgram(VELMORA_EXE_PATH, 1, table, &seen);
     CheckProgram(VELMORA_SIM_EXE_PATH, 0, table, &seen);
+    CheckProgram(VELMORACTL_EXE_PATH, 1, table, &seen);
+    CheckProgram(VELMORACTL_SIM_EXE_PATH, 0, table, &seen);
 }
 
 #ifdef VELMORA32_EXE_PATH
@@ -459,8 +461,12 @@ TEST(Footprint32, ProgramsOfBothBuildsFitTheirOldestSystem) {
     std::set<std::string> seen;
     CheckProgram(VELMORA32_EXE_PATH, 1, table, &seen);
     CheckProgram(VELMORA32_SIM_EXE_PATH, 0, table, &seen);
+    CheckProgram(VELMORACTL32_EXE_PATH, 1, table, &seen);
+    CheckProgram(VELMORACTL32_SIM_EXE_PATH, 0, table, &seen);
     CheckProgram(VELMORA_EXE_PATH, 0, table, &seen);
     CheckProgram(VELMORA_SIM_EXE_PATH, 0, table, &seen);
+    CheckProgram(VELMORACTL_EXE_PATH, 0, table, &seen);
+    CheckProgram(VELMORACTL_SIM_EXE_PATH, 0, table, &seen);
     for (const TableRow& row : table)
         EXPECT_EQ(1u, seen.count(row.dll + " " + row.function))
             << row.dll << " " << row.function << " is imported by no program";

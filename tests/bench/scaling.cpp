@@ -3,27 +3,47 @@
 // switching it off again inside the Registry* calls leaves Velmora's own instructions.
 //
 //   velmora_scaling OPERATION N
-//   OPERATION: timing-load, timing-save, mode-load, mode-save, editor-load, editor-apply
+//   OPERATION: timing-load, timing-save, mode-load, mode-save, editor-load, editor-apply,
+//              ctl-list (velmoractl list, its output counted and dropped)
 #include "bench/bench_data.h"
 
+#include "ctl/ctl_command.h"
+#include "doubles/fake_display_services.h"
 #include "doubles/fake_window_ops.h"
 #include "editor/editor.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
-enum Operation { TimingLoad, TimingSave, ModeLoad, ModeSave, EditorLoad, EditorApply, Unknown };
+enum Operation {
+    TimingLoad,
+    TimingSave,
+    ModeLoad,
+    ModeSave,
+    EditorLoad,
+    EditorApply,
+    CtlList,
+    Unknown
+};
 
 Operation Parse(const char* text) {
-    const char* const names[] = {"timing-load", "timing-save", "mode-load",
-                                 "mode-save",   "editor-load", "editor-apply"};
+    const char* const names[] = {"timing-load", "timing-save",  "mode-load", "mode-save",
+                                 "editor-load", "editor-apply", "ctl-list"};
     for (int i = 0; i < Unknown; ++i)
         if (std::strcmp(text, names[i]) == 0)
             return static_cast<Operation>(i);
     return Unknown;
+}
+
+size_t OutputBytes = 0;
+
+int CountOutput(void*, const char*, size_t length) {
+    OutputBytes += length;
+    return 1;
 }
 
 // Kept out of line and named, so that callgrind can switch collection on at its entry.
@@ -42,6 +62,11 @@ __attribute__((noinline)) int MeasuredOperation(Operation op, EditorState& edito
         return 1;
     case EditorApply:
         return editor.ApplyChanges();
+    case CtlList: {
+        const char* const arguments[] = {"velmoractl", "list"};
+        const CtlStream sink = {CountOutput, nullptr};
+        return RunVelmoraCtl(2, arguments, sink, sink) == CtlDone;
+    }
     default:
         return 0;
     }
@@ -61,12 +86,18 @@ int main(int argc, char** argv) {
     editor.mainWindow = WindowStub::MainWindow();
     if (!bench::MakeDevice(static_cast<uint32_t>(n)))
         return 1;
+    ScriptedDisplay::Reset();
+    ScriptedDisplay::Device device;
+    device.systemName = "\\\\.\\DISPLAY1";
+    device.answer = std::string(bench::DriverKeyPath) + std::string(1, '\0');
+    ScriptedDisplay::AddDevice(device);
     // The saves start from the loaded lists, as an Apply after a load does.
     if (op == TimingSave || op == ModeSave || op == EditorApply) {
         editor.nonStandardModes.LoadFromDevice();
         editor.timings.LoadFromDevice(editor.nonStandardModes);
     }
     int result = MeasuredOperation(op, editor);
-    std::printf("%s %ld: %d, %zu rows\n", argv[1], n, result, WindowStub::Rows().size());
+    std::printf("%s %ld: %d, %zu rows, %zu bytes of output\n", argv[1], n, result,
+                WindowStub::Rows().size(), OutputBytes);
     return result ? 0 : 1;
 }

@@ -454,6 +454,76 @@ int RunToExit(const char* exePath, const char* arguments, uint32_t timeoutMs, ui
     return program.Start(exePath, nullptr, arguments) && program.WaitForExit(timeoutMs, exitCode);
 }
 
+namespace {
+
+// A new temporary file that a child process inherits, deleted when the last handle closes.
+HANDLE InheritedTempFile() {
+    char folder[MAX_PATH];
+    char path[MAX_PATH];
+    DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length >= sizeof folder || !GetTempFileNameA(folder, "vct", 0, path)) {
+        return INVALID_HANDLE_VALUE;
+    }
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       &inherit, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+}
+
+std::string ReadFromStart(HANDLE file) {
+    std::string text;
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        text.append(chunk, got);
+    }
+    return text;
+}
+
+} // namespace
+
+int RunCaptured(const char* exePath, const char* arguments, uint32_t timeoutMs, uint32_t* exitCode,
+                std::string* out, std::string* err) {
+    HANDLE files[2] = {InheritedTempFile(), InheritedTempFile()};
+    int done = 0;
+    if (files[0] != INVALID_HANDLE_VALUE && files[1] != INVALID_HANDLE_VALUE) {
+        std::string commandLine =
+            std::string("\"") + exePath + "\" " + (arguments ? arguments : "");
+        std::vector<char> writable(commandLine.begin(), commandLine.end());
+        writable.push_back('\0');
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = nullptr;
+        startup.hStdOutput = files[0];
+        startup.hStdError = files[1];
+        PROCESS_INFORMATION started{};
+        if (CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                           nullptr, nullptr, &startup, &started)) {
+            CloseHandle(started.hThread);
+            DWORD code = 0;
+            if (WaitForSingleObject(started.hProcess, timeoutMs) == WAIT_OBJECT_0 &&
+                GetExitCodeProcess(started.hProcess, &code)) {
+                *exitCode = code;
+                *out = ReadFromStart(files[0]);
+                *err = ReadFromStart(files[1]);
+                done = 1;
+            } else {
+                TerminateProcess(started.hProcess, 1);
+                WaitForSingleObject(started.hProcess, KillWaitMs);
+            }
+            CloseHandle(started.hProcess);
+        }
+    }
+    for (HANDLE file : files) {
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+        }
+    }
+    return done;
+}
+
 int ImportRegFile(const char* path, uint32_t timeoutMs) {
     if (!path) {
         return 0;

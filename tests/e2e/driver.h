@@ -70,6 +70,12 @@ private:
 // Runs a command line to its end: 1 with the exit code when it ended within the timeout.
 int RunToExit(const char* exePath, const char* arguments, uint32_t timeoutMs, uint32_t* exitCode);
 
+// Runs a console program to its end with its standard output and error captured (through files,
+// so that neither can fill up while the other is read). 1 with the exit code and both texts when
+// it ended within the timeout; 0 otherwise (a program still running is killed).
+int RunCaptured(const char* exePath, const char* arguments, uint32_t timeoutMs, uint32_t* exitCode,
+                std::string* out, std::string* err);
+
 // Imports a REGEDIT4 file with "regedit /S" into the registry of the running Wine prefix.
 // 1 when regedit ran and ended with 0.
 int ImportRegFile(const char* path, uint32_t timeoutMs = DefaultTimeoutMs);

@@ -1,0 +1,450 @@
+// The command line: global options, the command, its options and argument, the help texts.
+#include "ctl/ctl_command.h"
+
+#include "ctl/ctl_internal.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char ProgramName[] = "velmoractl";
+
+enum OptionBit {
+    OptModelines = 1 << 0,
+    OptHFreq = 1 << 1,
+    OptVFreq = 1 << 2,
+    OptMaxClock = 1 << 3,
+    OptGtf = 1 << 4,
+    OptCvt = 1 << 5,
+    OptCvtReduced = 1 << 6,
+    OptModeline = 1 << 7,
+    OptReplace = 1 << 8,
+    OptForce = 1 << 9
+};
+
+struct OptionSpec {
+    const char* name;
+    uint32_t bit;
+    int takesValue;
+};
+
+const OptionSpec Options[] = {
+    {"--modelines", OptModelines, 0}, {"--hfreq", OptHFreq, 1},       {"--vfreq", OptVFreq, 1},
+    {"--max-clock", OptMaxClock, 1},  {"--gtf", OptGtf, 0},           {"--cvt", OptCvt, 0},
+    {"--cvt-rb", OptCvtReduced, 0},   {"--modeline", OptModeline, 1}, {"--replace", OptReplace, 0},
+    {"--force", OptForce, 0},
+};
+
+enum ArgumentRule { NoArgument, ModeArgument, FileArgument };
+
+struct CommandSpec {
+    const char* name;
+    int (*run)(CtlRun& run);
+    uint32_t options;
+    ArgumentRule argument;
+    const char* help;
+};
+
+const char GeneralHelp[] =
+    "Usage: velmoractl [--device NAME|INDEX] COMMAND [ARGUMENT] [OPTIONS]\n"
+    "\n"
+    "Lists, checks, adds and removes the custom display modes of an Orvane display device,\n"
+    "carries them to other machines and puts the one-time backup back.\n"
+    "\n"
+    "Commands:\n"
+    "  devices                the Orvane display devices, their modes and backups\n"
+    "  list                   the device's timings with their frequencies\n"
+    "  check                  reports timings that cannot work or that the monitor cannot take\n"
+    "  add WxH@R              adds a timing computed by GTF or CVT, or given as an X modeline\n"
+    "  remove WxH@R           removes a timing and its non-standard mode\n"
+    "  export FILE            writes the device's timings and mode list as a .reg file\n"
+    "  import FILE            takes the timings and the mode list of a .reg file\n"
+    "  restore                makes the device's modes exactly those of its one-time backup\n"
+    "\n"
+    "Options:\n"
+    "  --device NAME|INDEX    the device by its short name (DISPLAY2, any case) or its index\n"
+    "                         in `velmoractl devices`; the first device by default\n"
+    "  --help                 this text; `velmoractl COMMAND --help` explains a command\n"
+    "\n"
+    "Every command that writes first checks that the driver key may be written (administrator\n"
+    "rights), reads the whole key, keeps the one-time backup of the device if it has none yet,\n"
+    "then writes every timing before it deletes any. A command that refuses writes nothing.\n"
+    "\n"
+    "Exit codes: 0 done (or a clean check), 1 check found problems, 2 usage error, 3 no Orvane\n"
+    "device, no write access, or the registry or a file could not be read or written, 4 an\n"
+    "input file or modeline refused.\n";
+
+const char DevicesHelp[] =
+    "Usage: velmoractl devices\n"
+    "\n"
+    "Lists every display device that the Orvane driver answers for, in discovery order: its\n"
+    "index, its short name, the number of stored timings and of non-standard modes, whether\n"
+    "its one-time backup exists, and its driver key (below HKEY_LOCAL_MACHINE).\n";
+
+const char ListHelp[] =
+    "Usage: velmoractl [--device NAME|INDEX] list [--modelines]\n"
+    "\n"
+    "Lists each stored timing of the device in the order the registry keeps them: the mode key,\n"
+    "the horizontal and vertical display, sync start, sync width and total, the pixel clock in\n"
+    "MHz, the horizontal frequency in kHz (clock / horizontal total) and the vertical refresh in\n"
+    "Hz (clock / (horizontal total x vertical total), doubled for interlaced and halved for\n"
+    "double-scan modes, as X modelines count them), and the flags. A timing whose checksum fails\n"
+    "is marked: the next load drops it. Non-standard modes that no timing answers follow.\n"
+    "\n"
+    "  --modelines   print each timing as an X modeline instead\n";
+
+const char CheckHelp[] =
+    "Usage: velmoractl [--device NAME|INDEX] check [--hfreq MIN-MAX] [--vfreq MIN-MAX]\n"
+    "                  [--max-clock MHZ]\n"
+    "\n"
+    "Reports, for each stored timing: a display beyond its sync start or a sync end beyond its\n"
+    "total (horizontal and vertical), a pixel clock or total of 0, a refresh more than 1 Hz away\n"
+    "from the mode key's, a checksum that fails, and a missing non-standard mode. With the\n"
+    "monitor's limits it also reports every timing outside them:\n"
+    "\n"
+    "  --hfreq MIN-MAX    horizontal frequency range in kHz, such as 30-96\n"
+    "  --vfreq MIN-MAX    vertical refresh range in Hz, such as 50-160\n"
+    "  --max-clock MHZ    highest pixel clock in MHz, such as 230\n"
+    "\n"
+    "Numbers take up to two decimals. Exit code 1 when anything is reported, 0 otherwise.\n";
+
+const char AddHelp[] =
+    "Usage: velmoractl [--device NAME|INDEX] add WIDTHxHEIGHT@REFRESH SOURCE [--replace]\n"
+    "\n"
+    "Writes a timing for the mode, with its checksum, and its non-standard mode unless one of\n"
+    "the same resolution with that refresh or with refresh 0 is there. SOURCE is one of:\n"
+    "\n"
+    "  --gtf                 VESA GTF with its default parameters\n"
+    "  --cvt                 VESA CVT\n"
+    "  --cvt-rb              VESA CVT with reduced blanking (refresh a multiple of 60 Hz)\n"
+    "  --modeline \"TEXT\"     an X modeline: clock in MHz, four horizontal and four vertical\n"
+    "                        numbers, flags (+hsync -hsync +vsync -vsync interlace doublescan);\n"
+    "                        \"Modeline\" and the name may come first\n"
+    "\n"
+    "  --replace             replace a timing of that mode key that exists\n"
+    "\n"
+    "The pixel clock is stored in 10 kHz units, rounded. A timing whose refresh is more than\n"
+    "1 Hz from REFRESH is refused. Width and height 1 to 9999, refresh 1 to 9999 (GTF and CVT:\n"
+    "up to 1000). The stored timing is printed as list prints it.\n";
+
+const char RemoveHelp[] =
+    "Usage: velmoractl [--device NAME|INDEX] remove WIDTHxHEIGHT@REFRESH\n"
+    "\n"
+    "Removes the timing of that mode key and the non-standard mode of that resolution and\n"
+    "refresh (one with refresh 0 stays, since it serves every refresh).\n";
+
+const char ExportHelp[] =
+    "Usage: velmoractl [--device NAME|INDEX] export FILE\n"
+    "\n"
+    "Writes the device's timings and mode list, as the next load reads them, to FILE as a\n"
+    "REGEDIT4 file (ANSI, CRLF line ends) under the device's driver key. Regedit and\n"
+    "`reg import` can import it on this machine; `velmoractl import` on any machine.\n";
+
+const char ImportHelp[] =
+    "Usage: velmoractl [--device NAME|INDEX] import FILE [--replace]\n"
+    "\n"
+    "Reads a REGEDIT4 file or a \"Windows Registry Editor Version 5.00\" file (UTF-16LE, as\n"
+    "regedit exports) and takes every timing value and the mode list in it, whatever key they\n"
+    "are under. Without --replace the file's timings replace those of the same mode key and the\n"
+    "rest are added, and its non-standard modes are added unless one covers them. With\n"
+    "--replace the device ends holding exactly the file's timings and mode list.\n"
+    "\n"
+    "The whole file is refused, naming the line, and nothing is written, for a parse error, a\n"
+    "timing value that is not REG_BINARY of 68 bytes, a checksum that fails, a timing value name\n"
+    "that does not scan, a mode list that is not REG_BINARY of a multiple of 8 bytes, a number\n"
+    "the driver key cannot hold, a deletion of a timing or the mode list, and a file that holds\n"
+    "no timing value and no mode list.\n";
+
+const char RestoreHelp[] =
+    "Usage: velmoractl [--device NAME|INDEX] restore [--force]\n"
+    "\n"
+    "Makes the device's timing values and mode list exactly those of its one-time backup\n"
+    "(HKEY_CURRENT_USER\\Software\\Orvane Technologies\\Velmora\\<device>), byte for byte:\n"
+    "timing values that the backup lacks are deleted, and so is the mode list when the backup\n"
+    "has none. The backup must have been taken from this device's driver key (its value\n"
+    "\"Original Registry Path\"); otherwise it is refused unless --force is given.\n";
+
+const CommandSpec Commands[] = {
+    {"devices", CommandDevices, 0, NoArgument, DevicesHelp},
+    {"list", CommandList, OptModelines, NoArgument, ListHelp},
+    {"check", CommandCheck, OptHFreq | OptVFreq | OptMaxClock, NoArgument, CheckHelp},
+    {"add", CommandAdd, OptGtf | OptCvt | OptCvtReduced | OptModeline | OptReplace, ModeArgument,
+     AddHelp},
+    {"remove", CommandRemove, 0, ModeArgument, RemoveHelp},
+    {"export", CommandExport, 0, FileArgument, ExportHelp},
+    {"import", CommandImport, OptReplace, FileArgument, ImportHelp},
+    {"restore", CommandRestore, OptForce, NoArgument, RestoreHelp},
+};
+
+// Reads a decimal number of at most two decimals ("96", "31.5", "25.18") into hundredths, up to
+// `end` (or the text's end when null). 1 when the whole text is such a number and it stays below
+// 10^12 hundredths.
+int ParseHundredths(const char* text, const char* end, uint64_t* value) {
+    if (!end)
+        end = text + std::strlen(text);
+    uint64_t whole = 0;
+    const char* p = text;
+    if (p == end || *p < '0' || *p > '9')
+        return 0;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+        whole = whole * 10 + static_cast<uint64_t>(*p - '0');
+        if (whole >= 10000000000ull)
+            return 0;
+    }
+    uint64_t fraction = 0;
+    if (p < end && *p == '.') {
+        ++p;
+        int digits = 0;
+        for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+            if (++digits > 2)
+                return 0;
+            fraction = fraction * 10 + static_cast<uint64_t>(*p - '0');
+        }
+        if (digits == 0)
+            return 0;
+        if (digits == 1)
+            fraction *= 10;
+    }
+    if (p != end)
+        return 0;
+    *value = whole * 100 + fraction;
+    return 1;
+}
+
+// "MIN-MAX" with MIN <= MAX.
+int ParseRange(const char* text, uint64_t* min, uint64_t* max) {
+    const char* dash = std::strchr(text, '-');
+    return dash && ParseHundredths(text, dash, min) && ParseHundredths(dash + 1, nullptr, max) &&
+           *min <= *max;
+}
+
+const OptionSpec* FindOption(const char* text) {
+    for (const OptionSpec& option : Options)
+        if (std::strcmp(option.name, text) == 0)
+            return &option;
+    return nullptr;
+}
+
+// Stores one option of a command. CtlDone, or CtlUsage after saying why.
+int TakeOption(CtlRun& run, const OptionSpec& option, const char* value) {
+    CtlOptions& o = run.options;
+    switch (option.bit) {
+    case OptModelines:
+        o.modelines = 1;
+        break;
+    case OptHFreq:
+        if (!ParseRange(value, &o.hFreqMin100, &o.hFreqMax100))
+            return run.Fail(CtlUsage, "--hfreq", "expects MIN-MAX in kHz, such as 30-96");
+        o.haveHFreq = 1;
+        break;
+    case OptVFreq:
+        if (!ParseRange(value, &o.vFreqMin100, &o.vFreqMax100))
+            return run.Fail(CtlUsage, "--vfreq", "expects MIN-MAX in Hz, such as 50-160");
+        o.haveVFreq = 1;
+        break;
+    case OptMaxClock:
+        if (!ParseHundredths(value, nullptr, &o.maxClock100))
+            return run.Fail(CtlUsage, "--max-clock", "expects a clock in MHz, such as 230");
+        o.haveMaxClock = 1;
+        break;
+    case OptGtf:
+        o.gtf = 1;
+        break;
+    case OptCvt:
+        o.cvt = 1;
+        break;
+    case OptCvtReduced:
+        o.cvtReduced = 1;
+        break;
+    case OptModeline:
+        o.modeline = value;
+        break;
+    case OptReplace:
+        o.replace = 1;
+        break;
+    case OptForce:
+        o.force = 1;
+        break;
+    }
+    return CtlDone;
+}
+
+int ShowHelp(CtlRun& run, const char* text) {
+    run.out.Text(text);
+    return CtlDone;
+}
+
+} // namespace
+
+int CtlWriteToFile(void* context, const char* text, size_t length) {
+    FILE* file = static_cast<FILE*>(context);
+    return length == 0 || std::fwrite(text, 1, length, file) == length;
+}
+
+void CtlPrinter::Bytes(const char* text, size_t length) {
+    if (length && !stream.write(stream.context, text, length))
+        failed = 1;
+}
+
+void CtlPrinter::Text(const char* text) {
+    Bytes(text, std::strlen(text));
+}
+
+void CtlPrinter::Printable(const char* text) {
+    const char* start = text;
+    for (const char* p = text; *p; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c < 0x20 || c == 0x7F) {
+            Bytes(start, static_cast<size_t>(p - start));
+            Bytes("?", 1);
+            start = p + 1;
+        }
+    }
+    Text(start);
+}
+
+void CtlPrinter::Number(uint64_t number) {
+    char digits[24];
+    size_t n = 0;
+    do {
+        digits[sizeof digits - 1 - n++] = static_cast<char>('0' + number % 10);
+        number /= 10;
+    } while (number);
+    Bytes(digits + sizeof digits - n, n);
+}
+
+void CtlPrinter::Hundredths(uint64_t hundredths) {
+    char text[32];
+    if (FormatHundredths(hundredths, text, sizeof text))
+        Text(text);
+    else
+        failed = 1;
+}
+
+void CtlPrinter::Format(const char* format, ...) {
+    char line[512];
+    va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
+    if (length < 0 || static_cast<size_t>(length) >= sizeof line) {
+        failed = 1;
+        return;
+    }
+    Bytes(line, static_cast<size_t>(length));
+}
+
+int CtlRun::Fail(int code, const char* what, const char* why, const char* more, const char* tail) {
+    err.Text(ProgramName);
+    err.Text(": ");
+    err.Printable(what);
+    err.Text(": ");
+    err.Printable(why);
+    if (more)
+        err.Printable(more);
+    if (tail)
+        err.Printable(tail);
+    err.EndLine();
+    return code;
+}
+
+bool CtlModeKeyBefore(const CtlModeKey& a, const CtlModeKey& b) {
+    if (a.width != b.width)
+        return a.width < b.width;
+    if (a.height != b.height)
+        return a.height < b.height;
+    return a.refresh < b.refresh;
+}
+
+// Each of the three numbers: one to four digits, not 0; the letter x in either case.
+int ParseModeKey(const char* text, CtlModeKey* key) {
+    uint32_t numbers[3] = {0, 0, 0};
+    const char separators[3] = {'x', '@', '\0'};
+    const char* p = text;
+    for (int i = 0; i < 3; ++i) {
+        int digits = 0;
+        for (; *p >= '0' && *p <= '9'; ++p) {
+            if (++digits > 4)
+                return 0;
+            numbers[i] = numbers[i] * 10 + static_cast<uint32_t>(*p - '0');
+        }
+        if (digits == 0 || numbers[i] == 0)
+            return 0;
+        const char separator = *p == 'X' ? 'x' : *p;
+        if (separator != separators[i])
+            return 0;
+        if (i < 2)
+            ++p;
+    }
+    key->width = numbers[0];
+    key->height = numbers[1];
+    key->refresh = numbers[2];
+    return 1;
+}
+
+// Global options come before the command; --device is also taken among the command's options,
+// where users tend to put it. "--" ends the options, so that a file name may begin with "-".
+int RunVelmoraCtl(int argc, const char* const* argv, CtlStream out, CtlStream err) {
+    CtlRun run(out, err);
+    int at = 1;
+    for (; at < argc && argv[at][0] == '-' && argv[at][1] == '-'; ++at) {
+        if (std::strcmp(argv[at], "--help") == 0)
+            return ShowHelp(run, GeneralHelp);
+        if (std::strcmp(argv[at], "--device") != 0)
+            return run.Fail(CtlUsage, argv[at], "unknown option (see velmoractl --help)");
+        if (at + 1 >= argc)
+            return run.Fail(CtlUsage, "--device", "expects a device name or index");
+        run.options.device = argv[++at];
+    }
+    if (at >= argc)
+        return run.Fail(CtlUsage, "command", "none given (see velmoractl --help)");
+    const char* name = argv[at++];
+    const CommandSpec* command = nullptr;
+    for (const CommandSpec& spec : Commands)
+        if (std::strcmp(spec.name, name) == 0)
+            command = &spec;
+    if (!command)
+        return run.Fail(CtlUsage, name, "unknown command (see velmoractl --help)");
+
+    int optionsEnded = 0;
+    for (; at < argc; ++at) {
+        const char* word = argv[at];
+        if (!optionsEnded && word[0] == '-' && word[1] == '-') {
+            if (std::strcmp(word, "--") == 0) {
+                optionsEnded = 1;
+                continue;
+            }
+            if (std::strcmp(word, "--help") == 0)
+                return ShowHelp(run, command->help);
+            if (std::strcmp(word, "--device") == 0) {
+                if (at + 1 >= argc)
+                    return run.Fail(CtlUsage, "--device", "expects a device name or index");
+                run.options.device = argv[++at];
+                continue;
+            }
+            const OptionSpec* option = FindOption(word);
+            if (!option || !(command->options & option->bit))
+                return run.Fail(CtlUsage, word, "not an option of ", name);
+            const char* value = nullptr;
+            if (option->takesValue) {
+                if (at + 1 >= argc)
+                    return run.Fail(CtlUsage, word, "expects a value");
+                value = argv[++at];
+            }
+            const int taken = TakeOption(run, *option, value);
+            if (taken != CtlDone)
+                return taken;
+            continue;
+        }
+        if (command->argument == NoArgument || run.options.argument)
+            return run.Fail(CtlUsage, word, "unexpected argument of ", name);
+        run.options.argument = word;
+    }
+    if (command->argument == ModeArgument && !run.options.argument)
+        return run.Fail(CtlUsage, name, "expects a mode such as 800x600@75");
+    if (command->argument == FileArgument && !run.options.argument)
+        return run.Fail(CtlUsage, name, "expects a file name");
+    return command->run(run);
+}

@@ -1,0 +1,218 @@
+// The chosen device, the read-only view of its driver key, and the steps around every write.
+#include "ctl/ctl_internal.h"
+
+#include "store/backup.h"
+#include "store/registry.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// 1 when the texts are equal without regard to ASCII case.
+int SameName(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        char x = *a >= 'a' && *a <= 'z' ? static_cast<char>(*a - 32) : *a;
+        char y = *b >= 'a' && *b <= 'z' ? static_cast<char>(*b - 32) : *b;
+        if (x != y)
+            return 0;
+        if (x == '\0')
+            return 1;
+    }
+}
+
+// A device index: decimal digits only, below the device count.
+int ParseIndex(const char* text, uint32_t count, uint32_t* index) {
+    uint64_t value = 0;
+    if (!*text)
+        return 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9')
+            return 0;
+        value = value * 10 + static_cast<uint64_t>(*p - '0');
+        if (value >= count)
+            return 0;
+    }
+    *index = static_cast<uint32_t>(value);
+    return 1;
+}
+
+int ReadWithin(const uint8_t* data, uint32_t length, NonStandardMode* mode) {
+    if (length < ModeStoredSize)
+        return 0;
+    mode->width = DecodeModeField(data);
+    mode->height = DecodeModeField(data + 2);
+    mode->reserved = DecodeModeField(data + 4);
+    mode->refresh = DecodeModeField(data + 6);
+    return 1;
+}
+
+const char NoWholeRead[] = "the driver key could not be read whole; nothing was written";
+
+} // namespace
+
+int SelectDevice(CtlRun& run) {
+    const uint32_t count = run.devices.Enumerate();
+    if (count == 0)
+        return run.Fail(CtlSystem, "devices", "no display device answers as an Orvane device");
+    uint32_t chosen = 0;
+    const char* wanted = run.options.device;
+    if (wanted) {
+        uint32_t index = 0;
+        int found = 0;
+        for (; index < count && !found; ++index)
+            found = SameName(run.devices.NameAt(index), wanted);
+        if (found)
+            chosen = index - 1;
+        else if (!ParseIndex(wanted, count, &chosen))
+            return run.Fail(CtlSystem, wanted, "no such Orvane device (see velmoractl devices)");
+    }
+    run.deviceName = run.devices.NameAt(chosen);
+    if (!SetCurrentDevicePath(run.devices.PathAt(chosen)))
+        return run.Fail(CtlSystem, run.deviceName, "its driver key path is too long");
+    return CtlDone;
+}
+
+// The reason is asked of the registry once more: a key that is missing, or one that cannot be
+// opened for writing (which the store always asks for), or a read that failed afterwards.
+int FailRead(CtlRun& run) {
+    RegistryKey key;
+    int missing = 0;
+    if (RegistryOpenKey(RegistryLocalMachine, CurrentDevicePath, &key, &missing)) {
+        RegistryCloseKey(key);
+        return run.Fail(CtlSystem, run.deviceName, "the driver key could not be read whole");
+    }
+    if (missing)
+        return run.Fail(CtlSystem, run.deviceName,
+                        "the driver key does not exist: ", CurrentDevicePath);
+    return run.Fail(CtlSystem, run.deviceName,
+                    "the driver key cannot be opened: administrator rights are needed");
+}
+
+int PrepareWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes) {
+    if (!ProbeWriteAccess()) {
+        RegistryKey key;
+        int missing = 0;
+        if (RegistryOpenKey(RegistryLocalMachine, CurrentDevicePath, &key, &missing))
+            RegistryCloseKey(key);
+        if (missing)
+            return run.Fail(CtlSystem, run.deviceName,
+                            "the driver key does not exist: ", CurrentDevicePath);
+        return run.Fail(CtlSystem, run.deviceName,
+                        "the driver key cannot be written: administrator rights are needed");
+    }
+    // The timing load drops the entry of each timing that fails its checksum, so the mode list
+    // is read first, as the window does.
+    const int modesRead = modes.LoadFromDevice();
+    const int timingsRead = timings.LoadFromDevice(modes);
+    if (!modesRead || !timingsRead)
+        return run.Fail(CtlSystem, run.deviceName, NoWholeRead);
+    return CtlDone;
+}
+
+// A backup that is missing and cannot be taken stops the write: the original values would be
+// gone once it is written. Without the company key nothing can be kept, as in the window.
+int FinishWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes) {
+    if (IsBackupMissing(run.deviceName) && !BackupOriginalSettings(run.deviceName))
+        return run.Fail(CtlSystem, run.deviceName,
+                        "the one-time backup could not be taken; nothing was written");
+    // Both are attempted whatever the first gives, so that the key comes as close as it can.
+    int written = timings.SaveToDevice();
+    written &= modes.SaveToDevice();
+    if (!written)
+        return run.Fail(CtlSystem, run.deviceName,
+                        "the driver key could not be written whole (every mode it held is kept, "
+                        "in its old or new form); run the command again");
+    return CtlDone;
+}
+
+// The same calls as NonStandardModeList::LoadFromDevice followed by TimingList::LoadFromDevice:
+// the mode list read whole through its own open, then one walk over the key.
+int CtlSnapshot::Read() {
+    timings.Clear();
+    modes.Clear();
+    modeListPresent = 0;
+    RegistryKey key;
+    if (!OpenCurrentDeviceKey(&key))
+        return 0;
+    uint8_t* list = nullptr;
+    uint32_t length = 0;
+    const int listRead = ReadWholeValue(key, ModeListValueName, &list, &length, nullptr);
+    RegistryCloseKey(key);
+    int result = listRead >= 0;
+    modeListPresent = listRead > 0;
+    for (uint32_t at = 0; listRead > 0 && at + ModeStoredSize <= length; at += ModeStoredSize) {
+        NonStandardMode mode;
+        if (ReadWithin(list + at, length - at, &mode) && !modes.Push(mode))
+            result = 0;
+    }
+    delete[] list;
+
+    uint32_t count = 0;
+    if (!OpenCurrentDeviceKeyToWalk(&key, &count))
+        return 0;
+    char name[RegistryBufferSize];
+    uint8_t data[RegistryBufferSize];
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t dataLength = 0;
+        const int read = EnumIntoBuffers(key, i, name, data, &dataLength, nullptr);
+        if (read < 0)
+            result = 0;
+        CtlStoredTiming stored;
+        if (read <= 0 || !ScanTimingValueName(name, &stored.timing.width, &stored.timing.height,
+                                              &stored.timing.refresh))
+            continue;
+        uint8_t bytes[TimingStoredSize] = {};
+        std::memcpy(bytes, data, dataLength < TimingStoredSize ? dataLength : TimingStoredSize);
+        DecodeTimingBlock(bytes, &stored.timing.block);
+        stored.valid = ComputeTimingChecksum(stored.timing.block.words) ==
+                       stored.timing.block.words[TimingChecksumWord];
+        if (!timings.Push(stored))
+            result = 0;
+    }
+    RegistryCloseKey(key);
+    return result;
+}
+
+int CtlSnapshot::IndexModes() {
+    modeKeys.Clear();
+    for (uint32_t i = 0; i < modes.count; ++i)
+        if (!modeKeys.Push(
+                CtlModeKey{modes.items[i].width, modes.items[i].height, modes.items[i].refresh}))
+            return 0;
+    std::sort(modeKeys.items, modeKeys.items + modeKeys.count, CtlModeKeyBefore);
+    return 1;
+}
+
+int CtlSnapshot::IndexTimings() {
+    timingKeys.Clear();
+    for (uint32_t i = 0; i < timings.count; ++i) {
+        const CustomTiming& t = timings.items[i].timing;
+        if (!timingKeys.Push(CtlModeKey{t.width, t.height, t.refresh}))
+            return 0;
+    }
+    std::sort(timingKeys.items, timingKeys.items + timingKeys.count, CtlModeKeyBefore);
+    return 1;
+}
+
+int CtlSnapshot::Covered(uint32_t width, uint32_t height, uint32_t refresh) const {
+    const CtlModeKey* begin = modeKeys.items;
+    const CtlModeKey* end = begin + modeKeys.count;
+    for (uint32_t r : {refresh, 0u}) {
+        const CtlModeKey key{width, height, r};
+        const CtlModeKey* at = std::lower_bound(begin, end, key, CtlModeKeyBefore);
+        if (at != end && at->width == width && at->height == height && at->refresh == r)
+            return 1;
+    }
+    return 0;
+}
+
+int CtlSnapshot::Answered(const NonStandardMode& mode) const {
+    const CtlModeKey key{mode.width, mode.height, mode.refresh};
+    const CtlModeKey* begin = timingKeys.items;
+    const CtlModeKey* end = begin + timingKeys.count;
+    const CtlModeKey* at = std::lower_bound(begin, end, key, CtlModeKeyBefore);
+    if (at == end || at->width != key.width || at->height != key.height)
+        return 0;
+    return mode.refresh == 0 || at->refresh == key.refresh;
+}

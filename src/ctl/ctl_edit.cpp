@@ -1,0 +1,169 @@
+// The commands that change one mode: add and remove.
+#include "ctl/ctl_internal.h"
+
+#include "ctl/modeline.h"
+#include "ctl/timing_calc.h"
+#include "store/registry.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char BadModeKey[] = "not a mode of the form WIDTHxHEIGHT@REFRESH (each 1 to 9999)";
+
+// The record of the mode key in the list, or null.
+CustomTiming* FindTiming(TimingList& timings, const CtlModeKey& key) {
+    for (CustomTiming* t = timings.FirstTiming(); t; t = timings.NextTiming())
+        if (t->width == key.width && t->height == key.height && t->refresh == key.refresh)
+            return t;
+    return nullptr;
+}
+
+// The timing of the one source that the options name. CtlDone and the block, or the exit code
+// after saying why: a calculator that cannot give the mode is a usage error, a modeline that is
+// refused is a refused input.
+int MakeTiming(CtlRun& run, const CtlModeKey& key, TimingBlock* block) {
+    const CtlOptions& o = run.options;
+    const int sources = (o.gtf != 0) + (o.cvt != 0) + (o.cvtReduced != 0) + (o.modeline != nullptr);
+    if (sources != 1)
+        return run.Fail(CtlUsage, "add", "give one of --gtf, --cvt, --cvt-rb and --modeline");
+    Raster raster{};
+    const char* reason = "";
+    const char* what = run.options.argument;
+    int refused = CtlUsage;
+    if (o.modeline) {
+        Modeline modeline;
+        ModelineError error{"", 0};
+        if (!ParseModeline(o.modeline, std::strlen(o.modeline), &modeline, &error)) {
+            char at[40] = "";
+            if (error.offset)
+                std::snprintf(at, sizeof at, " (at byte %u)", static_cast<unsigned>(error.offset));
+            return run.Fail(CtlRefused, "--modeline", error.reason, at);
+        }
+        raster = modeline.raster;
+        what = "--modeline";
+        refused = CtlRefused;
+    } else if (!(o.gtf ? ComputeGtfRaster(key.width, key.height, key.refresh, &raster, &reason)
+                       : ComputeCvtRaster(key.width, key.height, key.refresh, o.cvtReduced, &raster,
+                                          &reason))) {
+        return run.Fail(CtlUsage, what, reason);
+    }
+    if (!RasterToTimingBlock(raster, block, &reason))
+        return run.Fail(refused, what, reason);
+
+    // A timing whose refresh is not the mode's would be flagged by check at once.
+    RasterFigures figures;
+    TimingFigures(*block, &figures);
+    const uint64_t wanted = static_cast<uint64_t>(key.refresh) * 100;
+    const uint64_t off =
+        figures.vFreqHz100 > wanted ? figures.vFreqHz100 - wanted : wanted - figures.vFreqHz100;
+    if (off > 100) {
+        char text[96], hz[32];
+        if (!FormatHundredths(figures.vFreqHz100, hz, sizeof hz))
+            hz[0] = '\0';
+        std::snprintf(text, sizeof text, "the timing gives %s Hz, more than 1 Hz from %u", hz,
+                      static_cast<unsigned>(key.refresh));
+        return run.Fail(refused, what, text);
+    }
+    return CtlDone;
+}
+
+// 1 when the driver key holds a value of the mode's timing name (one whose checksum fails, which
+// the load left out), 0 when it does not, -1 when that could not be learnt.
+int StoredUnderName(const CtlModeKey& key) {
+    char name[RegistryBufferSize];
+    if (!FormatTimingValueName(key.width, key.height, key.refresh, name, sizeof name))
+        return 0;
+    RegistryKey driverKey;
+    if (!OpenCurrentDeviceKey(&driverKey))
+        return -1;
+    uint32_t length = 0;
+    int missing = 0;
+    const int found = RegistryQueryValue(driverKey, name, nullptr, nullptr, &length, &missing);
+    RegistryCloseKey(driverKey);
+    return found ? 1 : missing ? 0 : -1;
+}
+
+} // namespace
+
+int CommandAdd(CtlRun& run) {
+    CtlModeKey key;
+    if (!ParseModeKey(run.options.argument, &key))
+        return run.Fail(CtlUsage, run.options.argument, BadModeKey);
+    CustomTiming timing;
+    timing.width = key.width;
+    timing.height = key.height;
+    timing.refresh = key.refresh;
+    const int made = MakeTiming(run, key, &timing.block);
+    if (made != CtlDone)
+        return made;
+
+    const int selected = SelectDevice(run);
+    if (selected != CtlDone)
+        return selected;
+    TimingList timings;
+    NonStandardModeList modes;
+    const int prepared = PrepareWrite(run, timings, modes);
+    if (prepared != CtlDone)
+        return prepared;
+    CustomTiming* existing = FindTiming(timings, key);
+    if (existing && !run.options.replace)
+        return run.Fail(CtlUsage, run.options.argument,
+                        "the device holds this mode already; give --replace to replace it");
+    const NonStandardMode mode = {static_cast<uint16_t>(key.width),
+                                  static_cast<uint16_t>(key.height), 0,
+                                  static_cast<uint16_t>(key.refresh)};
+    if (existing)
+        *existing = timing;
+    if ((!existing && !timings.Append(timing)) || !modes.AddMode(mode))
+        return run.Fail(CtlSystem, run.deviceName, "not enough memory; nothing was written");
+    const int finished = FinishWrite(run, timings, modes);
+    if (finished != CtlDone)
+        return finished;
+    PrintTimingHeader(run.out);
+    PrintTimingRow(run.out, timing, 1);
+    return CtlDone;
+}
+
+int CommandRemove(CtlRun& run) {
+    CtlModeKey key;
+    if (!ParseModeKey(run.options.argument, &key))
+        return run.Fail(CtlUsage, run.options.argument, BadModeKey);
+    const int selected = SelectDevice(run);
+    if (selected != CtlDone)
+        return selected;
+    TimingList timings;
+    NonStandardModeList modes;
+    const int prepared = PrepareWrite(run, timings, modes);
+    if (prepared != CtlDone)
+        return prepared;
+
+    int32_t index = 0;
+    int found = 0;
+    for (CustomTiming* t = timings.FirstTiming(); t && !found; t = timings.NextTiming(), ++index)
+        found = t->width == key.width && t->height == key.height && t->refresh == key.refresh;
+    if (found)
+        timings.RemoveAt(index - 1);
+    const int entryRemoved =
+        modes.RemoveMode(static_cast<uint16_t>(key.width), static_cast<uint16_t>(key.height),
+                         static_cast<uint16_t>(key.refresh));
+    if (!found && !entryRemoved) {
+        // A timing whose checksum fails is not in the list, yet it is stored: the save's prune
+        // deletes it.
+        const int stored = StoredUnderName(key);
+        if (stored < 0)
+            return FailRead(run);
+        if (!stored)
+            return run.Fail(CtlUsage, run.options.argument, "the device holds no such mode");
+    }
+    const int finished = FinishWrite(run, timings, modes);
+    if (finished != CtlDone)
+        return finished;
+    run.out.Text("removed ");
+    PrintModeKey(run.out, key.width, key.height, key.refresh);
+    run.out.Text(" from ");
+    run.out.Printable(run.deviceName);
+    run.out.EndLine();
+    return CtlDone;
+}

@@ -1,0 +1,200 @@
+// What the command files of velmoractl share: the printer, the parsed command line, the chosen
+// device, the read-only view of a driver key and the steps every writing command takes.
+#pragma once
+
+#include "ctl/ctl_command.h"
+#include "ctl/raster.h"
+#include "devices/discovery.h"
+#include "store/device_store.h"
+#include "store/mode_list.h"
+#include "store/timing.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+
+// Writes text to a stream and remembers whether any of it was lost.
+class CtlPrinter {
+public:
+    explicit CtlPrinter(CtlStream stream) : stream(stream), failed(0) {}
+
+    void Text(const char* text);
+    void Bytes(const char* text, size_t length);
+    // Text from outside the program (names, paths, file names): control characters and DEL are
+    // written as '?', so that no byte of it can steer the terminal.
+    void Printable(const char* text);
+    void Number(uint64_t number);
+    // A number of hundredths with two decimals.
+    void Hundredths(uint64_t hundredths);
+    // printf-style into a bounded buffer; a text that would not fit is not written at all and
+    // counts as lost.
+    void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void EndLine() { Bytes("\n", 1); }
+
+    int Failed() const { return failed; }
+
+private:
+    CtlStream stream;
+    int failed;
+};
+
+// A growable array of plain records, allocated without throwing.
+template <typename T> class CtlArray {
+public:
+    CtlArray() : items(nullptr), count(0), capacity(0) {}
+    ~CtlArray() { delete[] items; }
+    CtlArray(const CtlArray&) = delete;
+    CtlArray& operator=(const CtlArray&) = delete;
+
+    // 1 when appended; 0 without memory (the array unchanged).
+    int Push(const T& item) {
+        if (count == capacity) {
+            const uint32_t grown = capacity ? capacity * 2 : 16;
+            if (grown <= capacity)
+                return 0;
+            T* larger = new (std::nothrow) T[grown];
+            if (!larger)
+                return 0;
+            for (uint32_t i = 0; i < count; ++i)
+                larger[i] = items[i];
+            delete[] items;
+            items = larger;
+            capacity = grown;
+        }
+        items[count++] = item;
+        return 1;
+    }
+    void Clear() { count = 0; }
+
+    T* items;
+    uint32_t count;
+
+private:
+    uint32_t capacity;
+};
+
+// A mode key: width x height @ refresh.
+struct CtlModeKey {
+    uint32_t width;
+    uint32_t height;
+    uint32_t refresh;
+};
+
+// The order of mode keys, by width, height, then refresh.
+bool CtlModeKeyBefore(const CtlModeKey& a, const CtlModeKey& b);
+
+// The command line as parsed.
+struct CtlOptions {
+    const char* device;   // --device, null for the first device
+    const char* argument; // the command's one argument, null when none was given
+    int modelines;
+    int gtf;
+    int cvt;
+    int cvtReduced;
+    const char* modeline; // --modeline's text, null when not given
+    int replace;
+    int force;
+    int haveHFreq;
+    int haveVFreq;
+    int haveMaxClock;
+    uint64_t hFreqMin100; // kHz x 100
+    uint64_t hFreqMax100;
+    uint64_t vFreqMin100; // Hz x 100
+    uint64_t vFreqMax100;
+    uint64_t maxClock100; // MHz x 100
+};
+
+// One run of a command: the streams, the options and, once chosen, the device.
+struct CtlRun {
+    CtlRun(CtlStream out, CtlStream err) : out(out), err(err), options(), deviceName(nullptr) {}
+
+    CtlPrinter out;
+    CtlPrinter err;
+    CtlOptions options;
+    DisplayDeviceList devices;
+    const char* deviceName; // the chosen device's short name, owned by devices
+
+    // Writes "velmoractl: <what>: <why><more><tail>" as one line to err and returns `code`.
+    int Fail(int code, const char* what, const char* why, const char* more = nullptr,
+             const char* tail = nullptr);
+};
+
+// Finds the display devices and makes the one that --device names current (its path in
+// CurrentDevicePath). CtlDone, or CtlSystem after saying why (no device, no such device).
+int SelectDevice(CtlRun& run);
+
+// Says why the current driver key could not be read (missing, no rights, or a failed read).
+// Returns CtlSystem.
+int FailRead(CtlRun& run);
+
+// The first steps of every command that writes the driver key: the write-access probe, then the
+// load of both lists by the store's rules. CtlDone when the lists hold the whole key; otherwise
+// the exit code, after saying why, with nothing written.
+int PrepareWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes);
+
+// The last steps: the one-time backup when the device has none yet, then the write-then-prune
+// save of the timings and the mode list. CtlDone when all was written; CtlSystem (said) when the
+// backup could not be taken (nothing written) or the key could not be written whole.
+int FinishWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes);
+
+// A stored timing as the driver key holds it, valid or not.
+struct CtlStoredTiming {
+    CustomTiming timing;
+    int valid; // its checksum holds
+};
+
+// The driver key read without changing anything: every timing value whose name scans, whatever
+// its checksum, and the mode list's entries as stored.
+class CtlSnapshot {
+public:
+    CtlSnapshot() : modeListPresent(0) {}
+    CtlSnapshot(const CtlSnapshot&) = delete;
+    CtlSnapshot& operator=(const CtlSnapshot&) = delete;
+
+    // Reads the current driver key with exactly the registry calls of a load of both lists.
+    // 1 when it was read whole; 0 when it could not be opened, a value could not be read or
+    // memory ran out (the arrays then hold what was read).
+    int Read();
+
+    // 1 when an entry covers the mode (same resolution with its refresh, or with refresh 0).
+    // Needs IndexModes first.
+    int Covered(uint32_t width, uint32_t height, uint32_t refresh) const;
+    // 1 when a stored timing answers the entry (its resolution with its refresh, or any refresh
+    // when the entry's is 0). Needs IndexTimings first.
+    int Answered(const NonStandardMode& mode) const;
+    // Sorted copies for the two lookups. 0 without memory.
+    int IndexModes();
+    int IndexTimings();
+
+    CtlArray<CtlStoredTiming> timings;
+    CtlArray<NonStandardMode> modes;
+    int modeListPresent;
+
+private:
+    CtlArray<CtlModeKey> modeKeys;
+    CtlArray<CtlModeKey> timingKeys;
+};
+
+// Writes a mode key as "800x600@75".
+void PrintModeKey(CtlPrinter& printer, uint32_t width, uint32_t height, uint32_t refresh);
+
+// The list's header and one row for a timing, as `list` and `add` print them.
+void PrintTimingHeader(CtlPrinter& printer);
+void PrintTimingRow(CtlPrinter& printer, const CustomTiming& timing, int valid);
+
+// The figures of a stored timing (clock, horizontal and vertical frequency in hundredths).
+// 1 when all three are defined (no total is 0).
+int TimingFigures(const TimingBlock& block, RasterFigures* figures);
+
+// The commands, each given the run with its options parsed; each returns the exit code.
+int CommandDevices(CtlRun& run);
+int CommandList(CtlRun& run);
+int CommandCheck(CtlRun& run);
+int CommandAdd(CtlRun& run);
+int CommandRemove(CtlRun& run);
+int CommandExport(CtlRun& run);
+int CommandImport(CtlRun& run);
+int CommandRestore(CtlRun& run);
+
+// Reads "WIDTHxHEIGHT@REFRESH" (width and height 1 to 9999, refresh 1 to 9999). 1 and the key.
+int ParseModeKey(const char* text, CtlModeKey* key);

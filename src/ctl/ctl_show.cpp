@@ -1,0 +1,318 @@
+// The commands that only read: devices, list and check.
+#include "ctl/ctl_internal.h"
+
+#include "ctl/modeline.h"
+#include "store/backup.h"
+#include "store/registry.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Writes text and then spaces up to `width` columns; a longer text is written whole.
+void Padded(CtlPrinter& printer, const char* text, size_t width) {
+    printer.Printable(text);
+    for (size_t n = std::strlen(text); n < width; ++n)
+        printer.Bytes(" ", 1);
+}
+
+// "yes", "no" or "?" (the key could not be told present or missing).
+const char* BackupState(const char* deviceName) {
+    char path[BackupKeyPathSize];
+    const int written = std::snprintf(path, sizeof path, "%s\\%s", UserKeyPath, deviceName);
+    if (written < 0 || static_cast<size_t>(written) >= sizeof path)
+        return "?";
+    RegistryKey key;
+    int missing = 0;
+    if (RegistryOpenKey(RegistryCurrentUser, path, &key, &missing)) {
+        RegistryCloseKey(key);
+        return "yes";
+    }
+    return missing ? "no" : "?";
+}
+
+void FormatModeKey(const CustomTiming& t, char (&text)[40]) {
+    std::snprintf(text, sizeof text, "%ux%u@%u", static_cast<unsigned>(t.width),
+                  static_cast<unsigned>(t.height), static_cast<unsigned>(t.refresh));
+}
+
+// The flags as words, in the order +hsync/-hsync, +vsync/-vsync, interlace, doublescan.
+void FormatFlags(uint32_t flags, char (&text)[48]) {
+    std::snprintf(text, sizeof text, "%s %s%s%s", flags & HSyncNegative ? "-hsync" : "+hsync",
+                  flags & VSyncNegative ? "-vsync" : "+vsync",
+                  flags & Interlaced ? " interlace" : "", flags & DoubleScan ? " doublescan" : "");
+}
+
+// A figure with two decimals, or "-" when it is not defined.
+void FormatFigure(uint64_t hundredths, int defined, char (&text)[32]) {
+    if (!defined || !FormatHundredths(hundredths, text, sizeof text))
+        std::snprintf(text, sizeof text, "-");
+}
+
+const char RowFormat[] = "%-14s %5s %5s %6s %6s %5s %5s %6s %6s %10s %10s %9s  %s";
+
+// One problem of a timing: "800x600@75: <what>".
+struct CheckReport {
+    CtlPrinter& out;
+    uint32_t problems;
+
+    void Problem(const CustomTiming& t) {
+        ++problems;
+        PrintModeKey(out, t.width, t.height, t.refresh);
+        out.Text(": ");
+    }
+};
+
+void CheckOrder(CheckReport& report, const CustomTiming& t, const char* side, uint32_t display,
+                uint32_t syncStart, uint32_t syncWidth, uint32_t total) {
+    if (display > syncStart) {
+        report.Problem(t);
+        report.out.Format("%s display %u beyond sync start %u\n", side, display, syncStart);
+    }
+    const uint64_t syncEnd = static_cast<uint64_t>(syncStart) + syncWidth;
+    if (syncEnd > total) {
+        report.Problem(t);
+        report.out.Format("%s sync end ", side);
+        report.out.Number(syncEnd);
+        report.out.Format(" beyond total %u\n", total);
+    }
+}
+
+// A figure against a range given in hundredths.
+void CheckRange(CheckReport& report, const CustomTiming& t, const char* what, const char* unit,
+                uint64_t value, uint64_t min, uint64_t max) {
+    if (value >= min && value <= max)
+        return;
+    report.Problem(t);
+    report.out.Format("%s ", what);
+    report.out.Hundredths(value);
+    report.out.Format(" %s outside ", unit);
+    report.out.Hundredths(min);
+    report.out.Text("-");
+    report.out.Hundredths(max);
+    report.out.EndLine();
+}
+
+void CheckTiming(CheckReport& report, const CtlSnapshot& snapshot, const CtlOptions& o,
+                 const CtlStoredTiming& stored) {
+    const CustomTiming& t = stored.timing;
+    if (!stored.valid) {
+        report.Problem(t);
+        report.out.Text("checksum fails: the next load drops it\n");
+        return;
+    }
+    const uint32_t* w = t.block.words;
+    CheckOrder(report, t, "horizontal", w[HorizontalDisplay], w[HorizontalSyncStart],
+               w[HorizontalSyncWidth], w[HorizontalTotal]);
+    CheckOrder(report, t, "vertical", w[VerticalDisplay], w[VerticalSyncStart],
+               w[VerticalSyncWidth], w[VerticalTotal]);
+    const struct {
+        uint32_t word;
+        const char* text;
+    } zeros[] = {{PixelClock, "pixel clock is 0\n"},
+                 {HorizontalTotal, "horizontal total is 0\n"},
+                 {VerticalTotal, "vertical total is 0\n"}};
+    for (const auto& zero : zeros) {
+        if (w[zero.word] == 0) {
+            report.Problem(t);
+            report.out.Text(zero.text);
+        }
+    }
+    RasterFigures figures;
+    const int defined = TimingFigures(t.block, &figures);
+    if (defined) {
+        const uint64_t wanted = static_cast<uint64_t>(t.refresh) * 100;
+        const uint64_t off =
+            figures.vFreqHz100 > wanted ? figures.vFreqHz100 - wanted : wanted - figures.vFreqHz100;
+        if (off > 100) {
+            report.Problem(t);
+            report.out.Text("refresh ");
+            report.out.Hundredths(figures.vFreqHz100);
+            report.out.Format(" Hz is more than 1 Hz from the mode's %u\n",
+                              static_cast<unsigned>(t.refresh));
+        }
+    }
+    if (!snapshot.Covered(t.width, t.height, t.refresh)) {
+        report.Problem(t);
+        report.out.Text("no non-standard mode for it\n");
+    }
+    if (o.haveHFreq && w[HorizontalTotal])
+        CheckRange(report, t, "horizontal frequency", "kHz", figures.hFreqKHz100, o.hFreqMin100,
+                   o.hFreqMax100);
+    if (o.haveVFreq && defined)
+        CheckRange(report, t, "refresh", "Hz", figures.vFreqHz100, o.vFreqMin100, o.vFreqMax100);
+    if (o.haveMaxClock && figures.clockMHz100 > o.maxClock100) {
+        report.Problem(t);
+        report.out.Text("pixel clock ");
+        report.out.Hundredths(figures.clockMHz100);
+        report.out.Text(" MHz above ");
+        report.out.Hundredths(o.maxClock100);
+        report.out.EndLine();
+    }
+}
+
+// Reads the chosen device's driver key whole. CtlDone, or the exit code after saying why.
+int ReadChosen(CtlRun& run, CtlSnapshot& snapshot) {
+    const int selected = SelectDevice(run);
+    if (selected != CtlDone)
+        return selected;
+    if (!snapshot.Read())
+        return FailRead(run);
+    return CtlDone;
+}
+
+void PrintModeline(CtlPrinter& out, const CustomTiming& t) {
+    Modeline modeline{};
+    std::snprintf(modeline.name, sizeof modeline.name, "%ux%u@%u", static_cast<unsigned>(t.width),
+                  static_cast<unsigned>(t.height), static_cast<unsigned>(t.refresh));
+    char line[256];
+    if (TimingBlockToRaster(t.block, &modeline.raster) &&
+        FormatModeline(modeline, line, sizeof line)) {
+        out.Text(line);
+        out.EndLine();
+        return;
+    }
+    out.Text("# ");
+    out.Text(modeline.name);
+    out.Text(": its sync end passes 32 bits; no modeline\n");
+}
+
+} // namespace
+
+int TimingFigures(const TimingBlock& block, RasterFigures* figures) {
+    Raster raster{};
+    raster.hTotal = block.words[HorizontalTotal];
+    raster.vTotal = block.words[VerticalTotal];
+    raster.clockHz = static_cast<uint64_t>(block.words[PixelClock]) * 10000;
+    const uint32_t flags = block.words[TimingFlagsWord];
+    raster.flags =
+        (flags & Interlaced ? RasterInterlace : 0) | (flags & DoubleScan ? RasterDoubleScan : 0);
+    return ComputeRasterFigures(raster, figures);
+}
+
+void PrintModeKey(CtlPrinter& printer, uint32_t width, uint32_t height, uint32_t refresh) {
+    printer.Number(width);
+    printer.Text("x");
+    printer.Number(height);
+    printer.Text("@");
+    printer.Number(refresh);
+}
+
+void PrintTimingHeader(CtlPrinter& printer) {
+    printer.Format(RowFormat, "mode", "hdisp", "hsync", "hwidth", "htotal", "vdisp", "vsync",
+                   "vwidth", "vtotal", "clock MHz", "hfreq kHz", "vfreq Hz", "flags");
+    printer.EndLine();
+}
+
+void PrintTimingRow(CtlPrinter& printer, const CustomTiming& t, int valid) {
+    char key[40];
+    char flags[48];
+    char numbers[8][12];
+    char clock[32], hFreq[32], vFreq[32];
+    FormatModeKey(t, key);
+    FormatFlags(t.block.words[TimingFlagsWord], flags);
+    const TimingWord order[8] = {HorizontalDisplay, HorizontalSyncStart, HorizontalSyncWidth,
+                                 HorizontalTotal,   VerticalDisplay,     VerticalSyncStart,
+                                 VerticalSyncWidth, VerticalTotal};
+    for (int i = 0; i < 8; ++i)
+        std::snprintf(numbers[i], sizeof numbers[i], "%u",
+                      static_cast<unsigned>(t.block.words[order[i]]));
+    RasterFigures figures;
+    TimingFigures(t.block, &figures);
+    FormatFigure(figures.clockMHz100, 1, clock);
+    FormatFigure(figures.hFreqKHz100, t.block.words[HorizontalTotal] != 0, hFreq);
+    FormatFigure(figures.vFreqHz100,
+                 t.block.words[HorizontalTotal] != 0 && t.block.words[VerticalTotal] != 0, vFreq);
+    printer.Format(RowFormat, key, numbers[0], numbers[1], numbers[2], numbers[3], numbers[4],
+                   numbers[5], numbers[6], numbers[7], clock, hFreq, vFreq, flags);
+    if (!valid)
+        printer.Text("  checksum fails: the next load drops it");
+    printer.EndLine();
+}
+
+int CommandDevices(CtlRun& run) {
+    const uint32_t count = run.devices.Enumerate();
+    if (count == 0)
+        return run.Fail(CtlSystem, "devices", "no display device answers as an Orvane device");
+    int result = CtlDone;
+    run.out.Text("index  name        timings  modes  backup  driver key\n");
+    for (uint32_t i = 0; i < count; ++i) {
+        const char* name = run.devices.NameAt(i);
+        CtlSnapshot snapshot;
+        int read = SetCurrentDevicePath(run.devices.PathAt(i)) && snapshot.Read();
+        run.out.Format("%-5u  ", static_cast<unsigned>(i));
+        Padded(run.out, name, 10);
+        if (read)
+            run.out.Format("  %7u  %5u  ", static_cast<unsigned>(snapshot.timings.count),
+                           static_cast<unsigned>(snapshot.modes.count));
+        else
+            run.out.Format("  %7s  %5s  ", "?", "?");
+        Padded(run.out, BackupState(name), 6);
+        run.out.Text("  ");
+        run.out.Printable(run.devices.PathAt(i));
+        run.out.EndLine();
+        if (!read) {
+            run.deviceName = name;
+            result = FailRead(run);
+        }
+    }
+    return result;
+}
+
+int CommandList(CtlRun& run) {
+    CtlSnapshot snapshot;
+    const int read = ReadChosen(run, snapshot);
+    if (read != CtlDone)
+        return read;
+    if (!snapshot.IndexTimings())
+        return run.Fail(CtlSystem, run.deviceName, "not enough memory");
+    const CtlOptions& o = run.options;
+    if (snapshot.timings.count == 0)
+        run.out.Text(o.modelines ? "# no timings\n" : "no timings\n");
+    else if (!o.modelines)
+        PrintTimingHeader(run.out);
+    for (uint32_t i = 0; i < snapshot.timings.count; ++i) {
+        const CtlStoredTiming& stored = snapshot.timings.items[i];
+        if (!o.modelines) {
+            PrintTimingRow(run.out, stored.timing, stored.valid);
+        } else if (stored.valid) {
+            PrintModeline(run.out, stored.timing);
+        } else {
+            run.out.Text("# ");
+            PrintModeKey(run.out, stored.timing.width, stored.timing.height, stored.timing.refresh);
+            run.out.Text(": checksum fails: the next load drops it\n");
+        }
+    }
+    for (uint32_t i = 0; i < snapshot.modes.count; ++i) {
+        const NonStandardMode& mode = snapshot.modes.items[i];
+        if (snapshot.Answered(mode))
+            continue;
+        run.out.Text(o.modelines ? "# non-standard mode without a timing: "
+                                 : "non-standard mode without a timing: ");
+        PrintModeKey(run.out, mode.width, mode.height, mode.refresh);
+        run.out.Text(mode.refresh == 0 ? " (every refresh)\n" : "\n");
+    }
+    return CtlDone;
+}
+
+int CommandCheck(CtlRun& run) {
+    CtlSnapshot snapshot;
+    const int read = ReadChosen(run, snapshot);
+    if (read != CtlDone)
+        return read;
+    if (!snapshot.IndexModes())
+        return run.Fail(CtlSystem, run.deviceName, "not enough memory");
+    CheckReport report{run.out, 0};
+    for (uint32_t i = 0; i < snapshot.timings.count; ++i)
+        CheckTiming(report, snapshot, run.options, snapshot.timings.items[i]);
+    run.out.Format("checked %u timing%s of ", static_cast<unsigned>(snapshot.timings.count),
+                   snapshot.timings.count == 1 ? "" : "s");
+    run.out.Printable(run.deviceName);
+    if (report.problems)
+        run.out.Format(": %u problem%s\n", static_cast<unsigned>(report.problems),
+                       report.problems == 1 ? "" : "s");
+    else
+        run.out.Text(": no problems\n");
+    return report.problems ? CtlProblems : CtlDone;
+}

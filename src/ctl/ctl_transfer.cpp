@@ -1,0 +1,520 @@
+// The commands that move whole sets of modes: export, import and restore.
+#include "ctl/ctl_internal.h"
+
+#include "ctl/reg_file.h"
+#include "store/backup.h"
+#include "store/registry.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char MachineRoot[] = "HKEY_LOCAL_MACHINE\\";
+const char OriginalPathValueName[] = "Original Registry Path";
+const size_t TimingPrefixLength = sizeof "QORDTMCRTBCD" - 1;
+
+char Upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+
+// Compares names as the registry does, without regard to ASCII case: <0, 0 or >0.
+int CompareNames(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        const unsigned char x = static_cast<unsigned char>(Upper(*a));
+        const unsigned char y = static_cast<unsigned char>(Upper(*b));
+        if (x != y)
+            return x < y ? -1 : 1;
+        if (x == 0)
+            return 0;
+    }
+}
+
+int StartsWithNoCase(const char* text, const char* prefix, size_t length) {
+    for (size_t i = 0; i < length; ++i)
+        if (Upper(text[i]) != Upper(prefix[i]) || text[i] == '\0')
+            return 0;
+    return 1;
+}
+
+// "HKEY_LOCAL_MACHINE\" and the current driver key path.
+void MachinePath(char (&out)[sizeof MachineRoot + DevicePathSize]) {
+    std::snprintf(out, sizeof out, "%s%s", MachineRoot, CurrentDevicePath);
+}
+
+// --- export ---
+
+int WriteWholeFile(const char* path, const uint8_t* data, size_t length) {
+    FILE* file = std::fopen(path, "wb");
+    if (!file)
+        return 0;
+    const int written = std::fwrite(data, 1, length, file) == length;
+    const int closed = std::fclose(file) == 0;
+    if (written && closed)
+        return 1;
+    std::remove(path); // a partial file would pass for a whole one
+    return 0;
+}
+
+// --- import ---
+
+struct ImportedTiming {
+    CustomTiming timing;
+    uint32_t line;
+    int kept; // the last of the file's timings with its mode key
+    int used; // merged into a record of the device
+};
+
+struct ImportedKey {
+    CtlModeKey key;
+    uint32_t index;
+};
+
+bool ImportedKeyBefore(const ImportedKey& a, const ImportedKey& b) {
+    if (CtlModeKeyBefore(a.key, b.key))
+        return true;
+    if (CtlModeKeyBefore(b.key, a.key))
+        return false;
+    return a.index < b.index;
+}
+
+// What a .reg file holds for the device, checked whole before anything is written.
+class ImportFile {
+public:
+    ImportFile() : haveModeList(0) {}
+
+    // Reads the file. CtlDone, or CtlRefused after saying which line and why (CtlSystem when
+    // memory ran out).
+    int Read(CtlRun& run, const char* path);
+    // Marks the last timing of each mode key as kept and sorts the keys for Find. 0 without
+    // memory.
+    int Index();
+    // The kept timing of the mode key, or null.
+    ImportedTiming* Find(uint32_t width, uint32_t height, uint32_t refresh);
+
+    CtlArray<ImportedTiming> timings;
+    CtlArray<NonStandardMode> modes;
+    int haveModeList;
+
+private:
+    int TakeValue(CtlRun& run, const char* path, const RegItem& item);
+
+    CtlArray<ImportedKey> keys;
+};
+
+int Refuse(CtlRun& run, const char* path, uint32_t line, const char* why, const char* name) {
+    char text[160];
+    std::snprintf(text, sizeof text, "line %u: %s", static_cast<unsigned>(line), why);
+    return run.Fail(CtlRefused, path, text, name);
+}
+
+int ImportFile::TakeValue(CtlRun& run, const char* path, const RegItem& item) {
+    const char* name = item.name;
+    if (StartsWithNoCase(name, TimingValuePrefix, TimingPrefixLength)) {
+        ImportedTiming imported{};
+        CustomTiming& t = imported.timing;
+        if (!ScanTimingValueName(name, &t.width, &t.height, &t.refresh))
+            return Refuse(run, path, item.line, "a timing value name that does not scan: ", name);
+        if (item.type != RegTypeBinary || item.length != TimingStoredSize)
+            return Refuse(run, path, item.line,
+                          "a timing value that is not REG_BINARY of 68 bytes: ", name);
+        DecodeTimingBlock(item.data, &t.block);
+        if (ComputeTimingChecksum(t.block.words) != t.block.words[TimingChecksumWord])
+            return Refuse(run, path, item.line, "the checksum fails: ", name);
+        for (uint32_t w = 0; w < TimingWordCount; ++w)
+            if (t.block.words[w] >= TimingWordLimit)
+                return Refuse(run, path, item.line,
+                              "a timing word past what the driver key gives back: ", name);
+        imported.line = item.line;
+        return timings.Push(imported) ? CtlDone
+                                      : run.Fail(CtlSystem, path, "not enough memory to read it");
+    }
+    if (CompareNames(name, ModeListValueName) != 0)
+        return CtlDone; // not ours
+    if (item.type != RegTypeBinary || item.length % ModeStoredSize != 0)
+        return Refuse(run, path, item.line,
+                      "a mode list that is not REG_BINARY of a multiple of 8 bytes: ", name);
+    for (uint32_t at = 0; at < item.length; at += ModeStoredSize) {
+        const uint8_t* entry = item.data + at;
+        const NonStandardMode mode = {DecodeModeField(entry), DecodeModeField(entry + 2),
+                                      DecodeModeField(entry + 4), DecodeModeField(entry + 6)};
+        if (mode.width >= ModeFieldLimit || mode.height >= ModeFieldLimit ||
+            mode.reserved >= ModeFieldLimit || mode.refresh >= ModeFieldLimit)
+            return Refuse(run, path, item.line,
+                          "a mode list entry past what the driver key gives back: ", name);
+        if (!modes.Push(mode))
+            return run.Fail(CtlSystem, path, "not enough memory to read it");
+    }
+    haveModeList = 1;
+    return CtlDone;
+}
+
+int ImportFile::Read(CtlRun& run, const char* path) {
+    FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return run.Fail(CtlRefused, path, "cannot be opened");
+    RegReader reader;
+    if (!reader.Open(RegSource{RegReadFile, file})) {
+        std::fclose(file);
+        return run.Fail(CtlSystem, path, "not enough memory to read it");
+    }
+    int result = CtlDone;
+    RegItem item;
+    while (result == CtlDone && reader.Next(&item)) {
+        if (item.kind == RegValueItem) {
+            result = TakeValue(run, path, item);
+        } else if (item.kind == RegDeleteValueItem &&
+                   (StartsWithNoCase(item.name, TimingValuePrefix, TimingPrefixLength) ||
+                    CompareNames(item.name, ModeListValueName) == 0)) {
+            result =
+                Refuse(run, path, item.line, "a deletion, which import does not make: ", item.name);
+        }
+    }
+    if (result == CtlDone && reader.Failed())
+        result = Refuse(run, path, reader.ErrorLine(), reader.Error(), nullptr);
+    std::fclose(file);
+    if (result == CtlDone && timings.count == 0 && !haveModeList)
+        result = run.Fail(CtlRefused, path, "holds no timing value and no mode list");
+    return result;
+}
+
+int ImportFile::Index() {
+    keys.Clear();
+    for (uint32_t i = 0; i < timings.count; ++i) {
+        const CustomTiming& t = timings.items[i].timing;
+        if (!keys.Push(ImportedKey{{t.width, t.height, t.refresh}, i}))
+            return 0;
+    }
+    std::sort(keys.items, keys.items + keys.count, ImportedKeyBefore);
+    for (uint32_t i = 0; i < keys.count; ++i) {
+        const int last =
+            i + 1 == keys.count || CtlModeKeyBefore(keys.items[i].key, keys.items[i + 1].key);
+        timings.items[keys.items[i].index].kept = last;
+    }
+    return 1;
+}
+
+ImportedTiming* ImportFile::Find(uint32_t width, uint32_t height, uint32_t refresh) {
+    const ImportedKey wanted{{width, height, refresh}, UINT32_MAX};
+    ImportedKey* end = keys.items + keys.count;
+    ImportedKey* after = std::upper_bound(keys.items, end, wanted, ImportedKeyBefore);
+    if (after == keys.items)
+        return nullptr;
+    const CtlModeKey& found = after[-1].key;
+    if (found.width != width || found.height != height || found.refresh != refresh)
+        return nullptr;
+    return &timings.items[after[-1].index];
+}
+
+// Puts the file's timings and modes into the device's lists: merged by mode key, or in place of
+// them. 0 without memory.
+int Merge(ImportFile& file, TimingList& timings, NonStandardModeList& modes, int replace) {
+    if (replace) {
+        timings.Clear();
+        modes.Clear();
+    } else {
+        for (CustomTiming* t = timings.FirstTiming(); t; t = timings.NextTiming()) {
+            ImportedTiming* imported = file.Find(t->width, t->height, t->refresh);
+            if (imported) {
+                t->block = imported->timing.block;
+                imported->used = 1;
+            }
+        }
+    }
+    for (uint32_t i = 0; i < file.timings.count; ++i) {
+        const ImportedTiming& imported = file.timings.items[i];
+        if (imported.kept && !imported.used && !timings.Append(imported.timing))
+            return 0;
+    }
+    for (uint32_t i = 0; i < file.modes.count; ++i)
+        if (!modes.AddMode(file.modes.items[i]))
+            return 0;
+    return 1;
+}
+
+// --- restore ---
+
+struct HeldValue {
+    char name[RegistryBufferSize];
+    uint32_t type;
+    uint32_t length;
+    uint8_t data[RegistryBufferSize];
+};
+
+bool HeldBefore(const HeldValue* a, const HeldValue* b) {
+    return CompareNames(a->name, b->name) < 0;
+}
+
+// The device's backup key, read whole.
+class BackupContents {
+public:
+    BackupContents()
+        : modeList(nullptr), modeListLength(0), modeListType(0), original(nullptr),
+          originalLength(0) {}
+    ~BackupContents() {
+        delete[] modeList;
+        delete[] original;
+    }
+    BackupContents(const BackupContents&) = delete;
+    BackupContents& operator=(const BackupContents&) = delete;
+
+    // CtlDone, or CtlSystem after saying why.
+    int Read(CtlRun& run);
+    // 1 when "Original Registry Path" names the current driver key (a zero byte may follow, as
+    // Windows 95, 98 and ME store text).
+    int FromThisDevice() const;
+    // The held value named as `name` is, without regard to case, or null. Needs Index.
+    const HeldValue* Find(const char* name) const;
+    int Index();
+
+    CtlArray<HeldValue> values;
+    uint8_t* modeList; // null when the backup has none
+    uint32_t modeListLength;
+    uint32_t modeListType;
+    uint8_t* original; // null when the backup has no "Original Registry Path"
+    uint32_t originalLength;
+
+private:
+    CtlArray<const HeldValue*> sorted;
+};
+
+int BackupContents::Read(CtlRun& run) {
+    char path[BackupKeyPathSize];
+    const int formed = std::snprintf(path, sizeof path, "%s\\%s", UserKeyPath, run.deviceName);
+    if (formed < 0 || static_cast<size_t>(formed) >= sizeof path)
+        return run.Fail(CtlSystem, run.deviceName, "has no backup to restore");
+    RegistryKey key;
+    int missing = 0;
+    if (!RegistryOpenKey(RegistryCurrentUser, path, &key, &missing))
+        return run.Fail(CtlSystem, run.deviceName,
+                        missing ? "has no backup to restore" : "its backup cannot be opened");
+    uint32_t count = 0;
+    int whole = RegistryCountValues(key, &count);
+    for (uint32_t i = 0; whole && i < count; ++i) {
+        HeldValue held;
+        const int read = EnumIntoBuffers(key, i, held.name, held.data, &held.length, &held.type);
+        if (read < 0 || (read > 0 && IsTimingValueName(held.name) && !values.Push(held)))
+            whole = 0;
+    }
+    if (whole)
+        whole =
+            ReadWholeValue(key, ModeListValueName, &modeList, &modeListLength, &modeListType) >=
+                0 &&
+            ReadWholeValue(key, OriginalPathValueName, &original, &originalLength, nullptr) >= 0;
+    RegistryCloseKey(key);
+    if (!whole || !Index())
+        return run.Fail(CtlSystem, run.deviceName,
+                        "its backup could not be read whole; nothing was written");
+    return CtlDone;
+}
+
+int BackupContents::FromThisDevice() const {
+    char expected[sizeof MachineRoot + DevicePathSize];
+    MachinePath(expected);
+    const size_t length = std::strlen(expected);
+    if (!original || originalLength < length || originalLength > length + 1)
+        return 0;
+    if (originalLength == length + 1 && original[length] != 0)
+        return 0;
+    for (size_t i = 0; i < length; ++i)
+        if (Upper(static_cast<char>(original[i])) != Upper(expected[i]))
+            return 0;
+    return 1;
+}
+
+int BackupContents::Index() {
+    sorted.Clear();
+    for (uint32_t i = 0; i < values.count; ++i)
+        if (!sorted.Push(&values.items[i]))
+            return 0;
+    std::sort(sorted.items, sorted.items + sorted.count, HeldBefore);
+    return 1;
+}
+
+const HeldValue* BackupContents::Find(const char* name) const {
+    const HeldValue* const* begin = sorted.items;
+    const HeldValue* const* end = begin + sorted.count;
+    const HeldValue* const* at =
+        std::lower_bound(begin, end, name, [](const HeldValue* held, const char* wanted) {
+            return CompareNames(held->name, wanted) < 0;
+        });
+    return at != end && CompareNames((*at)->name, name) == 0 ? *at : nullptr;
+}
+
+// Writes every held timing value, then deletes the driver key's timing values that the backup
+// lacks, then puts the mode list as the backup has it (or deletes it). A value that differs from
+// a held one only in the case of its name is the same registry value: it is deleted and written
+// again under the held name, so that names come back exactly too. 1 when every call succeeded;
+// otherwise 0, having done all it could.
+int WriteBackup(const BackupContents& backup) {
+    RegistryKey key;
+    if (!OpenCurrentDeviceKey(&key))
+        return 0;
+    int result = 1;
+    for (uint32_t i = 0; i < backup.values.count; ++i) {
+        const HeldValue& held = backup.values.items[i];
+        if (!RegistrySetValue(key, held.name, held.type, held.data, held.length))
+            result = 0;
+    }
+    uint32_t count = 0;
+    if (!RegistryCountValues(key, &count))
+        result = 0;
+    char name[RegistryBufferSize];
+    uint8_t data[RegistryBufferSize];
+    uint32_t i = 0;
+    while (i < count) {
+        uint32_t length = 0;
+        const int read = EnumIntoBuffers(key, i, name, data, &length, nullptr);
+        if (read < 0)
+            result = 0;
+        if (read <= 0 || !IsTimingValueName(name)) {
+            ++i;
+            continue;
+        }
+        const HeldValue* held = backup.Find(name);
+        if (held && std::strcmp(held->name, name) == 0) {
+            ++i;
+            continue;
+        }
+        if (!RegistryDeleteValue(key, name)) {
+            result = 0;
+            ++i;
+            continue;
+        }
+        // The next value has moved into index i; a rewritten one goes to the end, where the walk
+        // meets it under its own name.
+        if (!held || !RegistrySetValue(key, held->name, held->type, held->data, held->length)) {
+            if (held)
+                result = 0;
+            --count;
+        }
+    }
+    if (backup.modeList) {
+        if (!RegistrySetValue(key, ModeListValueName, backup.modeListType, backup.modeList,
+                              backup.modeListLength))
+            result = 0;
+    } else if (!RegistryDeleteValue(key, ModeListValueName)) {
+        uint32_t size = 0;
+        int missing = 0;
+        if (RegistryQueryValue(key, ModeListValueName, nullptr, nullptr, &size, &missing) ||
+            !missing)
+            result = 0;
+    }
+    RegistryCloseKey(key);
+    return result;
+}
+
+} // namespace
+
+int CommandExport(CtlRun& run) {
+    const char* path = run.options.argument;
+    const int selected = SelectDevice(run);
+    if (selected != CtlDone)
+        return selected;
+    TimingList timings;
+    NonStandardModeList modes;
+    const int modesRead = modes.LoadFromDevice();
+    if (!timings.LoadFromDevice(modes) || !modesRead)
+        return FailRead(run);
+
+    char keyPath[sizeof MachineRoot + DevicePathSize];
+    MachinePath(keyPath);
+    RegWriter writer;
+    int formed = writer.Begin() && writer.Key(keyPath);
+    uint32_t timingCount = 0;
+    for (CustomTiming* t = timings.FirstTiming(); t && formed; t = timings.NextTiming()) {
+        char name[RegistryBufferSize];
+        uint8_t stored[TimingStoredSize];
+        EncodeTimingBlock(t->block, stored);
+        formed = FormatTimingValueName(t->width, t->height, t->refresh, name, sizeof name) &&
+                 writer.Binary(name, stored, TimingStoredSize);
+        ++timingCount;
+    }
+    uint32_t listLength = 0;
+    uint8_t* list = formed ? modes.EncodeModeList(&listLength) : nullptr;
+    formed = list && writer.Binary(ModeListValueName, list, listLength) && writer.End();
+    delete[] list;
+    if (!formed)
+        return run.Fail(CtlSystem, path, "not enough memory to form the file");
+    if (!WriteWholeFile(path, writer.Data(), writer.Length()))
+        return run.Fail(CtlSystem, path, "could not be written");
+    run.out.Format("exported %u timings and %u non-standard modes of ",
+                   static_cast<unsigned>(timingCount), static_cast<unsigned>(modes.Count()));
+    run.out.Printable(run.deviceName);
+    run.out.Text(" to ");
+    run.out.Printable(path);
+    run.out.EndLine();
+    return CtlDone;
+}
+
+int CommandImport(CtlRun& run) {
+    const char* path = run.options.argument;
+    ImportFile file;
+    const int read = file.Read(run, path);
+    if (read != CtlDone)
+        return read;
+    if (!file.Index())
+        return run.Fail(CtlSystem, path, "not enough memory to read it");
+    const int selected = SelectDevice(run);
+    if (selected != CtlDone)
+        return selected;
+    TimingList timings;
+    NonStandardModeList modes;
+    const int prepared = PrepareWrite(run, timings, modes);
+    if (prepared != CtlDone)
+        return prepared;
+    if (!Merge(file, timings, modes, run.options.replace))
+        return run.Fail(CtlSystem, run.deviceName, "not enough memory; nothing was written");
+    const int finished = FinishWrite(run, timings, modes);
+    if (finished != CtlDone)
+        return finished;
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < file.timings.count; ++i)
+        kept += file.timings.items[i].kept ? 1 : 0;
+    run.out.Format("imported %u timings and %u non-standard modes into ",
+                   static_cast<unsigned>(kept), static_cast<unsigned>(file.modes.count));
+    run.out.Printable(run.deviceName);
+    run.out.Text(run.options.replace ? ", in place of what it held\n" : "\n");
+    return CtlDone;
+}
+
+int CommandRestore(CtlRun& run) {
+    const int selected = SelectDevice(run);
+    if (selected != CtlDone)
+        return selected;
+    BackupContents backup;
+    const int read = backup.Read(run);
+    if (read != CtlDone)
+        return read;
+    if (!run.options.force && !backup.FromThisDevice()) {
+        if (!backup.original)
+            return run.Fail(CtlSystem, run.deviceName,
+                            "its backup does not say which driver key it came from; give --force "
+                            "to restore it anyway");
+        // The note is text of the backup's own, not necessarily terminated.
+        char* note = new (std::nothrow) char[backup.originalLength + 1];
+        if (note) {
+            std::memcpy(note, backup.original, backup.originalLength);
+            note[backup.originalLength] = '\0';
+        }
+        const int code = run.Fail(CtlSystem, run.deviceName, "its backup was taken from ",
+                                  note ? note : "another driver key",
+                                  "; give --force to restore it here anyway");
+        delete[] note;
+        return code;
+    }
+    TimingList timings;
+    NonStandardModeList modes;
+    const int prepared = PrepareWrite(run, timings, modes);
+    if (prepared != CtlDone)
+        return prepared;
+    if (!WriteBackup(backup))
+        return run.Fail(CtlSystem, run.deviceName,
+                        "the driver key could not be written whole; run the command again");
+    run.out.Format("restored %u timing values ", static_cast<unsigned>(backup.values.count));
+    run.out.Text(backup.modeList ? "and the mode list of " : "and no mode list of ");
+    run.out.Printable(run.deviceName);
+    run.out.Text(" from its backup\n");
+    return CtlDone;
+}

@@ -1,0 +1,170 @@
+// velmoractl-sim.exe as an administrator meets it: started as a console program in the test's
+// Wine prefix, judged by its output, its exit code and the registry; and velmora-sim.exe showing
+// what it wrote. Each scenario starts from a registry put back as an installed driver leaves it,
+// with the two simulated adapters and their sample modes.
+#include "e2e/scenario.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace e2e;
+using namespace scenario;
+
+namespace {
+
+struct Output {
+    uint32_t code = 12345;
+    std::string out, err;
+};
+
+// Console text without the carriage returns of the text mode.
+std::string Lines(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+Output RunCtl(const std::string& arguments) {
+    Output result;
+    const std::string exe = ExeDirectory() + "..\\..\\src\\ctl\\velmoractl-sim.exe";
+    // The first console program of a fresh prefix starts slowly under Wine.
+    EXPECT_TRUE(RunCaptured(exe.c_str(), arguments.c_str(), 3 * DefaultTimeoutMs, &result.code,
+                            &result.out, &result.err))
+        << arguments;
+    result.out = Lines(result.out);
+    result.err = Lines(result.err);
+    return result;
+}
+
+// A key's timing values and mode list, without its other values.
+Values Modes(const char* key, HKEY root = HKEY_LOCAL_MACHINE) {
+    Values values = ReadValues(root, key);
+    for (auto at = values.begin(); at != values.end();)
+        at = at->first.rfind("QOR", 0) == 0 ? std::next(at) : values.erase(at);
+    return values;
+}
+
+class Velmoractl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(ResetRegistry(1));
+        ASSERT_TRUE(ConfigureAdapters(TwoAdapters()));
+        ASSERT_TRUE(FillDriverKey0());
+        ASSERT_TRUE(FillDriverKey1());
+        file = BesideExe("ctl_test.reg");
+    }
+    void TearDown() override {
+        ResetRegistry(0);
+        std::remove(file.c_str());
+    }
+
+    std::string file;
+};
+
+} // namespace
+
+TEST_F(Velmoractl, DevicesListsBothAdapters) {
+    Output r = RunCtl("devices");
+    EXPECT_EQ(0u, r.code) << r.err;
+    EXPECT_EQ(std::string("index  name        timings  modes  backup  driver key\n"
+                          "0      DISPLAY1          2      2  no      ") +
+                  DriverKey0 + "\n1      DISPLAY2          2      2  no      " + DriverKey1 + "\n",
+              r.out);
+    EXPECT_EQ("", r.err);
+}
+
+TEST_F(Velmoractl, AddedModeIsListedAndShownByTheWindow) {
+    Output r = RunCtl("add 1024x768@85 --gtf");
+    ASSERT_EQ(0u, r.code) << r.err;
+    const std::string row = "1024x768@85     1024  1088    112   1376   768   769      3    807    "
+                            "  94.39      68.60     85.00  -hsync +vsync\n";
+    EXPECT_NE(std::string::npos, r.out.find(row)) << r.out;
+    r = RunCtl("list");
+    EXPECT_EQ(0u, r.code) << r.err;
+    EXPECT_NE(std::string::npos, r.out.find("640x480@60 ")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find(row)) << r.out;
+    EXPECT_EQ(1u, Modes(DriverKey0).count(TimingName(1024, 768, 85)));
+    // The backup holds the key as it was before the add.
+    EXPECT_EQ(Describe(Values{{TimingName(640, 480, 60), Value{REG_BINARY, Timing640x480at60()}},
+                              {TimingName(800, 600, 75), Value{REG_BINARY, Timing800x600at75()}},
+                              {ModeListValue, Value{REG_BINARY, Hex("06 40 04 80 00 00 00 60 "
+                                                                    "08 00 06 00 00 00 00 75")}}}),
+              Describe(Modes((std::string(UserKey) + "\\DISPLAY1").c_str(), HKEY_CURRENT_USER)));
+
+    Session run;
+    ASSERT_TRUE(run.Start());
+    HWND window = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, window) << run.Windows();
+    EXPECT_EQ((std::vector<std::string>{"640 480 60", "800 600 75", "1024 768 85"}), Rows(window));
+    ASSERT_TRUE(SendCommand(window, 40002));
+    uint32_t exitCode = 1;
+    EXPECT_TRUE(run.WaitForExit(&exitCode));
+}
+
+TEST_F(Velmoractl, ExportedModesComeBackWithImportReplace) {
+    const std::string start = RunCtl("list").out;
+    Output r = RunCtl("export \"" + file + "\"");
+    ASSERT_EQ(0u, r.code) << r.err;
+    ASSERT_EQ(0u, RunCtl("remove 800x600@75").code);
+    ASSERT_EQ(0u, RunCtl("add 1280x1024@75 --cvt").code);
+    EXPECT_NE(start, RunCtl("list").out);
+    r = RunCtl("import --replace \"" + file + "\"");
+    ASSERT_EQ(0u, r.code) << r.err;
+    EXPECT_EQ("imported 2 timings and 2 non-standard modes into DISPLAY1, in place of what it "
+              "held\n",
+              r.out);
+    EXPECT_EQ(start, RunCtl("list").out);
+    // Regedit takes the same file.
+    ASSERT_EQ(0u, RunCtl("--device DISPLAY2 import --replace \"" + file + "\"").code);
+    ASSERT_TRUE(DeleteKey(HKEY_LOCAL_MACHINE, DriverKey0));
+    ASSERT_TRUE(ImportRegFile(file.c_str()));
+    EXPECT_EQ(Describe(Modes(DriverKey1)), Describe(Modes(DriverKey0)));
+}
+
+TEST_F(Velmoractl, RestoreGivesTheBackupBackByteForByte) {
+    // A stored form that the program would rewrite: a digit past 9, read as 10.
+    Bytes odd = Timing800x600at75();
+    odd[3] = 0x0A;
+    odd[67] = static_cast<uint8_t>(odd[67] - 0x0A);
+    ASSERT_TRUE(SetBinary(HKEY_LOCAL_MACHINE, DriverKey0, TimingName(800, 600, 75).c_str(), odd));
+    const Values original = Modes(DriverKey0);
+    ASSERT_EQ(0u, RunCtl("add 1600x1200@85 --cvt").code);
+    ASSERT_EQ(0u, RunCtl("remove 640x480@60").code);
+    EXPECT_NE(Describe(original), Describe(Modes(DriverKey0)));
+    Output r = RunCtl("restore");
+    ASSERT_EQ(0u, r.code) << r.err;
+    EXPECT_EQ("restored 2 timing values and the mode list of DISPLAY1 from its backup\n", r.out);
+    EXPECT_EQ(Describe(original), Describe(Modes(DriverKey0)));
+    // The backup of the other adapter came from another key.
+    ASSERT_TRUE(SetText(HKEY_CURRENT_USER, (std::string(UserKey) + "\\DISPLAY1").c_str(),
+                        OriginalPathValue,
+                        (std::string("HKEY_LOCAL_MACHINE\\") + DriverKey1).c_str()));
+    r = RunCtl("restore");
+    EXPECT_EQ(3u, r.code);
+    EXPECT_EQ(0u, r.err.find("velmoractl: DISPLAY1: its backup was taken from")) << r.err;
+}
+
+TEST_F(Velmoractl, HostileFileIsRefusedWithTheKeyUntouched) {
+    ASSERT_EQ(0u, RunCtl("export \"" + file + "\"").code);
+    FILE* out = std::fopen(file.c_str(), "rb");
+    ASSERT_NE(nullptr, out);
+    int line = 1;
+    for (int c; (c = std::fgetc(out)) != EOF;)
+        line += c == '\n';
+    std::fclose(out);
+    out = std::fopen(file.c_str(), "ab");
+    ASSERT_NE(nullptr, out);
+    std::fputs("\"QORDTMCRTBCD1024X0768X0X85\"=hex:00,00,00,00\r\n", out);
+    std::fclose(out);
+    const Values before = ReadValues(HKEY_LOCAL_MACHINE, DriverKey1);
+    Output r = RunCtl("--device 1 import --replace \"" + file + "\"");
+    EXPECT_EQ(4u, r.code);
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ("velmoractl: " + file + ": line " + std::to_string(line) +
+                  ": a timing value that is not REG_BINARY of 68 bytes: "
+                  "QORDTMCRTBCD1024X0768X0X85\n",
+              r.err);
+    EXPECT_EQ(Describe(before), Describe(ReadValues(HKEY_LOCAL_MACHINE, DriverKey1)));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, (std::string(UserKey) + "\\DISPLAY2").c_str()));
+}
