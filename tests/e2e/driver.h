@@ -22,8 +22,10 @@
 
 namespace e2e {
 
-// Long enough for a slow Wine start on a loaded machine; a test that fails waits this long.
-const uint32_t DefaultTimeoutMs = 10000;
+// Long enough for a slow Wine start on a loaded machine; a test that fails waits this long. In a
+// fresh prefix the first program started from a test can wait about ten seconds for Wine's own
+// services before its first window shows.
+const uint32_t DefaultTimeoutMs = 30000;
 
 // A program started as a separate process. The guard never leaves it behind: the destructor
 // kills it when it still runs, and the process is also placed in a job object that ends it when
