@@ -3,23 +3,12 @@
 
 #include "store/backup.h"
 #include "store/registry.h"
+#include "store/registry_values.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-// 1 when the texts are equal without regard to ASCII case.
-int SameName(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        char x = *a >= 'a' && *a <= 'z' ? static_cast<char>(*a - 32) : *a;
-        char y = *b >= 'a' && *b <= 'z' ? static_cast<char>(*b - 32) : *b;
-        if (x != y)
-            return 0;
-        if (x == '\0')
-            return 1;
-    }
-}
 
 // A device index: decimal digits only, below the device count.
 int ParseIndex(const char* text, uint32_t count, uint32_t* index) {
@@ -61,7 +50,7 @@ int SelectDevice(CtlRun& run) {
         uint32_t index = 0;
         int found = 0;
         for (; index < count && !found; ++index)
-            found = SameName(run.devices.NameAt(index), wanted);
+            found = EqualNoCase(run.devices.NameAt(index), wanted);
         if (found)
             chosen = index - 1;
         else if (!ParseIndex(wanted, count, &chosen))

@@ -4,6 +4,7 @@
 #include "ctl/reg_file.h"
 #include "store/backup.h"
 #include "store/registry.h"
+#include "store/registry_values.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,15 +16,11 @@ const char MachineRoot[] = "HKEY_LOCAL_MACHINE\\";
 const char OriginalPathValueName[] = "Original Registry Path";
 const size_t TimingPrefixLength = sizeof "QORDTMCRTBCD" - 1;
 
-char Upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-}
-
 // Compares names as the registry does, without regard to ASCII case: <0, 0 or >0.
 int CompareNames(const char* a, const char* b) {
     for (;; ++a, ++b) {
-        const unsigned char x = static_cast<unsigned char>(Upper(*a));
-        const unsigned char y = static_cast<unsigned char>(Upper(*b));
+        const unsigned char x = static_cast<unsigned char>(UpperAscii(*a));
+        const unsigned char y = static_cast<unsigned char>(UpperAscii(*b));
         if (x != y)
             return x < y ? -1 : 1;
         if (x == 0)
@@ -33,7 +30,7 @@ int CompareNames(const char* a, const char* b) {
 
 int StartsWithNoCase(const char* text, const char* prefix, size_t length) {
     for (size_t i = 0; i < length; ++i)
-        if (Upper(text[i]) != Upper(prefix[i]) || text[i] == '\0')
+        if (UpperAscii(text[i]) != UpperAscii(prefix[i]) || text[i] == '\0')
             return 0;
     return 1;
 }
@@ -318,7 +315,7 @@ int BackupContents::FromThisDevice() const {
     if (originalLength == length + 1 && original[length] != 0)
         return 0;
     for (size_t i = 0; i < length; ++i)
-        if (Upper(static_cast<char>(original[i])) != Upper(expected[i]))
+        if (UpperAscii(static_cast<char>(original[i])) != UpperAscii(expected[i]))
             return 0;
     return 1;
 }
