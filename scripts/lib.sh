@@ -35,7 +35,7 @@ record_process() {
 # Succeeds while the process recorded in FILE is running.
 recorded_alive() {
     local pid start
-    read -r pid start <"$1" 2>/dev/null || return 1
+    { read -r pid start <"$1"; } 2>/dev/null || return 1
     [ -n "$pid" ] && [ "$(process_start "$pid")" = "$start" ]
 }
 
@@ -43,7 +43,7 @@ recorded_alive() {
 # SIGNAL (default TERM); after 5 s without effect, with KILL. Then removes FILE.
 end_recorded() {
     local file=$1 signal=${2:-TERM} pid start i
-    if read -r pid start <"$file" 2>/dev/null && [ -n "$pid" ]; then
+    if { read -r pid start <"$file"; } 2>/dev/null && [ -n "$pid" ]; then
         if [ "$(process_start "$pid")" = "$start" ]; then
             kill -s "$signal" "$pid" 2>/dev/null
             for i in $(seq 1 50); do
@@ -111,4 +111,44 @@ stop_wine() {
     [ -f "$prefix.xvfb" ] && end_recorded "$prefix.xvfb"
     rm -f "$prefix.display"
     return 0
+}
+
+# The 32-bit Wine that scripts/wine32-setup puts together: its cache, and the root for the
+# installed wine64 version (prints nothing and fails when wine64 is not installed).
+wine32_cache() { echo "${VELMORA_WINE32_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/velmora/wine32}"; }
+wine32_root() {
+    local version
+    version=$(dpkg-query -W -f='${Version}' wine64 2>/dev/null) || return 1
+    echo "$(wine32_cache)/root-$(echo "$version" | tr -c 'A-Za-z0-9.+\n-' _)"
+}
+
+# Succeeds when that root is whole for the installed wine64 and the kernel sends i386 programs
+# to its qemu-i386.
+wine32_ready() {
+    local root entry=/proc/sys/fs/binfmt_misc/velmora-i386
+    root=$(wine32_root) || return 1
+    [ "$(cat "$root/.complete" 2>/dev/null)" = "$(dpkg-query -W -f='${Version}' wine64)" ] &&
+        grep -qx enabled "$entry" 2>/dev/null &&
+        grep -qx "interpreter $(wine32_cache)/qemu/usr/bin/qemu-i386" "$entry" 2>/dev/null
+}
+
+# Succeeds when FILE is a 32-bit (PE32, i386) Windows executable.
+is_pe32() {
+    local offset machine
+    [ "$(head -c 2 "$1" 2>/dev/null)" = MZ ] || return 1
+    offset=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+    [ -n "$offset" ] || return 1
+    machine=$(od -An -tx2 -j$((offset + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')
+    [ "$machine" = 014c ]
+}
+
+# Points this shell's Wine at the 32-bit root: sets WINE to its loader (a copy of the installed
+# wine64, which starts 32-bit programs through the root's own loader under qemu) and exports what
+# that needs. Fails, changing nothing, when the root is not ready.
+use_wine32() {
+    local root
+    wine32_ready || return 1
+    root=$(wine32_root)
+    WINE=$root/usr/lib/wine/wine64
+    export QEMU_LD_PREFIX=$root WINESERVER=/usr/lib/wine/wineserver64
 }

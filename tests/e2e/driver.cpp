@@ -105,7 +105,10 @@ HWND WindowOfThread(DWORD threadId) {
 // Sent messages are handled before posted ones, so one answered WM_NULL only proves that the
 // thread has reached its queue; each further round trip needs the thread to come back to the
 // queue, which it does after dispatching (or while dispatching, in a modal loop) the next posted
-// message. `rounds` round trips therefore cover rounds - 1 posted messages.
+// message. `rounds` round trips therefore cover rounds - 1 posted messages. That holds only when
+// the next WM_NULL arrives after the thread has taken its next posted message: one sent sooner
+// is handled within the same wait for messages. A slow program (a 32-bit one under an emulator)
+// loses that race to a fast caller, so each round trip gives the thread a moment first.
 int RoundTrips(DWORD threadId, int rounds, uint32_t timeoutMs) {
     uint64_t deadline = Now() + timeoutMs;
     int done = 0;
@@ -115,6 +118,9 @@ int RoundTrips(DWORD threadId, int rounds, uint32_t timeoutMs) {
             return 1;
         }
         DWORD_PTR result = 0;
+        if (done > 0) {
+            Sleep(PollIntervalMs);
+        }
         if (SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, Remaining(deadline), &result)) {
             ++done;
         } else if (IsWindow(window) || Now() >= deadline) {

@@ -279,6 +279,10 @@ int Session::Start(const char* exeName) {
     return process.Start(exe.c_str(), e2e::ExeDirectory().c_str());
 }
 
+int Session::StartPath(const char* exePath) {
+    return process.Start(exePath, e2e::ExeDirectory().c_str());
+}
+
 HWND Session::WaitForMainWindow() {
     HWND window = e2e::WaitForTopWindow(process.Id(), MainCaption, e2e::DefaultTimeoutMs, nullptr,
                                         ModeListControl);

@@ -110,6 +110,8 @@ public:
     // Starts velmora-sim.exe (or another program beside it, such as velmora.exe), found in
     // src/app of the build folder that holds this test. 1 when the process runs.
     int Start(const char* exeName = "velmora-sim.exe");
+    // Starts the program at a full path (a copy outside the build, such as the release's).
+    int StartPath(const char* exePath);
 
     // The main window (the one with the mode list) once it shows and the program has finished
     // starting: the window is visible before the first device is loaded. Null after the timeout.
