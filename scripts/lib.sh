@@ -115,7 +115,10 @@ stop_wine() {
 
 # The 32-bit Wine that scripts/wine32-setup puts together: its cache, and the root for the
 # installed wine64 version (prints nothing and fails when wine64 is not installed).
-wine32_cache() { echo "${VELMORA_WINE32_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/velmora/wine32}"; }
+wine32_cache() {
+    local home=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
+    echo "${VELMORA_WINE32_CACHE:-${XDG_CACHE_HOME:-$home/.cache}/velmora/wine32}"
+}
 wine32_root() {
     local version
     version=$(dpkg-query -W -f='${Version}' wine64 2>/dev/null) || return 1
