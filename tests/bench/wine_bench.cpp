@@ -267,6 +267,15 @@ double TimeCommand(HWND window, WPARAM command) {
     return Now() - start;
 }
 
+// Lets the program paint what its last command left invalid before the next one is timed. A
+// switch stops the list's drawing and invalidates it at the end; its painting runs once the
+// program's queue is empty, and a command sent before that waits behind it, which added the
+// previous device's painting (some 10 ms under Wine) to every timed load but the first.
+void Settle(const Program& program) {
+    RedrawWindow(program.window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    WaitForInputIdle(program.info.hProcess, 1000);
+}
+
 // Wine reports the working set of another process but no private figure (it gives 0), hence
 // the host's own reading at the pauses.
 struct Memory {
@@ -406,22 +415,15 @@ double CallsLoadRegistry(const std::string& path, std::vector<StoredValue>* timi
     return Now() - start;
 }
 
-// The list view calls that a load makes for n rows, on a shown list of its own: drawing stopped,
-// every row deleted, three messages per row, drawing resumed. Milliseconds.
-double CallsLoadRows(uint32_t n) {
-    HWND top = CreateWindowExA(0, "STATIC", "rows", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 600,
-                               400, nullptr, nullptr, nullptr, nullptr);
-    HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 580,
-                                380, top, nullptr, nullptr, nullptr);
-    LVCOLUMNA column = {};
-    column.mask = LVCF_WIDTH | LVCF_TEXT;
-    column.cx = 100;
-    column.pszText = const_cast<char*>("column");
-    for (int c = 0; c < 3; ++c)
-        SendMessageA(list, LVM_INSERTCOLUMNA, c, reinterpret_cast<LPARAM>(&column));
-    double start = Now();
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+// Lets this thread paint what it has left invalid.
+void PaintPending() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&message);
+}
+
+// Appends n rows of three columns as a load does: three messages per row.
+void AppendRows(HWND list, uint32_t n) {
     for (uint32_t i = 0; i < n; ++i) {
         char text[16];
         std::snprintf(text, sizeof text, "%u", 640 + i / 100);
@@ -436,10 +438,44 @@ double CallsLoadRows(uint32_t n) {
             SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
         }
     }
+}
+
+INT_PTR CALLBACK QuietDialogProc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG;
+}
+
+// The list view calls that a load makes for n rows, on the list of a main window of its own, made
+// from the program's template and showing the start-up device's rows, painted, as the program's
+// list is when the Device menu switches: drawing stopped, every row deleted, three messages per
+// row, drawing resumed. A list of its own in a plain window would not do: resuming the drawing of
+// the template's list costs several milliseconds under Wine, and of a lone list almost nothing.
+// Milliseconds, or -1 when the window could not be made.
+double CallsLoadRows(uint32_t n) {
+    HWND dialog =
+        CreateDialogParamA(GetModuleHandleA(nullptr), IDD_MAIN, nullptr, QuietDialogProc, 0);
+    HWND list = dialog ? GetDlgItem(dialog, IDC_MODE_LIST) : nullptr;
+    if (!list)
+        return -1;
+    LVCOLUMNA column = {};
+    column.mask = LVCF_WIDTH | LVCF_TEXT;
+    column.cx = 100;
+    column.pszText = const_cast<char*>("column");
+    for (int c = 0; c < 3; ++c)
+        SendMessageA(list, LVM_INSERTCOLUMNA, c, reinterpret_cast<LPARAM>(&column));
+    AppendRows(list, StartupModes);
+    ShowWindow(dialog, SW_SHOW);
+    SetFocus(list);
+    UpdateWindow(dialog);
+    PaintPending();
+    double start = Now();
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    AppendRows(list, n);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
     double ms = Now() - start;
-    DestroyWindow(top);
+    DestroyWindow(dialog);
+    PaintPending();
     return ms;
 }
 
@@ -499,7 +535,8 @@ void MeasureCalls(uint32_t size, int repeats, ScaleResult* result) {
     for (int i = 0; i < repeats; ++i) {
         std::vector<StoredValue> timings;
         double registry = CallsLoadRegistry(DriverKey(1), &timings);
-        loads.push_back(registry + CallsLoadRows(size));
+        double rows = CallsLoadRows(size);
+        loads.push_back(registry >= 0 && rows >= 0 ? registry + rows : -1);
         applies.push_back(CallsApply(DriverKey(1), timings));
     }
     result->callsLoad = Median(loads);
@@ -517,16 +554,19 @@ int RunScale(const std::string& velmora, uint32_t size, int repeats, ScaleResult
         return 0;
     const WPARAM toSmall = IDM_DEVICE_FIRST, toLarge = IDM_DEVICE_FIRST + 1;
     result->size = size;
+    Settle(program);
     result->firstLoad = TimeCommand(program.window, toLarge);
     int ok = result->firstLoad >= 0 && RowCount(program.window) == static_cast<long>(size);
     std::vector<double> loads, applies;
     for (int i = 0; ok && i < repeats; ++i) {
         ok = TimeCommand(program.window, toSmall) >= 0;
+        Settle(program);
         double ms = TimeCommand(program.window, toLarge);
         ok = ok && ms >= 0 && RowCount(program.window) == static_cast<long>(size);
         loads.push_back(ms);
     }
     for (int i = 0; ok && i < repeats; ++i) {
+        Settle(program);
         double ms = TimeCommand(program.window, IDC_APPLY);
         ok = ms >= 0 && CountValues(DriverKey(1)) == size + 1;
         applies.push_back(ms);
