@@ -83,7 +83,7 @@ void MakeDevice(const Device& device) {
         uint8_t field[2];
         for (uint16_t f : {static_cast<uint16_t>(640 + i / 100),
                            static_cast<uint16_t>(400 + i % 100), uint16_t(0), uint16_t(75)}) {
-            EncodeModeField(f, field);
+            EncodeBcd4(field, f);
             list.insert(list.end(), field, field + 2);
         }
     }

@@ -131,7 +131,7 @@ std::string MakeData(FuzzInput& in) {
         for (size_t i = 0; i < entries; ++i)
             for (int f = 0; f < 4; ++f) {
                 uint8_t field[2];
-                EncodeModeField(static_cast<uint16_t>(in.U16() % ModeFieldLimit), field);
+                EncodeBcd4(field, static_cast<uint16_t>(in.U16() % ModeFieldLimit));
                 data.append(reinterpret_cast<char*>(field), 2);
             }
         return data;
