@@ -2,7 +2,7 @@
 
 #include "store/backup.h"
 #include "store/registry.h"
-#include "store/registry_values.h"
+#include "store/coding.h"
 
 namespace {
 
@@ -21,14 +21,15 @@ uint32_t ReadShowWarning() {
     RegistryCloseKey(key);
     if (!read || length > sizeof bytes)
         return 0;
-    return LittleEndian32(bytes);
+    return DecodeFixed32LE(bytes);
 }
 
 int SaveShowWarning(int ticked) {
     RegistryKey key;
     if (!OpenOrCreateUserKey(&key))
         return 0;
-    const uint8_t bytes[4] = {static_cast<uint8_t>(ticked ? 1 : 0), 0, 0, 0};
+    uint8_t bytes[4];
+    EncodeFixed32LE(bytes, ticked ? 1 : 0);
     int written = RegistrySetValue(key, ShowWarningName, RegistryTypeDword, bytes, sizeof bytes);
     RegistryCloseKey(key);
     return written;

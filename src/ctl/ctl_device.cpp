@@ -3,10 +3,9 @@
 
 #include "store/backup.h"
 #include "store/registry.h"
-#include "store/registry_values.h"
+#include "store/registry_names.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -26,14 +25,12 @@ int ParseIndex(const char* text, uint32_t count, uint32_t* index) {
     return 1;
 }
 
-int ReadWithin(const uint8_t* data, uint32_t length, NonStandardMode* mode) {
-    if (length < ModeStoredSize)
-        return 0;
-    mode->width = DecodeModeField(data);
-    mode->height = DecodeModeField(data + 2);
-    mode->reserved = DecodeModeField(data + 4);
-    mode->refresh = DecodeModeField(data + 6);
-    return 1;
+int TakeTiming(void* context, const CustomTiming& timing, int valid) {
+    return static_cast<CtlSnapshot*>(context)->timings.Push(CtlStoredTiming{timing, valid});
+}
+
+int TakeMode(void* context, const NonStandardMode& mode) {
+    return static_cast<CtlSnapshot*>(context)->modes.Push(mode);
 }
 
 const char NoWholeRead[] = "the driver key could not be read whole; nothing was written";
@@ -115,52 +112,11 @@ int FinishWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes) {
     return CtlDone;
 }
 
-// The same calls as NonStandardModeList::LoadFromDevice followed by TimingList::LoadFromDevice:
-// the mode list read whole through its own open, then one walk over the key.
+// The store's read of the key as stored, into the snapshot's arrays.
 int CtlSnapshot::Read() {
     timings.Clear();
     modes.Clear();
-    modeListPresent = 0;
-    RegistryKey key;
-    if (!OpenCurrentDeviceKey(&key))
-        return 0;
-    uint8_t* list = nullptr;
-    uint32_t length = 0;
-    const int listRead = ReadWholeValue(key, ModeListValueName, &list, &length, nullptr);
-    RegistryCloseKey(key);
-    int result = listRead >= 0;
-    modeListPresent = listRead > 0;
-    for (uint32_t at = 0; listRead > 0 && at + ModeStoredSize <= length; at += ModeStoredSize) {
-        NonStandardMode mode;
-        if (ReadWithin(list + at, length - at, &mode) && !modes.Push(mode))
-            result = 0;
-    }
-    delete[] list;
-
-    uint32_t count = 0;
-    if (!OpenCurrentDeviceKeyToWalk(&key, &count))
-        return 0;
-    char name[RegistryBufferSize];
-    uint8_t data[RegistryBufferSize];
-    for (uint32_t i = 0; i < count; ++i) {
-        uint32_t dataLength = 0;
-        const int read = EnumIntoBuffers(key, i, name, data, &dataLength, nullptr);
-        if (read < 0)
-            result = 0;
-        CtlStoredTiming stored;
-        if (read <= 0 || !ScanTimingValueName(name, &stored.timing.width, &stored.timing.height,
-                                              &stored.timing.refresh))
-            continue;
-        uint8_t bytes[TimingStoredSize] = {};
-        std::memcpy(bytes, data, dataLength < TimingStoredSize ? dataLength : TimingStoredSize);
-        DecodeTimingBlock(bytes, &stored.timing.block);
-        stored.valid = ComputeTimingChecksum(stored.timing.block.words) ==
-                       stored.timing.block.words[TimingChecksumWord];
-        if (!timings.Push(stored))
-            result = 0;
-    }
-    RegistryCloseKey(key);
-    return result;
+    return ReadStoredModes(StoredModeSink{this, TakeTiming, TakeMode}, &modeListPresent);
 }
 
 int CtlSnapshot::IndexModes() {

@@ -20,8 +20,7 @@ void Padded(CtlPrinter& printer, const char* text, size_t width) {
 // "yes", "no" or "?" (the key could not be told present or missing).
 const char* BackupState(const char* deviceName) {
     char path[BackupKeyPathSize];
-    const int written = std::snprintf(path, sizeof path, "%s\\%s", UserKeyPath, deviceName);
-    if (written < 0 || static_cast<size_t>(written) >= sizeof path)
+    if (!FormatBackupKeyPath(deviceName, path))
         return "?";
     RegistryKey key;
     int missing = 0;

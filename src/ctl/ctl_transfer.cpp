@@ -4,41 +4,13 @@
 #include "ctl/reg_file.h"
 #include "store/backup.h"
 #include "store/registry.h"
-#include "store/registry_values.h"
+#include "store/registry_names.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 namespace {
-
-const char MachineRoot[] = "HKEY_LOCAL_MACHINE\\";
-const char OriginalPathValueName[] = "Original Registry Path";
-const size_t TimingPrefixLength = sizeof "QORDTMCRTBCD" - 1;
-
-// Compares names as the registry does, without regard to ASCII case: <0, 0 or >0.
-int CompareNames(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        const unsigned char x = static_cast<unsigned char>(UpperAscii(*a));
-        const unsigned char y = static_cast<unsigned char>(UpperAscii(*b));
-        if (x != y)
-            return x < y ? -1 : 1;
-        if (x == 0)
-            return 0;
-    }
-}
-
-int StartsWithNoCase(const char* text, const char* prefix, size_t length) {
-    for (size_t i = 0; i < length; ++i)
-        if (UpperAscii(text[i]) != UpperAscii(prefix[i]) || text[i] == '\0')
-            return 0;
-    return 1;
-}
-
-// "HKEY_LOCAL_MACHINE\" and the current driver key path.
-void MachinePath(char (&out)[sizeof MachineRoot + DevicePathSize]) {
-    std::snprintf(out, sizeof out, "%s%s", MachineRoot, CurrentDevicePath);
-}
 
 // --- export ---
 
@@ -108,7 +80,7 @@ int Refuse(CtlRun& run, const char* path, uint32_t line, const char* why, const 
 
 int ImportFile::TakeValue(CtlRun& run, const char* path, const RegItem& item) {
     const char* name = item.name;
-    if (StartsWithNoCase(name, TimingValuePrefix, TimingPrefixLength)) {
+    if (HasTimingPrefixNoCase(name)) {
         ImportedTiming imported{};
         CustomTiming& t = imported.timing;
         if (!ScanTimingValueName(name, &t.width, &t.height, &t.refresh))
@@ -117,27 +89,23 @@ int ImportFile::TakeValue(CtlRun& run, const char* path, const RegItem& item) {
             return Refuse(run, path, item.line,
                           "a timing value that is not REG_BINARY of 68 bytes: ", name);
         DecodeTimingBlock(item.data, &t.block);
-        if (ComputeTimingChecksum(t.block.words) != t.block.words[TimingChecksumWord])
+        if (!TimingChecksumHolds(t.block))
             return Refuse(run, path, item.line, "the checksum fails: ", name);
-        for (uint32_t w = 0; w < TimingWordCount; ++w)
-            if (t.block.words[w] >= TimingWordLimit)
-                return Refuse(run, path, item.line,
-                              "a timing word past what the driver key gives back: ", name);
+        if (!TimingWordsReadBack(t.block))
+            return Refuse(run, path, item.line,
+                          "a timing word past what the driver key gives back: ", name);
         imported.line = item.line;
         return timings.Push(imported) ? CtlDone
                                       : run.Fail(CtlSystem, path, "not enough memory to read it");
     }
-    if (CompareNames(name, ModeListValueName) != 0)
+    if (!EqualNoCase(name, ModeListValueName))
         return CtlDone; // not ours
     if (item.type != RegTypeBinary || item.length % ModeStoredSize != 0)
         return Refuse(run, path, item.line,
                       "a mode list that is not REG_BINARY of a multiple of 8 bytes: ", name);
     for (uint32_t at = 0; at < item.length; at += ModeStoredSize) {
-        const uint8_t* entry = item.data + at;
-        const NonStandardMode mode = {DecodeModeField(entry), DecodeModeField(entry + 2),
-                                      DecodeModeField(entry + 4), DecodeModeField(entry + 6)};
-        if (mode.width >= ModeFieldLimit || mode.height >= ModeFieldLimit ||
-            mode.reserved >= ModeFieldLimit || mode.refresh >= ModeFieldLimit)
+        const NonStandardMode mode = DecodeModeEntry(item.data + at);
+        if (!ModeReadsBack(mode))
             return Refuse(run, path, item.line,
                           "a mode list entry past what the driver key gives back: ", name);
         if (!modes.Push(mode))
@@ -161,9 +129,8 @@ int ImportFile::Read(CtlRun& run, const char* path) {
     while (result == CtlDone && reader.Next(&item)) {
         if (item.kind == RegValueItem) {
             result = TakeValue(run, path, item);
-        } else if (item.kind == RegDeleteValueItem &&
-                   (StartsWithNoCase(item.name, TimingValuePrefix, TimingPrefixLength) ||
-                    CompareNames(item.name, ModeListValueName) == 0)) {
+        } else if (item.kind == RegDeleteValueItem && (HasTimingPrefixNoCase(item.name) ||
+                                                       EqualNoCase(item.name, ModeListValueName))) {
             result =
                 Refuse(run, path, item.line, "a deletion, which import does not make: ", item.name);
         }
@@ -240,7 +207,7 @@ struct HeldValue {
 };
 
 bool HeldBefore(const HeldValue* a, const HeldValue* b) {
-    return CompareNames(a->name, b->name) < 0;
+    return CompareNoCase(a->name, b->name) < 0;
 }
 
 // The device's backup key, read whole.
@@ -278,8 +245,7 @@ private:
 
 int BackupContents::Read(CtlRun& run) {
     char path[BackupKeyPathSize];
-    const int formed = std::snprintf(path, sizeof path, "%s\\%s", UserKeyPath, run.deviceName);
-    if (formed < 0 || static_cast<size_t>(formed) >= sizeof path)
+    if (!FormatBackupKeyPath(run.deviceName, path))
         return run.Fail(CtlSystem, run.deviceName, "has no backup to restore");
     RegistryKey key;
     int missing = 0;
@@ -307,17 +273,15 @@ int BackupContents::Read(CtlRun& run) {
 }
 
 int BackupContents::FromThisDevice() const {
-    char expected[sizeof MachineRoot + DevicePathSize];
-    MachinePath(expected);
+    char expected[OriginalPathSize];
+    if (!FormatOriginalPath(expected))
+        return 0;
     const size_t length = std::strlen(expected);
     if (!original || originalLength < length || originalLength > length + 1)
         return 0;
     if (originalLength == length + 1 && original[length] != 0)
         return 0;
-    for (size_t i = 0; i < length; ++i)
-        if (UpperAscii(static_cast<char>(original[i])) != UpperAscii(expected[i]))
-            return 0;
-    return 1;
+    return StartsWithNoCase(expected, reinterpret_cast<const char*>(original), length);
 }
 
 int BackupContents::Index() {
@@ -334,59 +298,43 @@ const HeldValue* BackupContents::Find(const char* name) const {
     const HeldValue* const* end = begin + sorted.count;
     const HeldValue* const* at =
         std::lower_bound(begin, end, name, [](const HeldValue* held, const char* wanted) {
-            return CompareNames(held->name, wanted) < 0;
+            return CompareNoCase(held->name, wanted) < 0;
         });
-    return at != end && CompareNames((*at)->name, name) == 0 ? *at : nullptr;
+    return at != end && EqualNoCase((*at)->name, name) ? *at : nullptr;
+}
+
+// The prune's keep for a restore: a timing value of the driver key stays when the backup holds
+// one of its name, and comes back under the held name when its case differs.
+const void* FindHeld(const void* context, const char* name, int* exact) {
+    *exact = 0;
+    if (!IsTimingValueName(name))
+        return nullptr;
+    const HeldValue* held = static_cast<const BackupContents*>(context)->Find(name);
+    *exact = held && std::strcmp(held->name, name) == 0;
+    return held;
+}
+
+int RewriteHeld(const void*, RegistryKey key, const void* kept) {
+    const HeldValue* held = static_cast<const HeldValue*>(kept);
+    return RegistrySetValue(key, held->name, held->type, held->data, held->length);
 }
 
 // Writes every held timing value, then deletes the driver key's timing values that the backup
-// lacks, then puts the mode list as the backup has it (or deletes it). A value that differs from
-// a held one only in the case of its name is the same registry value: it is deleted and written
-// again under the held name, so that names come back exactly too. 1 when every call succeeded;
-// otherwise 0, having done all it could.
+// lacks (the store's prune), then puts the mode list as the backup has it (or deletes it). 1 when
+// every call succeeded; otherwise 0, having done all it could.
 int WriteBackup(const BackupContents& backup) {
     RegistryKey key;
     if (!OpenCurrentDeviceKey(&key))
         return 0;
     int result = 1;
-    for (uint32_t i = 0; i < backup.values.count; ++i) {
-        const HeldValue& held = backup.values.items[i];
-        if (!RegistrySetValue(key, held.name, held.type, held.data, held.length))
+    for (uint32_t i = 0; i < backup.values.count; ++i)
+        if (!RewriteHeld(nullptr, key, &backup.values.items[i]))
             result = 0;
-    }
     uint32_t count = 0;
     if (!RegistryCountValues(key, &count))
         result = 0;
-    char name[RegistryBufferSize];
-    uint8_t data[RegistryBufferSize];
-    uint32_t i = 0;
-    while (i < count) {
-        uint32_t length = 0;
-        const int read = EnumIntoBuffers(key, i, name, data, &length, nullptr);
-        if (read < 0)
-            result = 0;
-        if (read <= 0 || !IsTimingValueName(name)) {
-            ++i;
-            continue;
-        }
-        const HeldValue* held = backup.Find(name);
-        if (held && std::strcmp(held->name, name) == 0) {
-            ++i;
-            continue;
-        }
-        if (!RegistryDeleteValue(key, name)) {
-            result = 0;
-            ++i;
-            continue;
-        }
-        // The next value has moved into index i; a rewritten one goes to the end, where the walk
-        // meets it under its own name.
-        if (!held || !RegistrySetValue(key, held->name, held->type, held->data, held->length)) {
-            if (held)
-                result = 0;
-            --count;
-        }
-    }
+    if (!PruneStoredTimings(key, count, PruneKeep{&backup, FindHeld, RewriteHeld}))
+        result = 0;
     if (backup.modeList) {
         if (!RegistrySetValue(key, ModeListValueName, backup.modeListType, backup.modeList,
                               backup.modeListLength))
@@ -415,17 +363,15 @@ int CommandExport(CtlRun& run) {
     if (!timings.LoadFromDevice(modes) || !modesRead)
         return FailRead(run);
 
-    char keyPath[sizeof MachineRoot + DevicePathSize];
-    MachinePath(keyPath);
+    char keyPath[OriginalPathSize];
     RegWriter writer;
-    int formed = writer.Begin() && writer.Key(keyPath);
+    int formed = FormatOriginalPath(keyPath) && writer.Begin() && writer.Key(keyPath);
     uint32_t timingCount = 0;
     for (CustomTiming* t = timings.FirstTiming(); t && formed; t = timings.NextTiming()) {
         char name[RegistryBufferSize];
         uint8_t stored[TimingStoredSize];
-        EncodeTimingBlock(t->block, stored);
-        formed = FormatTimingValueName(t->width, t->height, t->refresh, name, sizeof name) &&
-                 writer.Binary(name, stored, TimingStoredSize);
+        formed =
+            FormatStoredTiming(*t, name, stored) && writer.Binary(name, stored, TimingStoredSize);
         ++timingCount;
     }
     uint32_t listLength = 0;

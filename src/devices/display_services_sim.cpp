@@ -29,7 +29,8 @@
 
 #include "devices/discovery.h"
 #include "store/registry.h"
-#include "store/registry_values.h"
+#include "store/coding.h"
+#include "store/registry_names.h"
 
 #include <cstdio>
 #include <cstring>
@@ -103,7 +104,7 @@ uint32_t ReadNumber(RegistryKey key, const char* name) {
     if (!RegistryQueryValue(key, name, &type, data, &size) || type != RegistryTypeDword ||
         size != sizeof data)
         return 0;
-    return LittleEndian32(data);
+    return DecodeFixed32LE(data);
 }
 
 // What one adapter is: its system name (empty when it does not fit the record field), the

@@ -9,19 +9,25 @@
 
 const char UserKeyPath[] = "Software\\Orvane Technologies\\Velmora";
 const char CompanyKeyPath[] = "Software\\Orvane Technologies";
+const char OriginalPathValueName[] = "Original Registry Path";
 
 namespace {
 
 const char UserKeyName[] = "Velmora";
-const char OriginalPathValueName[] = "Original Registry Path";
 const char OriginalPathPrefix[] = "HKEY_LOCAL_MACHINE\\";
 const char ProbeValueName[] = "DUMMY";
 
-// Big enough for the prefix and any path that CurrentDevicePath can hold.
-const uint32_t OriginalPathSize = sizeof OriginalPathPrefix - 1 + DevicePathSize;
+static_assert(OriginalPathSize == sizeof OriginalPathPrefix - 1 + DevicePathSize,
+              "the original path's buffer holds the prefix and any device path");
 
-// Forms "Software\Orvane Technologies\Velmora\<name>" into out. 0 for a missing or empty name
-// (the backup would land in the user key itself) and for a path that does not fit.
+} // namespace
+
+int FormatOriginalPath(char (&out)[OriginalPathSize]) {
+    const int written =
+        std::snprintf(out, sizeof out, "%s%s", OriginalPathPrefix, CurrentDevicePath);
+    return written >= 0 && static_cast<uint32_t>(written) < sizeof out;
+}
+
 int FormatBackupKeyPath(const char* deviceName, char (&out)[BackupKeyPathSize]) {
     out[0] = '\0';
     if (!deviceName || deviceName[0] == '\0')
@@ -33,6 +39,8 @@ int FormatBackupKeyPath(const char* deviceName, char (&out)[BackupKeyPathSize]) 
     }
     return 1;
 }
+
+namespace {
 
 // Opens the device's backup key, creating "Velmora" and the device key below an existing company
 // key when they are missing. Every parent is closed once its child is made.
@@ -118,10 +126,8 @@ int BackupCopy::Read() {
     uint32_t count = 0;
     if (!OpenCurrentDeviceKeyToWalk(&driverKey, &count))
         return 0; // also when CurrentDevicePath holds no terminated path
-    const int written =
-        std::snprintf(original, sizeof original, "%s%s", OriginalPathPrefix, CurrentDevicePath);
-    int result = written >= 0 && static_cast<uint32_t>(written) < sizeof original;
-    originalLength = result ? static_cast<uint32_t>(written) : 0;
+    int result = FormatOriginalPath(original);
+    originalLength = result ? static_cast<uint32_t>(std::strlen(original)) : 0;
     char name[RegistryBufferSize];
     uint8_t data[RegistryBufferSize];
     for (uint32_t i = 0; i < count && result; ++i) {

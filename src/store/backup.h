@@ -7,12 +7,22 @@
 // "Software\Orvane Technologies" is never created here; "Velmora" and the device key are.
 #pragma once
 
+#include "store/device_store.h"
 #include "store/registry.h"
 
 #include <cstdint>
 
-extern const char UserKeyPath[];    // "Software\Orvane Technologies\Velmora"
-extern const char CompanyKeyPath[]; // "Software\Orvane Technologies"
+extern const char UserKeyPath[];           // "Software\Orvane Technologies\Velmora"
+extern const char CompanyKeyPath[];        // "Software\Orvane Technologies"
+extern const char OriginalPathValueName[]; // "Original Registry Path"
+
+// Size of the buffer for "HKEY_LOCAL_MACHINE\" and any path that CurrentDevicePath can hold,
+// terminating zero included.
+const uint32_t OriginalPathSize = 19 + DevicePathSize;
+
+// Forms "HKEY_LOCAL_MACHINE\" + CurrentDevicePath into out, as "Original Registry Path" holds
+// it. 1 when it fits (always, for a path that SetCurrentDevicePath took); 0 otherwise.
+int FormatOriginalPath(char (&out)[OriginalPathSize]);
 
 // Creates "Velmora" below the existing per-user company key, or opens it when it exists; the
 // company key itself is never created. 1 with the user key open in *key; 0 with nothing open,
@@ -27,6 +37,10 @@ int OpenOrCreateUserKey(RegistryKey* key);
 // Size of the buffer in which a backup key path is formed, terminating zero included. A device
 // short name that would not fit (more than 222 characters) has no backup key.
 const uint32_t BackupKeyPathSize = 260;
+
+// Forms "Software\Orvane Technologies\Velmora\<name>" into out. 0, out empty, for a missing or
+// empty name (the backup would land in the user key itself) and for a path that does not fit.
+int FormatBackupKeyPath(const char* deviceName, char (&out)[BackupKeyPathSize]);
 
 // 1 when the device's backup key does not exist, 0 when it exists or its open failed for another
 // reason (it may exist, and must not be written then). A name with no backup key path (null,

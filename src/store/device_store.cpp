@@ -1,7 +1,7 @@
 #include "store/device_store.h"
 
 #include "store/registry.h"
-#include "store/registry_values.h"
+#include "store/registry_names.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -50,12 +50,7 @@ int ScanLiteral(const char** p, const char* literal) {
 // 1 when the next load would give the record back as it is: its name scans back to the same mode
 // key (width and height of at most four digits) and every timing word survives the BCD form.
 int TimingReadsBack(const CustomTiming& timing) {
-    if (timing.width > 9999 || timing.height > 9999)
-        return 0;
-    for (uint32_t i = 0; i < TimingWordCount; ++i)
-        if (timing.block.words[i] >= TimingWordLimit)
-            return 0;
-    return 1;
+    return timing.width <= 9999 && timing.height <= 9999 && TimingWordsReadBack(timing.block);
 }
 
 } // namespace
@@ -146,6 +141,10 @@ int IsTimingValueName(const char* name) {
     return name && std::strncmp(name, TimingValuePrefix, TimingPrefixLength) == 0;
 }
 
+int HasTimingPrefixNoCase(const char* name) {
+    return name && StartsWithNoCase(name, TimingValuePrefix, TimingPrefixLength);
+}
+
 int FormatTimingValueName(uint32_t width, uint32_t height, uint32_t refresh, char* out,
                           uint32_t size) {
     if (!out || size == 0)
@@ -173,6 +172,42 @@ int ScanTimingValueName(const char* name, uint32_t* width, uint32_t* height, uin
     *height = h;
     *refresh = r;
     return 1;
+}
+
+int FormatStoredTiming(const CustomTiming& timing, char (&name)[RegistryBufferSize],
+                       uint8_t (&stored)[TimingStoredSize]) {
+    if (!FormatTimingValueName(timing.width, timing.height, timing.refresh, name, sizeof name))
+        return 0;
+    EncodeTimingBlock(timing.block, stored);
+    return 1;
+}
+
+// Each value is enumerated into the walk buffers once; one that does not fit them is skipped, as
+// every walk skips it. The name is scanned whole before the data is decoded.
+int WalkStoredTimings(const StoredModeSink& sink) {
+    RegistryKey key;
+    uint32_t count = 0;
+    if (!OpenCurrentDeviceKeyToWalk(&key, &count))
+        return 0;
+    int result = 1;
+    char name[RegistryBufferSize];
+    uint8_t data[RegistryBufferSize];
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t dataLength = 0;
+        const int read = EnumIntoBuffers(key, i, name, data, &dataLength, nullptr);
+        if (read < 0)
+            result = 0; // a timing may be missing from what was handed on
+        CustomTiming timing;
+        if (read <= 0 || !ScanTimingValueName(name, &timing.width, &timing.height, &timing.refresh))
+            continue;
+        uint8_t stored[TimingStoredSize] = {};
+        std::memcpy(stored, data, dataLength < TimingStoredSize ? dataLength : TimingStoredSize);
+        DecodeTimingBlock(stored, &timing.block);
+        if (!sink.timing(sink.context, timing, TimingChecksumHolds(timing.block)))
+            result = 0;
+    }
+    RegistryCloseKey(key);
+    return result;
 }
 
 TimingList::TimingList() : head(nullptr), tail(nullptr), cursor(nullptr) {}
@@ -260,44 +295,65 @@ int TimingList::RefreshChecksumAt(int32_t index) {
     return 1;
 }
 
-// Takes every timing value whose name scans and whose checksum holds. Short data is read with
-// its missing bytes as 0 and decided by the checksum like any other; longer data is taken up to
-// its first 68 bytes. A timing that fails its checksum takes its own non-standard entry with it.
-// 0 also when a valid timing could not be kept for want of memory, since a save would then
-// delete it from the key.
+namespace {
+
+// The load's rule for one stored timing: a valid one is kept, one whose checksum fails takes its
+// own non-standard entry with it.
+struct LoadTarget {
+    TimingList* timings;
+    NonStandardModeList* modes;
+};
+
+int LoadTiming(void* context, const CustomTiming& timing, int valid) {
+    LoadTarget* target = static_cast<LoadTarget*>(context);
+    if (valid)
+        return target->timings->Append(timing);
+    target->modes->RemoveMode(static_cast<uint16_t>(timing.width),
+                              static_cast<uint16_t>(timing.height),
+                              static_cast<uint16_t>(timing.refresh));
+    return 1;
+}
+
+// Reads the mode list value whole through an open of its own, as the list's load does. 0 when
+// the key could not be opened; otherwise 1, with *read as ReadWholeValue gives it (the data, when
+// 1, in a new[] buffer for the caller to free).
+int ReadModeListValue(uint8_t** data, uint32_t* length, int* read) {
+    *data = nullptr;
+    *length = 0;
+    RegistryKey key;
+    if (!OpenCurrentDeviceKey(&key))
+        return 0;
+    *read = ReadWholeValue(key, ModeListValueName, data, length, nullptr);
+    RegistryCloseKey(key);
+    return 1;
+}
+
+} // namespace
+
+// A valid timing that could not be kept for want of memory makes the result 0, since a save would
+// then delete it from the key.
 int TimingList::LoadFromDevice(NonStandardModeList& modes) {
     Clear();
-    RegistryKey key;
-    uint32_t count = 0;
-    if (!OpenCurrentDeviceKeyToWalk(&key, &count))
+    LoadTarget target{this, &modes};
+    return WalkStoredTimings(StoredModeSink{&target, LoadTiming, nullptr});
+}
+
+// The two reads of the loads, without their rules: the mode list's groups are handed on as
+// stored rather than added, and every timing whatever its checksum.
+int ReadStoredModes(const StoredModeSink& sink, int* modeListPresent) {
+    *modeListPresent = 0;
+    uint8_t* list = nullptr;
+    uint32_t length = 0;
+    int read = 0;
+    if (!ReadModeListValue(&list, &length, &read))
         return 0;
-    int result = 1;
-    char name[RegistryBufferSize];
-    uint8_t data[RegistryBufferSize];
-    for (uint32_t i = 0; i < count; ++i) {
-        uint32_t dataLength = 0;
-        const int read = EnumIntoBuffers(key, i, name, data, &dataLength, nullptr);
-        if (read < 0)
-            result = 0; // the list may lack a valid timing that the next save would delete
-        if (read <= 0 || !IsTimingValueName(name))
-            continue;
-        CustomTiming timing;
-        if (!ScanTimingValueName(name, &timing.width, &timing.height, &timing.refresh))
-            continue;
-        uint8_t stored[TimingStoredSize] = {};
-        std::memcpy(stored, data, dataLength < TimingStoredSize ? dataLength : TimingStoredSize);
-        DecodeTimingBlock(stored, &timing.block);
-        if (ComputeTimingChecksum(timing.block.words) == timing.block.words[TimingChecksumWord]) {
-            if (!Append(timing))
-                result = 0;
-        } else {
-            modes.RemoveMode(static_cast<uint16_t>(timing.width),
-                             static_cast<uint16_t>(timing.height),
-                             static_cast<uint16_t>(timing.refresh));
-        }
-    }
-    RegistryCloseKey(key);
-    return result;
+    int result = read >= 0;
+    *modeListPresent = read > 0;
+    for (uint32_t at = 0; read > 0 && length - at >= ModeStoredSize; at += ModeStoredSize)
+        if (!sink.mode(sink.context, DecodeModeEntry(list + at)))
+            result = 0;
+    delete[] list;
+    return WalkStoredTimings(sink) && result;
 }
 
 namespace {
@@ -367,20 +423,31 @@ const CustomTiming* WrittenUnder(const char* name, const WrittenMode* written, u
 int WriteTiming(RegistryKey key, const CustomTiming& timing) {
     char name[RegistryBufferSize];
     uint8_t stored[TimingStoredSize];
-    if (!FormatTimingValueName(timing.width, timing.height, timing.refresh, name, sizeof name))
+    if (!FormatStoredTiming(timing, name, stored))
         return 0;
-    EncodeTimingBlock(timing.block, stored);
     return RegistrySetValue(key, name, RegistryTypeBinary, stored, TimingStoredSize);
 }
 
-// Walks the open key's `count` values and deletes every timing value that no written record
-// names. A value that the registry takes for a written name but that is stored under another
-// case keeps that name when it is set: it is deleted and written again under the record's own
-// name, so that the next load reads it. 1 when every value was read and every delete and
-// rewrite succeeded. A failed delete is not retried: its value keeps its index, so the walk
-// simply moves on.
-int PruneStoredTimings(RegistryKey key, uint32_t count, const WrittenMode* written,
-                       uint32_t writtenCount) {
+// The records a save has written, sorted, as the prune's keep: a timing value is kept when a
+// record is written under its name.
+struct WrittenList {
+    const WrittenMode* items;
+    uint32_t count;
+};
+
+const void* FindWritten(const void* context, const char* name, int* exact) {
+    const WrittenList* list = static_cast<const WrittenList*>(context);
+    return WrittenUnder(name, list->items, list->count, exact);
+}
+
+int RewriteWritten(const void*, RegistryKey key, const void* kept) {
+    return WriteTiming(key, *static_cast<const CustomTiming*>(kept));
+}
+
+} // namespace
+
+// A failed delete is not retried: its value keeps its index, so the walk simply moves on.
+int PruneStoredTimings(RegistryKey key, uint32_t count, const PruneKeep& keep) {
     int result = 1;
     char name[RegistryBufferSize];
     uint8_t data[RegistryBufferSize];
@@ -395,9 +462,9 @@ int PruneStoredTimings(RegistryKey key, uint32_t count, const WrittenMode* writt
             continue;
         }
         int exact = 0;
-        const CustomTiming* timing = WrittenUnder(name, written, writtenCount, &exact);
+        const void* timing = keep.find(keep.context, name, &exact);
         if (timing && exact) {
-            ++i; // written just now under its own name
+            ++i; // stored under its own name
             continue;
         }
         if (!timing && !IsTimingValueName(name)) {
@@ -411,7 +478,7 @@ int PruneStoredTimings(RegistryKey key, uint32_t count, const WrittenMode* writt
         }
         // The next value has moved down into index i; a rewritten one goes to the end, where
         // the walk meets it under its own name.
-        if (timing && !WriteTiming(key, *timing)) {
+        if (timing && !keep.rewrite(keep.context, key, timing)) {
             result = 0;
             --count;
         } else if (!timing) {
@@ -421,14 +488,14 @@ int PruneStoredTimings(RegistryKey key, uint32_t count, const WrittenMode* writt
     return result;
 }
 
-} // namespace
-
 int DeleteStoredTimings() {
     RegistryKey key;
     uint32_t count = 0;
     if (!OpenCurrentDeviceKeyToWalk(&key, &count))
         return 0;
-    const int result = PruneStoredTimings(key, count, nullptr, 0);
+    const WrittenList none{nullptr, 0};
+    const int result =
+        PruneStoredTimings(key, count, PruneKeep{&none, FindWritten, RewriteWritten});
     RegistryCloseKey(key);
     return result;
 }
@@ -466,7 +533,9 @@ int TimingList::SaveToDevice() {
         if (!WriteTiming(key, node->timing))
             result = 0;
     uint32_t count = 0;
-    if (!RegistryCountValues(key, &count) || !PruneStoredTimings(key, count, written, records))
+    const WrittenList list{written, records};
+    if (!RegistryCountValues(key, &count) ||
+        !PruneStoredTimings(key, count, PruneKeep{&list, FindWritten, RewriteWritten}))
         result = 0;
     RegistryCloseKey(key);
     delete[] written;
@@ -478,13 +547,11 @@ int TimingList::SaveToDevice() {
 // without the entries that no timing covers.
 int NonStandardModeList::LoadFromDevice() {
     Clear();
-    RegistryKey key;
-    if (!OpenCurrentDeviceKey(&key))
-        return 0;
     uint8_t* data = nullptr;
     uint32_t length = 0;
-    const int read = ReadWholeValue(key, ModeListValueName, &data, &length, nullptr);
-    RegistryCloseKey(key);
+    int read = 0;
+    if (!ReadModeListValue(&data, &length, &read))
+        return 0;
     int result = read >= 0;
     if (read > 0 && length > 0 && !DecodeModeList(data, length))
         result = 0;
@@ -495,12 +562,9 @@ int NonStandardModeList::LoadFromDevice() {
 // A field that would be written as another number refuses the whole list, which is one value:
 // the stored list stays as it was rather than name modes nobody asked for.
 int NonStandardModeList::SaveToDevice() {
-    for (const NonStandardModeNode* node = head; node; node = node->next) {
-        const NonStandardMode& mode = node->mode;
-        if (mode.width >= ModeFieldLimit || mode.height >= ModeFieldLimit ||
-            mode.reserved >= ModeFieldLimit || mode.refresh >= ModeFieldLimit)
+    for (const NonStandardModeNode* node = head; node; node = node->next)
+        if (!ModeReadsBack(node->mode))
             return 0;
-    }
     uint32_t length = 0;
     uint8_t* bytes = EncodeModeList(&length);
     if (!bytes)

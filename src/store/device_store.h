@@ -53,6 +53,10 @@ extern const char ModeListValueName[]; // "QORNonStandardModesBCD"
 // 1 when `name` begins with the timing prefix (case-sensitive).
 int IsTimingValueName(const char* name);
 
+// 1 when `name` begins with the timing prefix without regard to ASCII case, as the registry may
+// take it for a timing value's name; else 0.
+int HasTimingPrefixNoCase(const char* name);
+
 // Formats the timing value name of a mode into `out` (size bytes). 0 when it does not fit.
 int FormatTimingValueName(uint32_t width, uint32_t height, uint32_t refresh, char* out,
                           uint32_t size);
@@ -60,6 +64,55 @@ int FormatTimingValueName(uint32_t width, uint32_t height, uint32_t refresh, cha
 // Scans width, height and refresh back out of a timing value name. 1 only when the whole name
 // follows the format (width and height of one to four digits, "X", "X0X", a decimal refresh).
 int ScanTimingValueName(const char* name, uint32_t* width, uint32_t* height, uint32_t* refresh);
+
+// The value name and the 68 stored bytes of a record, as a save writes them. 0 when the name does
+// not fit.
+int FormatStoredTiming(const CustomTiming& timing, char (&name)[RegistryBufferSize],
+                       uint8_t (&stored)[TimingStoredSize]);
+
+// Where a read of the stored modes hands what it finds: a timing value whose name scans, with its
+// words decoded and `valid` 1 when its checksum holds; an entry of the mode list. Each returns 1
+// when it kept what it was given and 0 when it could not (for want of memory), which makes the
+// read's result 0 without stopping it. `mode` may be null when only timings are read.
+struct StoredModeSink {
+    void* context;
+    int (*timing)(void* context, const CustomTiming& timing, int valid);
+    int (*mode)(void* context, const NonStandardMode& mode);
+};
+
+// Walks the driver key once, in the registry's order, and hands every value whose name scans as a
+// timing name to sink.timing, whatever its checksum; data shorter than 68 bytes is read with the
+// missing bytes as 0, longer data up to its first 68. 1 when the key was walked whole and every
+// timing was kept; 0 when the key could not be opened or counted (nothing handed on), when a
+// value could not be enumerated for another reason than a name or data too large for the walk
+// buffers, or when the sink kept a timing not.
+int WalkStoredTimings(const StoredModeSink& sink);
+
+// The driver key exactly as stored, for a reader that changes nothing: every entry of the mode
+// list in order (a partial last group ignored), covered or not, then every timing value as
+// WalkStoredTimings hands it on; none of the load's rules are applied. The registry calls are
+// those of NonStandardModeList::LoadFromDevice followed by TimingList::LoadFromDevice.
+// *modeListPresent is 1 when the key has a mode list value. 1 when all was read and kept; 0 when
+// the key could not be opened (nothing more is asked then), a value could not be read whole, or
+// the sink kept something not.
+int ReadStoredModes(const StoredModeSink& sink, int* modeListPresent);
+
+// What a prune of the timing values keeps, for the callers that decide it. find gives what is
+// to be stored under the name the registry takes `name` for, or null when nothing is, with *exact
+// 1 when `name` is that value's own name, case included; rewrite writes what find gave under its
+// own name into the open key, 1 when it was written.
+struct PruneKeep {
+    const void* context;
+    const void* (*find)(const void* context, const char* name, int* exact);
+    int (*rewrite)(const void* context, RegistryKey key, const void* kept);
+};
+
+// Walks the open key's `count` values and deletes every timing value that find gives nothing for.
+// A value that find gives something for under another case of its name keeps that name when it
+// is set: it is deleted and rewritten under its own name, so that the next load reads it. 1 when
+// every value was read and every delete and rewrite succeeded; otherwise 0, having done all it
+// could. A failed delete is not retried.
+int PruneStoredTimings(RegistryKey key, uint32_t count, const PruneKeep& keep);
 
 struct TimingNode {
     CustomTiming timing;

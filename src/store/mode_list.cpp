@@ -89,15 +89,21 @@ int NonStandardModeList::RemoveMode(uint16_t width, uint16_t height, uint16_t re
     return 0;
 }
 
-void EncodeModeField(uint16_t field, uint8_t out[2]) {
-    uint32_t f = field;
-    out[0] = static_cast<uint8_t>((((f / 1000u) & 0xFu) << 4) | ((f % 1000u) / 100u));
-    out[1] = static_cast<uint8_t>((((f % 100u) / 10u) << 4) | (f % 10u));
+void EncodeModeEntry(const NonStandardMode& mode, uint8_t out[ModeStoredSize]) {
+    EncodeBcd4(out, mode.width);
+    EncodeBcd4(out + 2, mode.height);
+    EncodeBcd4(out + 4, mode.reserved);
+    EncodeBcd4(out + 6, mode.refresh);
 }
 
-uint16_t DecodeModeField(const uint8_t in[2]) {
-    return static_cast<uint16_t>((in[0] >> 4) * 1000u + (in[0] & 0xFu) * 100u + (in[1] >> 4) * 10u +
-                                 (in[1] & 0xFu));
+NonStandardMode DecodeModeEntry(const uint8_t bytes[ModeStoredSize]) {
+    return NonStandardMode{DecodeBcd4(bytes), DecodeBcd4(bytes + 2), DecodeBcd4(bytes + 4),
+                           DecodeBcd4(bytes + 6)};
+}
+
+int ModeReadsBack(const NonStandardMode& mode) {
+    return mode.width < ModeFieldLimit && mode.height < ModeFieldLimit &&
+           mode.reserved < ModeFieldLimit && mode.refresh < ModeFieldLimit;
 }
 
 uint8_t* NonStandardModeList::EncodeModeList(uint32_t* length) const {
@@ -111,13 +117,8 @@ uint8_t* NonStandardModeList::EncodeModeList(uint32_t* length) const {
         return nullptr;
     // A const walk of its own: the cursor is not touched at all.
     uint8_t* p = bytes;
-    for (const NonStandardModeNode* node = head; node; node = node->next) {
-        EncodeModeField(node->mode.width, p);
-        EncodeModeField(node->mode.height, p + 2);
-        EncodeModeField(node->mode.reserved, p + 4);
-        EncodeModeField(node->mode.refresh, p + 6);
-        p += ModeStoredSize;
-    }
+    for (const NonStandardModeNode* node = head; node; node = node->next, p += ModeStoredSize)
+        EncodeModeEntry(node->mode, p);
     *length = size;
     return bytes;
 }
@@ -129,14 +130,8 @@ int NonStandardModeList::DecodeModeList(const uint8_t* bytes, uint32_t length) {
     if (!bytes || length == 0)
         return 0;
     int result = 1;
-    for (uint32_t at = 0; length - at >= ModeStoredSize; at += ModeStoredSize) {
-        NonStandardMode mode;
-        mode.width = DecodeModeField(bytes + at);
-        mode.height = DecodeModeField(bytes + at + 2);
-        mode.reserved = DecodeModeField(bytes + at + 4);
-        mode.refresh = DecodeModeField(bytes + at + 6);
-        if (!AddMode(mode))
+    for (uint32_t at = 0; length - at >= ModeStoredSize; at += ModeStoredSize)
+        if (!AddMode(DecodeModeEntry(bytes + at)))
             result = 0;
-    }
     return result;
 }

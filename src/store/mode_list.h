@@ -2,17 +2,17 @@
 //
 // Stored form (value "QORNonStandardModesBCD"): the entries in list order, eight bytes each and
 // nothing else, so the length is count * 8 and an empty list is a value of length 0. An entry is
-// width, height, reserved, refresh, each four packed BCD digits in two bytes, most significant
-// first: (thousands | hundreds), (tens | units). Only the top nibble can leave the range of a
-// digit (it keeps the low four bits of field / 1,000), so a field f comes back as f mod 16,000.
-// Decoding takes every nibble at its face value and rejects nothing.
+// width, height, reserved, refresh, each as Bcd4 (store/coding.h), so a field f comes back as
+// f mod 16,000.
 #pragma once
+
+#include "store/coding.h"
 
 #include <cstdint>
 
 const uint32_t ModeStoredSize = 8;
 // The first field that its stored form cannot give back (it reads back 16,000 less).
-const uint32_t ModeFieldLimit = 16000;
+const uint32_t ModeFieldLimit = Bcd4Limit;
 
 struct NonStandardMode {
     uint16_t width;
@@ -81,5 +81,9 @@ private:
     int32_t count;
 };
 
-void EncodeModeField(uint16_t field, uint8_t out[2]);
-uint16_t DecodeModeField(const uint8_t in[2]);
+// The eight stored bytes of one entry, and the entry they hold.
+void EncodeModeEntry(const NonStandardMode& mode, uint8_t out[ModeStoredSize]);
+NonStandardMode DecodeModeEntry(const uint8_t bytes[ModeStoredSize]);
+
+// 1 when every field is below ModeFieldLimit, so that the stored entry gives it back; else 0.
+int ModeReadsBack(const NonStandardMode& mode);

@@ -1,20 +1,19 @@
 // One custom display mode and the stored form of its timing.
 //
-// Stored form of a TimingBlock (the data of one timing value, 68 bytes):
-//   bytes 4i..4i+3, i = 0..15   word i as eight packed BCD digits, most significant first
-//                               (byte 4i: ten-millions | millions, ... byte 4i+3: tens | units)
-//   bytes 64..67                word 16, the checksum, as a big-endian 32-bit binary number
-// Only the top nibble of a word can leave the range of a digit: it keeps the low four bits of
-// word / 10,000,000, so a word w comes back from encode and decode as w mod 160,000,000.
-// Decoding takes every nibble at its face value (0 to 15) and rejects nothing.
+// Stored form of a TimingBlock (the data of one timing value, 68 bytes; the codecs are those of
+// store/coding.h):
+//   bytes 4i..4i+3, i = 0..15   word i as Bcd8, so a word w comes back as w mod 160,000,000
+//   bytes 64..67                word 16, the checksum, as Fixed32 big-endian
 #pragma once
+
+#include "store/coding.h"
 
 #include <cstdint>
 
 const uint32_t TimingStoredSize = 68;
 const uint32_t TimingWordCount = 16; // words 0..15 are stored as BCD and summed by the checksum
 // The first timing word that its stored form cannot give back (it reads back 160,000,000 less).
-const uint32_t TimingWordLimit = 160000000;
+const uint32_t TimingWordLimit = Bcd8Limit;
 
 // Word indexes of a TimingBlock.
 enum TimingWord {
@@ -53,8 +52,14 @@ struct CustomTiming {
     TimingBlock block;
 };
 
-// The check value of words 0 to 15: a ones'-complement fold of their 32-bit sum to 16 bits.
+// The check value of words 0 to 15: FoldChecksum of their 32-bit sum.
 uint32_t ComputeTimingChecksum(const uint32_t words[TimingWordCount]);
+
+// 1 when the checksum word equals the check value of the other words, else 0.
+int TimingChecksumHolds(const TimingBlock& block);
+
+// 1 when every word 0 to 15 is below TimingWordLimit, so that its stored form gives it back.
+int TimingWordsReadBack(const TimingBlock& block);
 
 // Writes the 68-byte stored form of all seventeen words; word 16 is stored as it is.
 void EncodeTimingBlock(const TimingBlock& block, uint8_t out[TimingStoredSize]);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cctype>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -241,37 +242,45 @@ const ControlRow MainControls[] = {
     {1027, "Button", LABEL_INTERLACED, 96, 119, 67, 10, PaneCheck},
     {1028, "Button", LABEL_HSYNC_NEGATIVE, 189, 119, 70, 10, PaneCheck},
     {1029, "Button", LABEL_VSYNC_NEGATIVE, 285, 119, 69, 10, PaneCheck},
-    {-1, "Static", LABEL_HORIZONTAL_TOTAL, 13, 134, 60, 10, PaneLabel},
-    {1006, "Edit", "", 77, 134, 41, 12, PaneEdit},
-    {-1, "Static", LABEL_HORIZONTAL_DISPLAY, 13, 158, 60, 17, PaneLabel}, // two lines, not cut
-    {1007, "Edit", "", 77, 158, 41, 12, PaneEdit},
-    {-1, "Static", LABEL_HORIZONTAL_SYNC_START, 13, 182, 60, 17, PaneLabel},
-    {1008, "Edit", "", 77, 182, 41, 12, PaneEdit},
-    {-1, "Static", LABEL_HORIZONTAL_SYNC_WIDTH, 13, 206, 60, 17, PaneLabel},
-    {1009, "Edit", "", 77, 206, 41, 12, PaneEdit},
-    {-1, "Static", LABEL_PIXEL_CLOCK, 13, 230, 64, 17, SS_LEFT | WS_GROUP}, // likewise
-    {1014, "Edit", "", 77, 230, 41, 12, PaneEdit},
-    {-1, "Static", LABEL_VERTICAL_TOTAL, 131, 134, 60, 10, PaneLabel},
-    {1010, "Edit", "", 198, 134, 41, 12, PaneEdit},
-    {-1, "Static", LABEL_VERTICAL_DISPLAY, 131, 158, 60, 10, PaneLabel},
-    {1011, "Edit", "", 198, 158, 41, 12, PaneEdit},
-    {-1, "Static", LABEL_VERTICAL_SYNC_START, 131, 182, 60, 17, PaneLabel},
-    {1012, "Edit", "", 198, 182, 41, 12, PaneEdit},
-    {-1, "Static", LABEL_VERTICAL_SYNC_WIDTH, 131, 206, 60, 17, PaneLabel},
-    {1013, "Edit", "", 198, 206, 41, 12, PaneEdit},
-    {-1, "Static", LABEL_OVERSCAN_BLUE, 131, 230, 60, 17, PaneLabel},
-    {1015, "Edit", "", 198, 230, 41, 12, PaneEdit},
-    {-1, "Static", LABEL_HORIZONTAL_OVERSCAN_RIGHT, 250, 134, 60, 17, PaneLabel},
-    {1016, "Edit", "", 315, 134, 41, 12, PaneEdit},
-    {-1, "Static", LABEL_HORIZONTAL_OVERSCAN_LEFT, 250, 158, 60, 17, PaneLabel},
-    {1017, "Edit", "", 315, 158, 41, 12, PaneEdit},
-    {-1, "Static", LABEL_VERTICAL_OVERSCAN_TOP, 250, 182, 60, 17, PaneLabel},
-    {1018, "Edit", "", 315, 182, 41, 12, PaneEdit},
-    {-1, "Static", LABEL_VERTICAL_OVERSCAN_BOTTOM, 250, 206, 60, 17, PaneLabel},
-    {1019, "Edit", "", 315, 206, 41, 12, PaneEdit},
-    {-1, "Static", LABEL_OVERSCAN_GREEN_RED, 250, 230, 60, 17, PaneLabel},
-    {1020, "Edit", "", 315, 230, 41, 12, PaneEdit},
 };
+
+// The pane's fields in template order: a label, and beside it the field's edit of 41 x 12.
+struct PaneField {
+    const char* label;
+    int edit;
+    short labelX, editX, y, labelCx, labelCy;
+    DWORD labelStyle;
+};
+
+const PaneField PaneFields[] = {
+    {LABEL_HORIZONTAL_TOTAL, 1006, 13, 77, 134, 60, 10, PaneLabel},
+    {LABEL_HORIZONTAL_DISPLAY, 1007, 13, 77, 158, 60, 17, PaneLabel}, // two lines, not cut
+    {LABEL_HORIZONTAL_SYNC_START, 1008, 13, 77, 182, 60, 17, PaneLabel},
+    {LABEL_HORIZONTAL_SYNC_WIDTH, 1009, 13, 77, 206, 60, 17, PaneLabel},
+    {LABEL_PIXEL_CLOCK, 1014, 13, 77, 230, 64, 17, SS_LEFT | WS_GROUP}, // likewise
+    {LABEL_VERTICAL_TOTAL, 1010, 131, 198, 134, 60, 10, PaneLabel},
+    {LABEL_VERTICAL_DISPLAY, 1011, 131, 198, 158, 60, 10, PaneLabel},
+    {LABEL_VERTICAL_SYNC_START, 1012, 131, 198, 182, 60, 17, PaneLabel},
+    {LABEL_VERTICAL_SYNC_WIDTH, 1013, 131, 198, 206, 60, 17, PaneLabel},
+    {LABEL_OVERSCAN_BLUE, 1015, 131, 198, 230, 60, 17, PaneLabel},
+    {LABEL_HORIZONTAL_OVERSCAN_RIGHT, 1016, 250, 315, 134, 60, 17, PaneLabel},
+    {LABEL_HORIZONTAL_OVERSCAN_LEFT, 1017, 250, 315, 158, 60, 17, PaneLabel},
+    {LABEL_VERTICAL_OVERSCAN_TOP, 1018, 250, 315, 182, 60, 17, PaneLabel},
+    {LABEL_VERTICAL_OVERSCAN_BOTTOM, 1019, 250, 315, 206, 60, 17, PaneLabel},
+    {LABEL_OVERSCAN_GREEN_RED, 1020, 250, 315, 230, 60, 17, PaneLabel},
+};
+
+// The main window's controls: the list and the buttons, then each pane field's label and edit.
+std::vector<ControlRow> MainWindowControls() {
+    std::vector<ControlRow> rows(std::begin(MainControls), std::end(MainControls));
+    for (const PaneField& f : PaneFields) {
+        rows.push_back({-1, "Static", f.label, f.labelX, f.y, f.labelCx, f.labelCy, f.labelStyle});
+        rows.push_back({f.edit, "Edit", "", f.editX, f.y, 41, 12, PaneEdit});
+    }
+    return rows;
+}
+
+const std::vector<ControlRow> MainRows = MainWindowControls();
 
 const ControlRow ModeTimingControls[] = {
     {1, "Button", LABEL_OK, 7, 106, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
@@ -287,8 +296,7 @@ const ControlRow ModeTimingControls[] = {
 const ControlRow DisclaimerControls[] = {
     {1, "Button", LABEL_ACCEPT, 186, 175, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
     {2, "Button", LABEL_DISAGREE, 127, 175, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
-    {1030, "Button", LABEL_DONT_SHOW_AGAIN, 7, 176, 115, 13,
-     BS_AUTOCHECKBOX | WS_TABSTOP},
+    {1030, "Button", LABEL_DONT_SHOW_AGAIN, 7, 176, 115, 13, BS_AUTOCHECKBOX | WS_TABSTOP},
     {1031, "Edit", "", 7, 7, 229, 154, ES_MULTILINE | ES_READONLY | WS_BORDER | WS_TABSTOP},
 };
 
@@ -301,10 +309,9 @@ const ControlRow AboutControls[] = {
 #define ROWS(table) table, sizeof(table) / sizeof(table[0])
 
 const TemplateRow Templates[] = {
-    {IDD_MAIN, CAPTION_MAIN, 0x90C800C0, 379, 258, IDR_MENU, ROWS(MainControls)},
+    {IDD_MAIN, CAPTION_MAIN, 0x90C800C0, 379, 258, IDR_MENU, MainRows.data(), MainRows.size()},
     {IDD_MODETIMING, CAPTION_MODE_TIMING, 0x80C800C0, 130, 127, nullptr, ROWS(ModeTimingControls)},
-    {IDD_DISCLAIMER, CAPTION_DISCLAIMER, 0x80C800C0, 243, 196, nullptr,
-     ROWS(DisclaimerControls)},
+    {IDD_DISCLAIMER, CAPTION_DISCLAIMER, 0x80C800C0, 243, 196, nullptr, ROWS(DisclaimerControls)},
     {IDD_ABOUT, CAPTION_ABOUT, 0x80C800C0, 186, 66, nullptr, ROWS(AboutControls)},
 };
 
@@ -577,18 +584,25 @@ TEST(Resources, VersionBlockFields) {
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
     ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
-    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000002u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000000u);
-    EXPECT_EQ(fixed->dwFileFlagsMask, 0x3Fu);
-    EXPECT_EQ(fixed->dwFileFlags, 0u);
-    EXPECT_EQ(fixed->dwFileOS, 0x40004u);
-    EXPECT_EQ(fixed->dwFileType, 1u);
-    EXPECT_EQ(fixed->dwFileSubtype, 0u);
-    EXPECT_EQ(fixed->dwFileDateMS, 0u);
-    EXPECT_EQ(fixed->dwFileDateLS, 0u);
+    const struct {
+        const char* field;
+        DWORD got, want;
+    } numbers[] = {
+        {"dwSignature", fixed->dwSignature, 0xFEEF04BDu},
+        {"dwFileVersionMS", fixed->dwFileVersionMS, 0x00010000u},
+        {"dwFileVersionLS", fixed->dwFileVersionLS, 0x00000002u},
+        {"dwProductVersionMS", fixed->dwProductVersionMS, 0x00010000u},
+        {"dwProductVersionLS", fixed->dwProductVersionLS, 0x00000000u},
+        {"dwFileFlagsMask", fixed->dwFileFlagsMask, 0x3Fu},
+        {"dwFileFlags", fixed->dwFileFlags, 0u},
+        {"dwFileOS", fixed->dwFileOS, 0x40004u},
+        {"dwFileType", fixed->dwFileType, 1u},
+        {"dwFileSubtype", fixed->dwFileSubtype, 0u},
+        {"dwFileDateMS", fixed->dwFileDateMS, 0u},
+        {"dwFileDateLS", fixed->dwFileDateLS, 0u},
+    };
+    for (const auto& number : numbers)
+        EXPECT_EQ(number.got, number.want) << number.field;
 
     WORD* translation = nullptr;
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",

@@ -66,12 +66,8 @@ Bytes Stored(const Raster& raster) {
 
 Bytes Modes(const std::vector<NonStandardMode>& modes) {
     Bytes bytes(modes.size() * ModeStoredSize);
-    for (size_t i = 0; i < modes.size(); ++i) {
-        EncodeModeField(modes[i].width, &bytes[i * 8]);
-        EncodeModeField(modes[i].height, &bytes[i * 8 + 2]);
-        EncodeModeField(modes[i].reserved, &bytes[i * 8 + 4]);
-        EncodeModeField(modes[i].refresh, &bytes[i * 8 + 6]);
-    }
+    for (size_t i = 0; i < modes.size(); ++i)
+        EncodeModeEntry(modes[i], &bytes[i * ModeStoredSize]);
     return bytes;
 }
 

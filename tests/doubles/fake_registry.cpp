@@ -1,7 +1,7 @@
 // The registry interface on an in-memory key tree (see fake_registry.h).
 #include "doubles/fake_registry.h"
 
-#include "store/registry_values.h"
+#include "store/registry_names.h"
 
 #include <algorithm>
 #include <cstring>

@@ -47,6 +47,12 @@ Value Binary(const Bytes& data) {
     return Value{REG_BINARY, data};
 }
 
+// A driver key holding 640 x 480 at 60 as `timing` and its non-standard mode.
+Values Vga60Key(const Bytes& timing) {
+    return {{TimingName(640, 480, 60), Binary(timing)},
+            {ModeListValue, Binary(Hex("06 40 04 80 00 00 00 60"))}};
+}
+
 class Program : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(ResetRegistry(1)); }
@@ -70,6 +76,15 @@ protected:
         HWND window = run.WaitForMainWindow();
         EXPECT_NE(nullptr, window) << run.Windows();
         return window;
+    }
+
+    // The two simulated adapters, DriverKey0 filled (FillDriverKey0) or empty, then
+    // StartToMainWindow. Null, with nothing started, when the registry could not be prepared.
+    static HWND StartOnTwoAdapters(Session& run, int filled) {
+        const int ready = ConfigureAdapters(TwoAdapters()) &&
+                          (filled ? FillDriverKey0() : CreateKey(HKEY_LOCAL_MACHINE, DriverKey0));
+        EXPECT_TRUE(ready) << "the adapters and DriverKey0";
+        return ready ? StartToMainWindow(run) : nullptr;
     }
 
     // The message box showing now: its text, then the answer. Its caption is the program's,
@@ -213,10 +228,8 @@ TEST_F(Program, AcceptedDisclaimerIsShownAgainUntilAcceptedWithTheBoxTicked) {
 }
 
 TEST_F(Program, AddedModeWithTypedTimingIsAppliedAsItsStoredForms) {
-    ASSERT_TRUE(ConfigureAdapters(TwoAdapters()));
-    ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, DriverKey0));
     Session run;
-    HWND window = StartToMainWindow(run);
+    HWND window = StartOnTwoAdapters(run, 0);
     ASSERT_NE(nullptr, window);
     EXPECT_EQ(std::vector<std::string>(), Rows(window));
     EXPECT_EQ(0, IsEnabled(window, ApplyButton));
@@ -248,8 +261,7 @@ TEST_F(Program, AddedModeWithTypedTimingIsAppliedAsItsStoredForms) {
     ASSERT_TRUE(ClickButton(window, ModifyButton));
     ASSERT_TRUE(ClickButton(window, ApplyButton));
 
-    Values expected = {{TimingName(640, 480, 60), Binary(Timing640x480at60())},
-                       {ModeListValue, Binary(Hex("06 40 04 80 00 00 00 60"))}};
+    Values expected = Vga60Key(Timing640x480at60());
     EXPECT_EQ(Describe(expected), Describe(ReadValues(HKEY_LOCAL_MACHINE, DriverKey0)));
     EXPECT_EQ(0, IsEnabled(window, ApplyButton));
     EXPECT_EQ(std::vector<std::string>{"640 480 60"}, Rows(window));
@@ -274,9 +286,8 @@ TEST_F(Program, TimingWithABadChecksumIsNotListedAndIsGoneAfterSaveAndExit) {
     ExpectCleanExit(run);
 
     // The broken timing took its non-standard mode with it; other values stay.
-    Values expected = {{TimingName(640, 480, 60), Binary(Timing640x480at60())},
-                       {ModeListValue, Binary(Hex("06 40 04 80 00 00 00 60"))},
-                       {"Other", Value{REG_DWORD, Hex("07 00 00 00")}}};
+    Values expected = Vga60Key(Timing640x480at60());
+    expected["Other"] = Value{REG_DWORD, Hex("07 00 00 00")};
     EXPECT_EQ(Describe(expected), Describe(ReadValues(HKEY_LOCAL_MACHINE, DriverKey0)));
 }
 
@@ -335,10 +346,8 @@ TEST_F(Program, ClosingWithUnsavedEditsAsksLikeExit) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
         ASSERT_TRUE(ResetRegistry(1));
-        ASSERT_TRUE(ConfigureAdapters(TwoAdapters()));
-        ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, DriverKey0));
         Session run;
-        HWND window = StartToMainWindow(run);
+        HWND window = StartOnTwoAdapters(run, 0);
         ASSERT_NE(nullptr, window);
         ASSERT_TRUE(AddMode(run.Id(), window, "640", "480", "60"));
         ASSERT_TRUE(c.command ? SendCommand(window, c.command) : CloseFromCaption(window));
@@ -347,17 +356,14 @@ TEST_F(Program, ClosingWithUnsavedEditsAsksLikeExit) {
 
         Values expected;
         if (c.answer == IDYES)
-            expected = {{TimingName(640, 480, 60), Binary(NewModeTiming())},
-                        {ModeListValue, Binary(Hex("06 40 04 80 00 00 00 60"))}};
+            expected = Vga60Key(NewModeTiming());
         EXPECT_EQ(Describe(expected), Describe(ReadValues(HKEY_LOCAL_MACHINE, DriverKey0)));
     }
 }
 
 TEST_F(Program, ArrowKeysChangeNeitherThePaneNorTheModeThatModifyChanges) {
-    ASSERT_TRUE(ConfigureAdapters(TwoAdapters()));
-    ASSERT_TRUE(FillDriverKey0());
     Session run;
-    HWND window = StartToMainWindow(run);
+    HWND window = StartOnTwoAdapters(run, 1);
     ASSERT_NE(nullptr, window);
     HWND list = Control(window, ModeList);
     ASSERT_EQ((std::vector<std::string>{"640 480 60", "800 600 75"}), Rows(window));
@@ -431,10 +437,8 @@ TEST_F(Program, FirstLoadBacksUpTheDriverKeyOnceAndLaterStartsWriteNothing) {
 }
 
 TEST_F(Program, RemovedModeLeavesWithItsNonStandardModeAndAClickBelowTheRowsClearsThePane) {
-    ASSERT_TRUE(ConfigureAdapters(TwoAdapters()));
-    ASSERT_TRUE(FillDriverKey0());
     Session run;
-    HWND window = StartToMainWindow(run);
+    HWND window = StartOnTwoAdapters(run, 1);
     ASSERT_NE(nullptr, window);
     HWND list = Control(window, ModeList);
 
@@ -460,17 +464,14 @@ TEST_F(Program, RemovedModeLeavesWithItsNonStandardModeAndAClickBelowTheRowsClea
     EXPECT_EQ("", ReadText(window, HorizontalTotalEdit));
 
     ASSERT_TRUE(ClickButton(window, ApplyButton));
-    Values expected = {{TimingName(640, 480, 60), Binary(Timing640x480at60())},
-                       {ModeListValue, Binary(Hex("06 40 04 80 00 00 00 60"))}};
+    Values expected = Vga60Key(Timing640x480at60());
     EXPECT_EQ(Describe(expected), Describe(ReadValues(HKEY_LOCAL_MACHINE, DriverKey0)));
     ExitWithoutQuestion(run, window);
 }
 
 TEST_F(Program, ApplyThatCannotWriteSaysSoAndKeepsTheEditsForALaterApply) {
-    ASSERT_TRUE(ConfigureAdapters(TwoAdapters()));
-    ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, DriverKey0));
     Session run;
-    HWND window = StartToMainWindow(run);
+    HWND window = StartOnTwoAdapters(run, 0);
     ASSERT_NE(nullptr, window);
 
     // The Add dialog takes four digits at most.

@@ -5,6 +5,7 @@
 #include "app/strings.h"
 #include "editor/app_instance.h"
 #include "editor/editor.h"
+#include "e2e/scenario.h"
 #include "editor/main_window.h"
 #include "store/device_store.h"
 
@@ -18,37 +19,9 @@
 
 namespace {
 
+using namespace scenario;
+
 const char AdaptersKey[] = "Software\\Velmora Simulated Driver\\Adapters";
-const char SimulatedDriverKey[] = "Software\\Velmora Simulated Driver";
-const char CompanyKey[] = "Software\\Orvane Technologies";
-const char UserKey[] = "Software\\Orvane Technologies\\Velmora";
-const char DriverKey0[] = "SYSTEM\\CurrentControlSet\\Services\\orvdisp\\Device0";
-const char DriverKey1[] = "SYSTEM\\CurrentControlSet\\Services\\orvdisp\\Device1";
-
-int SetText(const std::string& path, const char* name, const char* text) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
-        return 0;
-    LONG result = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                                 static_cast<DWORD>(std::strlen(text) + 1));
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
-}
-
-int CreateKey(HKEY root, const char* path) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return 0;
-    RegCloseKey(key);
-    return 1;
-}
-
-void DeleteKey(HKEY root, const char* path) {
-    RegDeleteTreeA(root, path);
-    RegDeleteKeyA(root, path);
-}
 
 // The text and type of a menu item by position.
 struct MenuItem {
@@ -85,8 +58,8 @@ protected:
         const char* paths[] = {DriverKey0, DriverKey1};
         for (int i = 0; i < 2; ++i) {
             std::string adapter = std::string(AdaptersKey) + "\\" + std::to_string(i);
-            ASSERT_TRUE(SetText(adapter, "DeviceName", names[i]));
-            ASSERT_TRUE(SetText(adapter, "DriverKey", paths[i]));
+            ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, adapter.c_str(), "DeviceName", names[i]));
+            ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, adapter.c_str(), "DriverKey", paths[i]));
             ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, paths[i]));
         }
 

@@ -17,6 +17,7 @@
 #include "fuzz/fuzz_support.h"
 #include "store/device_store.h"
 #include "support/builders.h"
+#include "support/stored_value.h"
 
 #include <cstring>
 #include <string>
@@ -25,12 +26,6 @@
 namespace {
 
 const char DriverKey[] = "System\\Fuzz\\Device0";
-
-struct Value {
-    std::string name;
-    uint32_t type;
-    std::string data;
-};
 
 std::vector<Value> Snapshot() {
     static char name[16385];
@@ -45,23 +40,11 @@ std::vector<Value> Snapshot() {
         uint32_t dataLength = sizeof data;
         uint32_t type = 0;
         FUZZ_CHECK(RegistryEnumValue(key, i, name, &nameLength, &type, data, &dataLength));
-        values.push_back({std::string(name, nameLength), type,
-                          std::string(reinterpret_cast<char*>(data), dataLength)});
+        values.push_back(
+            {std::string(name, nameLength), type, std::vector<uint8_t>(data, data + dataLength)});
     }
     RegistryCloseKey(key);
     return values;
-}
-
-const Value* Find(const std::vector<Value>& values, const std::string& name) {
-    for (const Value& v : values)
-        if (SameValueName(v.name, name))
-            return &v;
-    return nullptr;
-}
-
-// What the load walk can see: a name and data that fit its 260-byte buffers.
-int Walkable(const Value& v) {
-    return v.name.size() < RegistryBufferSize && v.data.size() <= RegistryBufferSize;
 }
 
 std::string MakeName(FuzzInput& in, uint8_t kind) {
@@ -131,7 +114,7 @@ std::string MakeData(FuzzInput& in) {
         for (size_t i = 0; i < entries; ++i)
             for (int f = 0; f < 4; ++f) {
                 uint8_t field[2];
-                EncodeModeField(static_cast<uint16_t>(in.U16() % ModeFieldLimit), field);
+                EncodeBcd4(field, static_cast<uint16_t>(in.U16() % ModeFieldLimit));
                 data.append(reinterpret_cast<char*>(field), 2);
             }
         return data;
@@ -170,9 +153,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     NonStandardModeList expectedModes;
     if (const Value* list = Find(before, ModeListValueName))
         if (!list->data.empty())
-            FUZZ_CHECK(
-                expectedModes.DecodeModeList(reinterpret_cast<const uint8_t*>(list->data.data()),
-                                             static_cast<uint32_t>(list->data.size())));
+            FUZZ_CHECK(expectedModes.DecodeModeList(list->data.data(),
+                                                    static_cast<uint32_t>(list->data.size())));
     for (const Value& v : before) {
         CustomTiming t;
         if (!Walkable(v) || !ScanTimingValueName(v.name.c_str(), &t.width, &t.height, &t.refresh))
@@ -259,7 +241,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(bytes);
         const Value* list = Find(after, ModeListValueName);
         FUZZ_CHECK(list && list->type == RegistryTypeBinary &&
-                   list->data == std::string(reinterpret_cast<char*>(bytes), length));
+                   list->data == std::vector<uint8_t>(bytes, bytes + length));
         delete[] bytes;
     }
 

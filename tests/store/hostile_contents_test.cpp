@@ -8,6 +8,7 @@
 #include "store/device_store.h"
 #include "support/builders.h"
 #include "support/registry_fixture.h"
+#include "support/stored_value.h"
 
 #include <gtest/gtest.h>
 
@@ -20,12 +21,6 @@
 namespace {
 
 const RegistryRoot Machine = RegistryLocalMachine;
-
-struct Value {
-    std::string name;
-    uint32_t type;
-    std::vector<uint8_t> data;
-};
 
 // Stored bytes with the checksum recomputed from what the words decode to, so that the value
 // passes its checksum whatever its nibbles.
@@ -75,17 +70,6 @@ std::vector<Value> Snapshot(const std::string& key) {
         values.push_back(v);
     }
     return values;
-}
-
-const Value* Find(const std::vector<Value>& values, const std::string& name) {
-    for (const Value& v : values)
-        if (SameValueName(v.name, name))
-            return &v;
-    return nullptr;
-}
-
-int Walkable(const Value& v) {
-    return v.name.size() < RegistryBufferSize && v.data.size() <= RegistryBufferSize;
 }
 
 std::vector<Case> Catalogue() {

@@ -71,14 +71,9 @@ std::vector<uint8_t> StoredBytes(const CustomTiming& timing) {
 }
 
 std::vector<uint8_t> ModeListBytes(const std::vector<NonStandardMode>& modes) {
-    std::vector<uint8_t> bytes;
-    bytes.reserve(modes.size() * ModeStoredSize);
-    for (const NonStandardMode& mode : modes)
-        for (uint16_t field : {mode.width, mode.height, mode.reserved, mode.refresh}) {
-            uint8_t stored[2];
-            EncodeModeField(field, stored);
-            bytes.insert(bytes.end(), stored, stored + 2);
-        }
+    std::vector<uint8_t> bytes(modes.size() * ModeStoredSize);
+    for (size_t i = 0; i < modes.size(); ++i)
+        EncodeModeEntry(modes[i], &bytes[i * ModeStoredSize]);
     return bytes;
 }
 

@@ -19,7 +19,7 @@
 // No open or close per record anywhere. Every walk enumerates a value too large for its buffers
 // twice (the second time for its name and length alone, which tells it from a failed
 // enumeration): the list of more than 32 entries adds 1 to each walk's enum count.
-#include "doubles/fake_registry.h"
+#include "doubles/fake_registry_counts.h"
 #include "doubles/fake_window_ops.h"
 #include "editor/editor.h"
 #include "store/backup.h"
@@ -31,33 +31,9 @@
 
 namespace {
 
-using MemoryRegistry::Calls;
+using MemoryRegistry::ExpectCounts;
 
 const char KeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\orvdisp\\Device0";
-
-struct Counts {
-    uint32_t open, create, count, enumerate, query, set, remove, close;
-};
-
-Counts Taken() {
-    return Counts{Calls(MemoryRegistry::OpOpen),   Calls(MemoryRegistry::OpCreate),
-                  Calls(MemoryRegistry::OpCount),  Calls(MemoryRegistry::OpEnum),
-                  Calls(MemoryRegistry::OpQuery),  Calls(MemoryRegistry::OpSet),
-                  Calls(MemoryRegistry::OpDelete), Calls(MemoryRegistry::OpClose)};
-}
-
-void ExpectCounts(const Counts& want) {
-    Counts got = Taken();
-    EXPECT_EQ(want.open, got.open) << "open";
-    EXPECT_EQ(want.create, got.create) << "create";
-    EXPECT_EQ(want.count, got.count) << "count";
-    EXPECT_EQ(want.enumerate, got.enumerate) << "enum";
-    EXPECT_EQ(want.query, got.query) << "query";
-    EXPECT_EQ(want.set, got.set) << "set";
-    EXPECT_EQ(want.remove, got.remove) << "delete";
-    EXPECT_EQ(want.close, got.close) << "close";
-    EXPECT_EQ(0, MemoryRegistry::OpenHandles());
-}
 
 struct Device {
     uint32_t timings; // n
@@ -83,7 +59,7 @@ void MakeDevice(const Device& device) {
         uint8_t field[2];
         for (uint16_t f : {static_cast<uint16_t>(640 + i / 100),
                            static_cast<uint16_t>(400 + i % 100), uint16_t(0), uint16_t(75)}) {
-            EncodeModeField(f, field);
+            EncodeBcd4(field, f);
             list.insert(list.end(), field, field + 2);
         }
     }
