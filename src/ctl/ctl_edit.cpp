@@ -1,8 +1,8 @@
 // The commands that change one mode: add and remove.
 #include "ctl/ctl_internal.h"
 
-#include "ctl/modeline.h"
-#include "ctl/timing_calc.h"
+#include "formats/modeline.h"
+#include "formats/timing_calc.h"
 #include "store/registry.h"
 
 #include <cstdio>

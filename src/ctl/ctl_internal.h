@@ -3,8 +3,8 @@
 #pragma once
 
 #include "ctl/ctl_command.h"
-#include "ctl/raster.h"
 #include "devices/discovery.h"
+#include "formats/raster.h"
 #include "store/device_store.h"
 #include "store/mode_list.h"
 #include "store/timing.h"

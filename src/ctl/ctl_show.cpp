@@ -1,7 +1,7 @@
 // The commands that only read: devices, list and check.
 #include "ctl/ctl_internal.h"
 
-#include "ctl/modeline.h"
+#include "formats/modeline.h"
 #include "store/backup.h"
 #include "store/registry.h"
 

@@ -1,7 +1,7 @@
 // The commands that move whole sets of modes: export, import and restore.
 #include "ctl/ctl_internal.h"
 
-#include "ctl/reg_file.h"
+#include "formats/reg_file.h"
 #include "store/backup.h"
 #include "store/registry.h"
 #include "store/registry_values.h"

@@ -1,4 +1,4 @@
-#include "ctl/timing_calc.h"
+#include "formats/timing_calc.h"
 
 #include <cmath>
 
