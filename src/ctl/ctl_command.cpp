@@ -1,15 +1,11 @@
 // The command line: global options, the command, its options and argument, the help texts.
 #include "ctl/ctl_command.h"
 
-#include "ctl/ctl_internal.h"
+#include "ctl/ctl_common.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 namespace {
-
-const char ProgramName[] = "velmoractl";
 
 enum OptionBit {
     OptModelines = 1 << 0,
@@ -277,112 +273,6 @@ int ShowHelp(CtlRun& run, const char* text) {
 }
 
 } // namespace
-
-int CtlWriteToFile(void* context, const char* text, size_t length) {
-    FILE* file = static_cast<FILE*>(context);
-    return length == 0 || std::fwrite(text, 1, length, file) == length;
-}
-
-void CtlPrinter::Bytes(const char* text, size_t length) {
-    if (length && !stream.write(stream.context, text, length))
-        failed = 1;
-}
-
-void CtlPrinter::Text(const char* text) {
-    Bytes(text, std::strlen(text));
-}
-
-void CtlPrinter::Printable(const char* text) {
-    const char* start = text;
-    for (const char* p = text; *p; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        if (c < 0x20 || c == 0x7F) {
-            Bytes(start, static_cast<size_t>(p - start));
-            Bytes("?", 1);
-            start = p + 1;
-        }
-    }
-    Text(start);
-}
-
-void CtlPrinter::Number(uint64_t number) {
-    char digits[24];
-    size_t n = 0;
-    do {
-        digits[sizeof digits - 1 - n++] = static_cast<char>('0' + number % 10);
-        number /= 10;
-    } while (number);
-    Bytes(digits + sizeof digits - n, n);
-}
-
-void CtlPrinter::Hundredths(uint64_t hundredths) {
-    char text[32];
-    if (FormatHundredths(hundredths, text, sizeof text))
-        Text(text);
-    else
-        failed = 1;
-}
-
-void CtlPrinter::Format(const char* format, ...) {
-    char line[512];
-    va_list arguments;
-    va_start(arguments, format);
-    const int length = std::vsnprintf(line, sizeof line, format, arguments);
-    va_end(arguments);
-    if (length < 0 || static_cast<size_t>(length) >= sizeof line) {
-        failed = 1;
-        return;
-    }
-    Bytes(line, static_cast<size_t>(length));
-}
-
-int CtlRun::Fail(int code, const char* what, const char* why, const char* more, const char* tail) {
-    err.Text(ProgramName);
-    err.Text(": ");
-    err.Printable(what);
-    err.Text(": ");
-    err.Printable(why);
-    if (more)
-        err.Printable(more);
-    if (tail)
-        err.Printable(tail);
-    err.EndLine();
-    return code;
-}
-
-bool CtlModeKeyBefore(const CtlModeKey& a, const CtlModeKey& b) {
-    if (a.width != b.width)
-        return a.width < b.width;
-    if (a.height != b.height)
-        return a.height < b.height;
-    return a.refresh < b.refresh;
-}
-
-// Each of the three numbers: one to four digits, not 0; the letter x in either case.
-int ParseModeKey(const char* text, CtlModeKey* key) {
-    uint32_t numbers[3] = {0, 0, 0};
-    const char separators[3] = {'x', '@', '\0'};
-    const char* p = text;
-    for (int i = 0; i < 3; ++i) {
-        int digits = 0;
-        for (; *p >= '0' && *p <= '9'; ++p) {
-            if (++digits > 4)
-                return 0;
-            numbers[i] = numbers[i] * 10 + static_cast<uint32_t>(*p - '0');
-        }
-        if (digits == 0 || numbers[i] == 0)
-            return 0;
-        const char separator = *p == 'X' ? 'x' : *p;
-        if (separator != separators[i])
-            return 0;
-        if (i < 2)
-            ++p;
-    }
-    key->width = numbers[0];
-    key->height = numbers[1];
-    key->refresh = numbers[2];
-    return 1;
-}
 
 // Global options come before the command; --device is also taken among the command's options,
 // where users tend to put it. "--" ends the options, so that a file name may begin with "-".

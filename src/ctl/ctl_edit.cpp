@@ -1,5 +1,5 @@
 // The commands that change one mode: add and remove.
-#include "ctl/ctl_internal.h"
+#include "ctl/ctl_common.h"
 
 #include "formats/modeline.h"
 #include "formats/timing_calc.h"

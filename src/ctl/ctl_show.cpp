@@ -1,5 +1,5 @@
 // The commands that only read: devices, list and check.
-#include "ctl/ctl_internal.h"
+#include "ctl/ctl_common.h"
 
 #include "formats/modeline.h"
 #include "store/backup.h"

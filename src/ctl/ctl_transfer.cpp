@@ -1,5 +1,5 @@
 // The commands that move whole sets of modes: export, import and restore.
-#include "ctl/ctl_internal.h"
+#include "ctl/ctl_common.h"
 
 #include "formats/reg_file.h"
 #include "store/backup.h"
