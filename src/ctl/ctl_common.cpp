@@ -1,5 +1,5 @@
 // What the command files share and no one of them owns: the run's error line, the mode key's
-// order and its parser.
+// order and its parser, and the refresh rule of add and check.
 #include "ctl/ctl_common.h"
 
 namespace {
@@ -54,4 +54,10 @@ int ParseModeKey(const char* text, CtlModeKey* key) {
     key->height = numbers[1];
     key->refresh = numbers[2];
     return 1;
+}
+
+int RefreshAstray(uint64_t vFreqHz100, uint32_t refresh) {
+    const uint64_t wanted = static_cast<uint64_t>(refresh) * 100;
+    const uint64_t off = vFreqHz100 > wanted ? vFreqHz100 - wanted : wanted - vFreqHz100;
+    return off > 100;
 }

@@ -162,6 +162,10 @@ void PrintTimingRow(CtlPrinter& printer, const CustomTiming& timing, int valid);
 // 1 when all three are defined (no total is 0).
 int TimingFigures(const TimingBlock& block, RasterFigures* figures);
 
+// 1 when a vertical frequency (Hz x 100) is more than 1 Hz away from a mode key's refresh: a
+// timing that `check` reports and `add` refuses.
+int RefreshAstray(uint64_t vFreqHz100, uint32_t refresh);
+
 // The commands, each given the run with its options parsed; each returns the exit code.
 int CommandDevices(CtlRun& run);
 int CommandList(CtlRun& run);

@@ -55,10 +55,7 @@ int MakeTiming(CtlRun& run, const CtlModeKey& key, TimingBlock* block) {
     // A timing whose refresh is not the mode's would be flagged by check at once.
     RasterFigures figures;
     TimingFigures(*block, &figures);
-    const uint64_t wanted = static_cast<uint64_t>(key.refresh) * 100;
-    const uint64_t off =
-        figures.vFreqHz100 > wanted ? figures.vFreqHz100 - wanted : wanted - figures.vFreqHz100;
-    if (off > 100) {
+    if (RefreshAstray(figures.vFreqHz100, key.refresh)) {
         char text[96], hz[32];
         if (!FormatHundredths(figures.vFreqHz100, hz, sizeof hz))
             hz[0] = '\0';

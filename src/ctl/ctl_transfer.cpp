@@ -339,21 +339,12 @@ const HeldValue* BackupContents::Find(const char* name) const {
     return at != end && CompareNames((*at)->name, name) == 0 ? *at : nullptr;
 }
 
-// Writes every held timing value, then deletes the driver key's timing values that the backup
-// lacks, then puts the mode list as the backup has it (or deletes it). A value that differs from
-// a held one only in the case of its name is the same registry value: it is deleted and written
-// again under the held name, so that names come back exactly too. 1 when every call succeeded;
+// Deletes the driver key's timing values that the backup lacks. A value that differs from a held
+// one only in the case of its name is the same registry value: it is deleted and written again
+// under the held name, so that names come back exactly too. 1 when every call succeeded;
 // otherwise 0, having done all it could.
-int WriteBackup(const BackupContents& backup) {
-    RegistryKey key;
-    if (!OpenCurrentDeviceKey(&key))
-        return 0;
+int PruneToBackup(RegistryKey key, const BackupContents& backup) {
     int result = 1;
-    for (uint32_t i = 0; i < backup.values.count; ++i) {
-        const HeldValue& held = backup.values.items[i];
-        if (!RegistrySetValue(key, held.name, held.type, held.data, held.length))
-            result = 0;
-    }
     uint32_t count = 0;
     if (!RegistryCountValues(key, &count))
         result = 0;
@@ -387,17 +378,40 @@ int WriteBackup(const BackupContents& backup) {
             --count;
         }
     }
-    if (backup.modeList) {
-        if (!RegistrySetValue(key, ModeListValueName, backup.modeListType, backup.modeList,
-                              backup.modeListLength))
-            result = 0;
-    } else if (!RegistryDeleteValue(key, ModeListValueName)) {
-        uint32_t size = 0;
-        int missing = 0;
-        if (RegistryQueryValue(key, ModeListValueName, nullptr, nullptr, &size, &missing) ||
-            !missing)
+    return result;
+}
+
+// Puts the mode list as the backup has it, or deletes it when the backup has none (a list that
+// is already missing is no failure). 1 when done; 0 when a call failed.
+int PutBackupModeList(RegistryKey key, const BackupContents& backup) {
+    if (backup.modeList)
+        return RegistrySetValue(key, ModeListValueName, backup.modeListType, backup.modeList,
+                                backup.modeListLength);
+    if (RegistryDeleteValue(key, ModeListValueName))
+        return 1;
+    uint32_t size = 0;
+    int missing = 0;
+    return !RegistryQueryValue(key, ModeListValueName, nullptr, nullptr, &size, &missing) &&
+           missing;
+}
+
+// Writes every held timing value, then deletes the driver key's timing values that the backup
+// lacks (PruneToBackup), then puts the mode list as the backup has it (or deletes it). 1 when
+// every call succeeded; otherwise 0, having done all it could.
+int WriteBackup(const BackupContents& backup) {
+    RegistryKey key;
+    if (!OpenCurrentDeviceKey(&key))
+        return 0;
+    int result = 1;
+    for (uint32_t i = 0; i < backup.values.count; ++i) {
+        const HeldValue& held = backup.values.items[i];
+        if (!RegistrySetValue(key, held.name, held.type, held.data, held.length))
             result = 0;
     }
+    if (!PruneToBackup(key, backup))
+        result = 0;
+    if (!PutBackupModeList(key, backup))
+        result = 0;
     RegistryCloseKey(key);
     return result;
 }
