@@ -1,9 +1,9 @@
 #include "app/disclaimer.h"
 
 #include "app/preference.h"
-#include "app/resource.h"
-#include "editor/app_instance.h"
-#include "editor/placement.h"
+#include "ui/app_instance.h"
+#include "ui/placement.h"
+#include "ui/resource.h"
 
 DisclaimerGate* CurrentDisclaimerGate = nullptr;
 

@@ -7,8 +7,8 @@
 
 #include "app/about.h"
 #include "app/disclaimer.h"
-#include "app/resource.h"
-#include "editor/app_instance.h"
+#include "ui/app_instance.h"
+#include "ui/resource.h"
 
 #include <windows.h>
 

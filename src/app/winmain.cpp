@@ -1,9 +1,9 @@
 // The program's entry: the disclaimer gate, the main window and the message loop.
 #include "app/disclaimer.h"
-#include "editor/app_instance.h"
 #include "editor/editor.h"
 #include "editor/main_window.h"
-#include "editor/win32_records.h"
+#include "ui/app_instance.h"
+#include "ui/win32_records.h"
 
 #include <commctrl.h>
 

@@ -1,15 +1,11 @@
 // The command line: global options, the command, its options and argument, the help texts.
 #include "ctl/ctl_command.h"
 
-#include "ctl/ctl_internal.h"
+#include "ctl/ctl_common.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 namespace {
-
-const char ProgramName[] = "velmoractl";
 
 enum OptionBit {
     OptModelines = 1 << 0,
@@ -276,175 +272,122 @@ int ShowHelp(CtlRun& run, const char* text) {
     return CtlDone;
 }
 
+// Not an exit code: the command line is not done with yet.
+const int RunGoesOn = -1;
+
+// The walk over the command line: the run it fills, the words and the one it stands on.
+struct CommandLine {
+    CtlRun& run;
+    int argc;
+    const char* const* argv;
+    int at;
+};
+
+int IsOptionWord(const char* word) {
+    return word[0] == '-' && word[1] == '-';
+}
+
+// The word after the current one, as an option's value, moving onto it; null (nothing moved)
+// at the end of the line.
+const char* NextWord(CommandLine& line) {
+    return line.at + 1 < line.argc ? line.argv[++line.at] : nullptr;
+}
+
+// --device and its value, wherever it stands. RunGoesOn, or CtlUsage after saying why.
+int TakeDevice(CommandLine& line) {
+    const char* value = NextWord(line);
+    if (!value)
+        return line.run.Fail(CtlUsage, "--device", "expects a device name or index");
+    line.run.options.device = value;
+    return RunGoesOn;
+}
+
+// The options before the command: --help ends the run with the general help, --device is
+// taken. RunGoesOn with `at` on the first word that is no option, or the exit code.
+int ReadGlobalOptions(CommandLine& line) {
+    for (; line.at < line.argc && IsOptionWord(line.argv[line.at]); ++line.at) {
+        const char* word = line.argv[line.at];
+        if (std::strcmp(word, "--help") == 0)
+            return ShowHelp(line.run, GeneralHelp);
+        if (std::strcmp(word, "--device") != 0)
+            return line.run.Fail(CtlUsage, word, "unknown option (see velmoractl --help)");
+        const int taken = TakeDevice(line);
+        if (taken != RunGoesOn)
+            return taken;
+    }
+    return RunGoesOn;
+}
+
+const CommandSpec* FindCommand(const char* name) {
+    for (const CommandSpec& spec : Commands)
+        if (std::strcmp(spec.name, name) == 0)
+            return &spec;
+    return nullptr;
+}
+
+// One option word after the command: "--" ends the options, --help ends the run with the
+// command's help, --device and the command's own options are taken with their values.
+// RunGoesOn, or the exit code.
+int ReadCommandOption(CommandLine& line, const CommandSpec& command, int* optionsEnded) {
+    const char* word = line.argv[line.at];
+    if (std::strcmp(word, "--") == 0) {
+        *optionsEnded = 1;
+        return RunGoesOn;
+    }
+    if (std::strcmp(word, "--help") == 0)
+        return ShowHelp(line.run, command.help);
+    if (std::strcmp(word, "--device") == 0)
+        return TakeDevice(line);
+    const OptionSpec* option = FindOption(word);
+    if (!option || !(command.options & option->bit))
+        return line.run.Fail(CtlUsage, word, "not an option of ", command.name);
+    const char* value = nullptr;
+    if (option->takesValue && !(value = NextWord(line)))
+        return line.run.Fail(CtlUsage, word, "expects a value");
+    const int taken = TakeOption(line.run, *option, value);
+    return taken == CtlDone ? RunGoesOn : taken;
+}
+
+// The words after the command up to the end of the line: its options and its one argument,
+// which its rule may ask for. RunGoesOn, or the exit code after saying why.
+int ReadCommandWords(CommandLine& line, const CommandSpec& command) {
+    CtlOptions& options = line.run.options;
+    int optionsEnded = 0;
+    for (; line.at < line.argc; ++line.at) {
+        const char* word = line.argv[line.at];
+        if (!optionsEnded && IsOptionWord(word)) {
+            const int read = ReadCommandOption(line, command, &optionsEnded);
+            if (read != RunGoesOn)
+                return read;
+            continue;
+        }
+        if (command.argument == NoArgument || options.argument)
+            return line.run.Fail(CtlUsage, word, "unexpected argument of ", command.name);
+        options.argument = word;
+    }
+    if (command.argument == ModeArgument && !options.argument)
+        return line.run.Fail(CtlUsage, command.name, "expects a mode such as 800x600@75");
+    if (command.argument == FileArgument && !options.argument)
+        return line.run.Fail(CtlUsage, command.name, "expects a file name");
+    return RunGoesOn;
+}
+
 } // namespace
-
-int CtlWriteToFile(void* context, const char* text, size_t length) {
-    FILE* file = static_cast<FILE*>(context);
-    return length == 0 || std::fwrite(text, 1, length, file) == length;
-}
-
-void CtlPrinter::Bytes(const char* text, size_t length) {
-    if (length && !stream.write(stream.context, text, length))
-        failed = 1;
-}
-
-void CtlPrinter::Text(const char* text) {
-    Bytes(text, std::strlen(text));
-}
-
-void CtlPrinter::Printable(const char* text) {
-    const char* start = text;
-    for (const char* p = text; *p; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        if (c < 0x20 || c == 0x7F) {
-            Bytes(start, static_cast<size_t>(p - start));
-            Bytes("?", 1);
-            start = p + 1;
-        }
-    }
-    Text(start);
-}
-
-void CtlPrinter::Number(uint64_t number) {
-    char digits[24];
-    size_t n = 0;
-    do {
-        digits[sizeof digits - 1 - n++] = static_cast<char>('0' + number % 10);
-        number /= 10;
-    } while (number);
-    Bytes(digits + sizeof digits - n, n);
-}
-
-void CtlPrinter::Hundredths(uint64_t hundredths) {
-    char text[32];
-    if (FormatHundredths(hundredths, text, sizeof text))
-        Text(text);
-    else
-        failed = 1;
-}
-
-void CtlPrinter::Format(const char* format, ...) {
-    char line[512];
-    va_list arguments;
-    va_start(arguments, format);
-    const int length = std::vsnprintf(line, sizeof line, format, arguments);
-    va_end(arguments);
-    if (length < 0 || static_cast<size_t>(length) >= sizeof line) {
-        failed = 1;
-        return;
-    }
-    Bytes(line, static_cast<size_t>(length));
-}
-
-int CtlRun::Fail(int code, const char* what, const char* why, const char* more, const char* tail) {
-    err.Text(ProgramName);
-    err.Text(": ");
-    err.Printable(what);
-    err.Text(": ");
-    err.Printable(why);
-    if (more)
-        err.Printable(more);
-    if (tail)
-        err.Printable(tail);
-    err.EndLine();
-    return code;
-}
-
-bool CtlModeKeyBefore(const CtlModeKey& a, const CtlModeKey& b) {
-    if (a.width != b.width)
-        return a.width < b.width;
-    if (a.height != b.height)
-        return a.height < b.height;
-    return a.refresh < b.refresh;
-}
-
-// Each of the three numbers: one to four digits, not 0; the letter x in either case.
-int ParseModeKey(const char* text, CtlModeKey* key) {
-    uint32_t numbers[3] = {0, 0, 0};
-    const char separators[3] = {'x', '@', '\0'};
-    const char* p = text;
-    for (int i = 0; i < 3; ++i) {
-        int digits = 0;
-        for (; *p >= '0' && *p <= '9'; ++p) {
-            if (++digits > 4)
-                return 0;
-            numbers[i] = numbers[i] * 10 + static_cast<uint32_t>(*p - '0');
-        }
-        if (digits == 0 || numbers[i] == 0)
-            return 0;
-        const char separator = *p == 'X' ? 'x' : *p;
-        if (separator != separators[i])
-            return 0;
-        if (i < 2)
-            ++p;
-    }
-    key->width = numbers[0];
-    key->height = numbers[1];
-    key->refresh = numbers[2];
-    return 1;
-}
 
 // Global options come before the command; --device is also taken among the command's options,
 // where users tend to put it. "--" ends the options, so that a file name may begin with "-".
 int RunVelmoraCtl(int argc, const char* const* argv, CtlStream out, CtlStream err) {
     CtlRun run(out, err);
-    int at = 1;
-    for (; at < argc && argv[at][0] == '-' && argv[at][1] == '-'; ++at) {
-        if (std::strcmp(argv[at], "--help") == 0)
-            return ShowHelp(run, GeneralHelp);
-        if (std::strcmp(argv[at], "--device") != 0)
-            return run.Fail(CtlUsage, argv[at], "unknown option (see velmoractl --help)");
-        if (at + 1 >= argc)
-            return run.Fail(CtlUsage, "--device", "expects a device name or index");
-        run.options.device = argv[++at];
-    }
-    if (at >= argc)
+    CommandLine line = {run, argc, argv, 1};
+    const int global = ReadGlobalOptions(line);
+    if (global != RunGoesOn)
+        return global;
+    if (line.at >= argc)
         return run.Fail(CtlUsage, "command", "none given (see velmoractl --help)");
-    const char* name = argv[at++];
-    const CommandSpec* command = nullptr;
-    for (const CommandSpec& spec : Commands)
-        if (std::strcmp(spec.name, name) == 0)
-            command = &spec;
+    const char* name = argv[line.at++];
+    const CommandSpec* command = FindCommand(name);
     if (!command)
         return run.Fail(CtlUsage, name, "unknown command (see velmoractl --help)");
-
-    int optionsEnded = 0;
-    for (; at < argc; ++at) {
-        const char* word = argv[at];
-        if (!optionsEnded && word[0] == '-' && word[1] == '-') {
-            if (std::strcmp(word, "--") == 0) {
-                optionsEnded = 1;
-                continue;
-            }
-            if (std::strcmp(word, "--help") == 0)
-                return ShowHelp(run, command->help);
-            if (std::strcmp(word, "--device") == 0) {
-                if (at + 1 >= argc)
-                    return run.Fail(CtlUsage, "--device", "expects a device name or index");
-                run.options.device = argv[++at];
-                continue;
-            }
-            const OptionSpec* option = FindOption(word);
-            if (!option || !(command->options & option->bit))
-                return run.Fail(CtlUsage, word, "not an option of ", name);
-            const char* value = nullptr;
-            if (option->takesValue) {
-                if (at + 1 >= argc)
-                    return run.Fail(CtlUsage, word, "expects a value");
-                value = argv[++at];
-            }
-            const int taken = TakeOption(run, *option, value);
-            if (taken != CtlDone)
-                return taken;
-            continue;
-        }
-        if (command->argument == NoArgument || run.options.argument)
-            return run.Fail(CtlUsage, word, "unexpected argument of ", name);
-        run.options.argument = word;
-    }
-    if (command->argument == ModeArgument && !run.options.argument)
-        return run.Fail(CtlUsage, name, "expects a mode such as 800x600@75");
-    if (command->argument == FileArgument && !run.options.argument)
-        return run.Fail(CtlUsage, name, "expects a file name");
-    return command->run(run);
+    const int read = ReadCommandWords(line, *command);
+    return read != RunGoesOn ? read : command->run(run);
 }

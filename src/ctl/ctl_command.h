@@ -7,22 +7,11 @@
 // Output goes to `out`, errors to `err` as one line each: "velmoractl: <what>: <why>".
 // Exit codes: CtlDone 0 (done, or a clean check), CtlProblems 1 (check found problems), CtlUsage 2,
 // CtlSystem 3 (no Orvane device, no write access, the registry or an output file could not be
-// read or written), CtlRefused 4 (an input file or modeline refused).
+// read or written), CtlRefused 4 (an input file or modeline refused). The exit codes and the
+// stream are declared in ctl_printer.h, which the command files share without this header.
 #pragma once
 
-#include <cstddef>
-#include <cstdio>
-
-enum CtlExitCode { CtlDone = 0, CtlProblems = 1, CtlUsage = 2, CtlSystem = 3, CtlRefused = 4 };
-
-// Where text goes. write returns 1 when all `length` bytes were taken, 0 otherwise.
-struct CtlStream {
-    int (*write)(void* context, const char* text, size_t length);
-    void* context;
-};
-
-// A stream over a FILE* given as the context.
-int CtlWriteToFile(void* context, const char* text, size_t length);
+#include "ctl/ctl_printer.h"
 
 // Runs one command line; argv[0] is the program's name and is not read. Returns the exit code.
 int RunVelmoraCtl(int argc, const char* const* argv, CtlStream out, CtlStream err);

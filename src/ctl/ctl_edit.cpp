@@ -1,8 +1,8 @@
 // The commands that change one mode: add and remove.
-#include "ctl/ctl_internal.h"
+#include "ctl/ctl_common.h"
 
-#include "ctl/modeline.h"
-#include "ctl/timing_calc.h"
+#include "formats/modeline.h"
+#include "formats/timing_calc.h"
 #include "store/registry.h"
 
 #include <cstdio>
@@ -55,10 +55,7 @@ int MakeTiming(CtlRun& run, const CtlModeKey& key, TimingBlock* block) {
     // A timing whose refresh is not the mode's would be flagged by check at once.
     RasterFigures figures;
     TimingFigures(*block, &figures);
-    const uint64_t wanted = static_cast<uint64_t>(key.refresh) * 100;
-    const uint64_t off =
-        figures.vFreqHz100 > wanted ? figures.vFreqHz100 - wanted : wanted - figures.vFreqHz100;
-    if (off > 100) {
+    if (RefreshAstray(figures.vFreqHz100, key.refresh)) {
         char text[96], hz[32];
         if (!FormatHundredths(figures.vFreqHz100, hz, sizeof hz))
             hz[0] = '\0';

@@ -1,7 +1,7 @@
 // The commands that only read: devices, list and check.
-#include "ctl/ctl_internal.h"
+#include "ctl/ctl_common.h"
 
-#include "ctl/modeline.h"
+#include "formats/modeline.h"
 #include "store/backup.h"
 #include "store/registry.h"
 
@@ -93,6 +93,43 @@ void CheckRange(CheckReport& report, const CustomTiming& t, const char* what, co
     report.out.EndLine();
 }
 
+// The words that must not be 0: the pixel clock and both totals.
+void CheckZeros(CheckReport& report, const CustomTiming& t) {
+    const struct {
+        uint32_t word;
+        const char* text;
+    } zeros[] = {{PixelClock, "pixel clock is 0\n"},
+                 {HorizontalTotal, "horizontal total is 0\n"},
+                 {VerticalTotal, "vertical total is 0\n"}};
+    for (const auto& zero : zeros) {
+        if (t.block.words[zero.word] == 0) {
+            report.Problem(t);
+            report.out.Text(zero.text);
+        }
+    }
+}
+
+// The monitor's limits that the options give: the horizontal frequency (when the horizontal
+// total is not 0), the refresh (when the figures are defined) and the pixel clock.
+void CheckLimits(CheckReport& report, const CustomTiming& t, const CtlOptions& o,
+                 const RasterFigures& figures, int defined) {
+    if (o.haveHFreq && t.block.words[HorizontalTotal])
+        CheckRange(report, t, "horizontal frequency", "kHz", figures.hFreqKHz100, o.hFreqMin100,
+                   o.hFreqMax100);
+    if (o.haveVFreq && defined)
+        CheckRange(report, t, "refresh", "Hz", figures.vFreqHz100, o.vFreqMin100, o.vFreqMax100);
+    if (o.haveMaxClock && figures.clockMHz100 > o.maxClock100) {
+        report.Problem(t);
+        report.out.Text("pixel clock ");
+        report.out.Hundredths(figures.clockMHz100);
+        report.out.Text(" MHz above ");
+        report.out.Hundredths(o.maxClock100);
+        report.out.EndLine();
+    }
+}
+
+// Every problem of one stored timing, reported in this order: the raster's order, the words that
+// are 0, the refresh, the missing non-standard mode, then the monitor's limits.
 void CheckTiming(CheckReport& report, const CtlSnapshot& snapshot, const CtlOptions& o,
                  const CtlStoredTiming& stored) {
     const CustomTiming& t = stored.timing;
@@ -106,49 +143,21 @@ void CheckTiming(CheckReport& report, const CtlSnapshot& snapshot, const CtlOpti
                w[HorizontalSyncWidth], w[HorizontalTotal]);
     CheckOrder(report, t, "vertical", w[VerticalDisplay], w[VerticalSyncStart],
                w[VerticalSyncWidth], w[VerticalTotal]);
-    const struct {
-        uint32_t word;
-        const char* text;
-    } zeros[] = {{PixelClock, "pixel clock is 0\n"},
-                 {HorizontalTotal, "horizontal total is 0\n"},
-                 {VerticalTotal, "vertical total is 0\n"}};
-    for (const auto& zero : zeros) {
-        if (w[zero.word] == 0) {
-            report.Problem(t);
-            report.out.Text(zero.text);
-        }
-    }
+    CheckZeros(report, t);
     RasterFigures figures;
     const int defined = TimingFigures(t.block, &figures);
-    if (defined) {
-        const uint64_t wanted = static_cast<uint64_t>(t.refresh) * 100;
-        const uint64_t off =
-            figures.vFreqHz100 > wanted ? figures.vFreqHz100 - wanted : wanted - figures.vFreqHz100;
-        if (off > 100) {
-            report.Problem(t);
-            report.out.Text("refresh ");
-            report.out.Hundredths(figures.vFreqHz100);
-            report.out.Format(" Hz is more than 1 Hz from the mode's %u\n",
-                              static_cast<unsigned>(t.refresh));
-        }
+    if (defined && RefreshAstray(figures.vFreqHz100, t.refresh)) {
+        report.Problem(t);
+        report.out.Text("refresh ");
+        report.out.Hundredths(figures.vFreqHz100);
+        report.out.Format(" Hz is more than 1 Hz from the mode's %u\n",
+                          static_cast<unsigned>(t.refresh));
     }
     if (!snapshot.Covered(t.width, t.height, t.refresh)) {
         report.Problem(t);
         report.out.Text("no non-standard mode for it\n");
     }
-    if (o.haveHFreq && w[HorizontalTotal])
-        CheckRange(report, t, "horizontal frequency", "kHz", figures.hFreqKHz100, o.hFreqMin100,
-                   o.hFreqMax100);
-    if (o.haveVFreq && defined)
-        CheckRange(report, t, "refresh", "Hz", figures.vFreqHz100, o.vFreqMin100, o.vFreqMax100);
-    if (o.haveMaxClock && figures.clockMHz100 > o.maxClock100) {
-        report.Problem(t);
-        report.out.Text("pixel clock ");
-        report.out.Hundredths(figures.clockMHz100);
-        report.out.Text(" MHz above ");
-        report.out.Hundredths(o.maxClock100);
-        report.out.EndLine();
-    }
+    CheckLimits(report, t, o, figures, defined);
 }
 
 // Reads the chosen device's driver key whole. CtlDone, or the exit code after saying why.

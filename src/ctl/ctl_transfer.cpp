@@ -1,7 +1,7 @@
 // The commands that move whole sets of modes: export, import and restore.
-#include "ctl/ctl_internal.h"
+#include "ctl/ctl_common.h"
 
-#include "ctl/reg_file.h"
+#include "formats/reg_file.h"
 #include "store/backup.h"
 #include "store/registry.h"
 #include "store/registry_names.h"
@@ -319,6 +319,20 @@ int RewriteHeld(const void*, RegistryKey key, const void* kept) {
     return RegistrySetValue(key, held->name, held->type, held->data, held->length);
 }
 
+// Puts the mode list as the backup has it, or deletes it when the backup has none (a list that
+// is already missing is no failure). 1 when done; 0 when a call failed.
+int PutBackupModeList(RegistryKey key, const BackupContents& backup) {
+    if (backup.modeList)
+        return RegistrySetValue(key, ModeListValueName, backup.modeListType, backup.modeList,
+                                backup.modeListLength);
+    if (RegistryDeleteValue(key, ModeListValueName))
+        return 1;
+    uint32_t size = 0;
+    int missing = 0;
+    return !RegistryQueryValue(key, ModeListValueName, nullptr, nullptr, &size, &missing) &&
+           missing;
+}
+
 // Writes every held timing value, then deletes the driver key's timing values that the backup
 // lacks (the store's prune), then puts the mode list as the backup has it (or deletes it). 1 when
 // every call succeeded; otherwise 0, having done all it could.
@@ -335,17 +349,8 @@ int WriteBackup(const BackupContents& backup) {
         result = 0;
     if (!PruneStoredTimings(key, count, PruneKeep{&backup, FindHeld, RewriteHeld}))
         result = 0;
-    if (backup.modeList) {
-        if (!RegistrySetValue(key, ModeListValueName, backup.modeListType, backup.modeList,
-                              backup.modeListLength))
-            result = 0;
-    } else if (!RegistryDeleteValue(key, ModeListValueName)) {
-        uint32_t size = 0;
-        int missing = 0;
-        if (RegistryQueryValue(key, ModeListValueName, nullptr, nullptr, &size, &missing) ||
-            !missing)
-            result = 0;
-    }
+    if (!PutBackupModeList(key, backup))
+        result = 0;
     RegistryCloseKey(key);
     return result;
 }

@@ -1,9 +1,9 @@
 // The Add-mode question on the Windows dialog manager: the template "MODETIMING".
 #include "editor/add_mode.h"
 
-#include "app/resource.h"
-#include "editor/app_instance.h"
-#include "editor/placement.h"
+#include "ui/app_instance.h"
+#include "ui/placement.h"
+#include "ui/resource.h"
 
 #include <windows.h>
 

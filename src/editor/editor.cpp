@@ -1,10 +1,10 @@
 #include "editor/editor.h"
 
-#include "app/resource.h"
 #include "editor/add_mode.h"
 #include "editor/window_ops.h"
 #include "store/backup.h"
 #include "store/timing.h"
+#include "ui/resource.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 #include "editor/main_window.h"
 
-#include "app/resource.h"
-#include "editor/app_instance.h"
-#include "editor/placement.h"
+#include "ui/app_instance.h"
+#include "ui/placement.h"
+#include "ui/resource.h"
 
 #include <commctrl.h>
 

@@ -4,9 +4,9 @@
 // shell's (app/shell_window_ops.cpp), which the program links beside this.
 #include "editor/window_ops.h"
 
-#include "app/resource.h"
-#include "editor/app_instance.h"
-#include "editor/win32_records.h"
+#include "ui/app_instance.h"
+#include "ui/resource.h"
+#include "ui/win32_records.h"
 
 #include <windows.h>
 #include <commctrl.h>

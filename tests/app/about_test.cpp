@@ -1,9 +1,9 @@
 // The About box, driven in its own modal loop: what it shows, where it opens, what closes it.
 #include "app/about.h"
 
-#include "app/resource.h"
-#include "editor/app_instance.h"
 #include "support/dialog_script.h"
+#include "ui/app_instance.h"
+#include "ui/resource.h"
 
 #include <gtest/gtest.h>
 

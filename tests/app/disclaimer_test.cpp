@@ -1,9 +1,9 @@
 #include "app/disclaimer.h"
 
-#include "app/resource.h"
-#include "editor/app_instance.h"
 #include "support/dialog_script.h"
 #include "support/registry_fixture.h"
+#include "ui/app_instance.h"
+#include "ui/resource.h"
 
 #include <gtest/gtest.h>
 

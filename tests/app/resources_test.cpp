@@ -1,7 +1,7 @@
 // The resource set as compiled into this executable: strings, dialog templates (parsed from their
 // bytes), menu, icon, version block and language; and the manifest as built into both programs.
-#include "app/resource.h"
-#include "app/strings.h"
+#include "ui/resource.h"
+#include "ui/strings.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // with none of Velmora's work behind it: no registry, no devices, no rows. Set beside the bare
 // dialog it measures what the template itself costs; set beside velmora-sim.exe, what Velmora
 // adds to it.
-#include "app/resource.h"
+#include "ui/resource.h"
 
 #include <windows.h>
 #include <commctrl.h>

@@ -18,12 +18,12 @@
 // the per-program setting that keeps Wine from waiting for a window manager that Xvfb lacks.
 // With VELMORA_BENCH_VERBOSE set, each start-up tells when the program went idle, showed its
 // window and answered.
-#include "app/resource.h"
-#include "app/strings.h"
 #include "store/device_store.h"
 #include "store/mode_list.h"
 #include "store/timing.h"
 #include "support/builders.h"
+#include "ui/resource.h"
+#include "ui/strings.h"
 
 #include <windows.h>
 #include <commctrl.h>

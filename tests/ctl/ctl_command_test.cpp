@@ -3,10 +3,10 @@
 #include "ctl/ctl_command.h"
 
 #include "bench/bench_data.h"
-#include "ctl/raster.h"
-#include "ctl/timing_calc.h"
 #include "doubles/fake_display_services.h"
 #include "doubles/fake_registry.h"
+#include "formats/raster.h"
+#include "formats/timing_calc.h"
 #include "store/backup.h"
 #include "store/device_store.h"
 

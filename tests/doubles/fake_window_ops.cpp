@@ -1,10 +1,10 @@
 // The stand-in main window and Add-mode question for native builds (see fake_window_ops.h).
 #include "doubles/fake_window_ops.h"
 
-#include "app/resource.h"
-#include "app/strings.h"
 #include "editor/add_mode.h"
 #include "editor/window_ops.h"
+#include "ui/resource.h"
+#include "ui/strings.h"
 
 #include <cstring>
 #include <deque>

@@ -1,7 +1,7 @@
 // The fake window operations: the native stand-in of the main window (editor/window_ops.h) and
 // of the Add-mode question (editor/add_mode.h). It keeps the state of every control as the real
 // dialog would, records the message boxes and the other windows that were asked for, answers
-// questions from a script, and loads the texts of the program's string table (app/strings.h).
+// questions from a script, and loads the texts of the program's string table (ui/strings.h).
 // Tests drive it through these controls.
 //
 // There is one stand-in window, MainWindow(). Operations on any other window change nothing and

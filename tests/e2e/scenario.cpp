@@ -1,6 +1,6 @@
 #include "e2e/scenario.h"
 
-#include "app/strings.h"
+#include "ui/strings.h"
 
 #include <cstdio>
 #include <cstring>

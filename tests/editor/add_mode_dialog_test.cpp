@@ -1,8 +1,8 @@
 #include "editor/add_mode.h"
 
-#include "app/resource.h"
-#include "editor/app_instance.h"
 #include "support/dialog_script.h"
+#include "ui/app_instance.h"
+#include "ui/resource.h"
 
 #include <gtest/gtest.h>
 

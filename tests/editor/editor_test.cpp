@@ -1,7 +1,5 @@
 #include "editor/editor.h"
 
-#include "app/resource.h"
-#include "app/strings.h"
 #include "doubles/fake_display_services.h"
 #include "doubles/fake_registry.h"
 #include "doubles/fake_window_ops.h"
@@ -9,6 +7,8 @@
 #include "support/alloc_failure.h"
 #include "support/builders.h"
 #include "support/registry_fixture.h"
+#include "ui/resource.h"
+#include "ui/strings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The main window created in this process on two simulated adapters, for what another process
 // cannot read under Wine: the menus (with their check marks) and the window's icons. The rest of
 // the first view is checked here too, read directly from the controls.
-#include "app/resource.h"
-#include "app/strings.h"
-#include "editor/app_instance.h"
 #include "editor/editor.h"
 #include "e2e/scenario.h"
 #include "editor/main_window.h"
 #include "store/device_store.h"
+#include "ui/app_instance.h"
+#include "ui/resource.h"
+#include "ui/strings.h"
 
 #include <windows.h>
 #include <commctrl.h>

@@ -1,10 +1,10 @@
 // The Win32 window operations on real controls, menus, message boxes and dialogs.
 #include "editor/window_ops.h"
 
-#include "app/resource.h"
-#include "app/strings.h"
-#include "editor/app_instance.h"
 #include "support/dialog_script.h"
+#include "ui/app_instance.h"
+#include "ui/resource.h"
+#include "ui/strings.h"
 
 #include <gtest/gtest.h>
 

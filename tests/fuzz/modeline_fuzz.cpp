@@ -5,7 +5,7 @@
 // becomes stored timing words exactly when its numbers fit the stored form, and those words come
 // back as the same raster with the clock in whole 10 kHz and both polarities explicit; its
 // figures are computed without fault.
-#include "ctl/modeline.h"
+#include "formats/modeline.h"
 #include "fuzz/fuzz_support.h"
 
 #include <cstring>

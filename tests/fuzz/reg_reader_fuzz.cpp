@@ -5,7 +5,7 @@
 // UTF-16), and item lines never go back; names, key paths and data stay within their limits;
 // what was read whole, written again with the writer (binary values under their keys), reads
 // back as the same keys, names and bytes.
-#include "ctl/reg_file.h"
+#include "formats/reg_file.h"
 #include "fuzz/fuzz_support.h"
 
 #include <cstring>

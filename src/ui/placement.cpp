@@ -1,4 +1,4 @@
-#include "editor/placement.h"
+#include "ui/placement.h"
 
 // The arithmetic uses the right and bottom edges, not the sizes: a template opens at its owner's
 // client origin (or the screen origin), so halving the distance from the dialog's right edge to

@@ -1,3 +1,3 @@
-#include "editor/app_instance.h"
+#include "ui/app_instance.h"
 
 HINSTANCE AppInstance = nullptr;

@@ -1,4 +1,4 @@
-#include "ctl/reg_file.h"
+#include "formats/reg_file.h"
 
 #include <gtest/gtest.h>
 

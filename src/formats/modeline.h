@@ -18,7 +18,7 @@
 // flags in the order interlace, doublescan, hsync, vsync.
 #pragma once
 
-#include "ctl/raster.h"
+#include "formats/raster.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "ctl/reg_file.h"
+#include "formats/reg_file.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -211,19 +211,9 @@ int RegReader::RawByte() {
     return raw[rawAt++];
 }
 
-// The next byte of text: raw bytes, or UTF-16LE turned into UTF-8. EndOfText at the end or on
-// an error.
-int RegReader::DecodeNext() {
-    if (error)
-        return EndOfText;
-    if (!utf16) {
-        const int c = RawByte();
-        if (c == 0)
-            return Fail("zero character in the text"), EndOfText;
-        return c;
-    }
-    if (pendingAt < pendingCount)
-        return pending[pendingAt++];
+// The next UTF-16LE character, a surrogate pair joined. Its code point, or EndOfText at the end
+// or after Fail.
+int RegReader::DecodeUtf16() {
     const int low = RawByte();
     if (low == EndOfText)
         return EndOfText;
@@ -247,8 +237,12 @@ int RegReader::DecodeNext() {
             return Fail("broken UTF-16 surrogate pair"), EndOfText;
         unit = 0x10000 + ((unit - 0xD800) << 10) + (second - 0xDC00);
     }
-    if (unit < 0x80)
-        return static_cast<int>(unit);
+    return static_cast<int>(unit);
+}
+
+// The first UTF-8 byte of a code point of 0x80 or more; the bytes that follow it wait in
+// `pending`.
+int RegReader::StartUtf8(uint32_t unit) {
     pendingAt = 0;
     if (unit < 0x800) {
         pending[0] = static_cast<uint8_t>(0x80 | (unit & 0x3F));
@@ -266,6 +260,25 @@ int RegReader::DecodeNext() {
     pending[2] = static_cast<uint8_t>(0x80 | (unit & 0x3F));
     pendingCount = 3;
     return static_cast<int>(0xF0 | unit >> 18);
+}
+
+// The next byte of text: raw bytes, or UTF-16LE turned into UTF-8. EndOfText at the end or on
+// an error.
+int RegReader::DecodeNext() {
+    if (error)
+        return EndOfText;
+    if (!utf16) {
+        const int c = RawByte();
+        if (c == 0)
+            return Fail("zero character in the text"), EndOfText;
+        return c;
+    }
+    if (pendingAt < pendingCount)
+        return pending[pendingAt++];
+    const int unit = DecodeUtf16();
+    if (unit == EndOfText || unit < 0x80)
+        return unit;
+    return StartUtf8(static_cast<uint32_t>(unit));
 }
 
 int RegReader::Peek() {
@@ -490,6 +503,71 @@ int RegReader::ReadHexBytes() {
     }
 }
 
+// A quoted string, the opening quote next, into the data buffer with its terminating zero;
+// \\ and \" are the only escapes. 1 when read; 0 after Fail.
+int RegReader::ReadStringData() {
+    Get(); // '"'
+    for (;;) {
+        if (AtLineEnd())
+            return Fail("text without its closing quote");
+        int ch = Get();
+        if (ch == '"')
+            break;
+        if (ch == '\\') {
+            ch = Get();
+            if (ch != '\\' && ch != '"')
+                return Fail("unknown escape in quoted text");
+        }
+        if (!AppendData(static_cast<uint8_t>(ch)))
+            return 0;
+    }
+    return AppendData(0);
+}
+
+// "dword:" with its number, or "hex:" or "hex(n):" with its byte list, the type word next.
+// 1 with the type in *item and the bytes in the data buffer; 0 after Fail.
+int RegReader::ReadTypedData(RegItem* item) {
+    char word[6] = {0};
+    size_t n = 0;
+    while (n < 5 && !AtLineEnd() && Peek() != ':' && Peek() != '(')
+        word[n++] = static_cast<char>(LowerAscii(Get()));
+    if (std::strcmp(word, "dword") == 0 && Get() == ':') {
+        item->type = RegTypeDword;
+        return ReadDword();
+    }
+    if (std::strcmp(word, "hex") != 0)
+        return Fail("value data not understood");
+    item->type = RegTypeBinary;
+    if (Peek() == '(') {
+        Get();
+        if (!ReadHexNumber(&item->type))
+            return 0;
+        if (Get() != ')')
+            return Fail("')' expected after the value type");
+    }
+    if (Get() != ':')
+        return Fail("':' expected after hex");
+    return ReadHexBytes();
+}
+
+// The data after '=': '-' for a deletion, a quoted string, or a typed value. 1 with the kind and
+// type in *item and the bytes in the data buffer; 0 after Fail.
+int RegReader::ReadValueData(RegItem* item) {
+    const int c = Peek();
+    if (c == '-') {
+        Get();
+        item->kind = RegDeleteValueItem;
+        item->type = RegTypeNone;
+        return 1;
+    }
+    if (c != '"')
+        return ReadTypedData(item);
+    if (!ReadStringData())
+        return 0;
+    item->type = RegTypeSz;
+    return 1;
+}
+
 int RegReader::ReadValue(RegItem* item) {
     if (!haveKey)
         return Fail("value outside a key");
@@ -510,57 +588,8 @@ int RegReader::ReadValue(RegItem* item) {
     item->line = start;
     item->keyPath = keyPath;
     item->name = name;
-    const int c = Peek();
-    if (c == '-') {
-        Get();
-        item->kind = RegDeleteValueItem;
-        item->type = RegTypeNone;
-    } else if (c == '"') {
-        // The string is read into the data buffer, quote by quote.
-        Get();
-        for (;;) {
-            if (AtLineEnd())
-                return Fail("text without its closing quote");
-            int ch = Get();
-            if (ch == '"')
-                break;
-            if (ch == '\\') {
-                ch = Get();
-                if (ch != '\\' && ch != '"')
-                    return Fail("unknown escape in quoted text");
-            }
-            if (!AppendData(static_cast<uint8_t>(ch)))
-                return 0;
-        }
-        if (!AppendData(0))
-            return 0;
-        item->type = RegTypeSz;
-    } else {
-        char word[6] = {0};
-        size_t n = 0;
-        while (n < 5 && !AtLineEnd() && Peek() != ':' && Peek() != '(')
-            word[n++] = static_cast<char>(LowerAscii(Get()));
-        if (std::strcmp(word, "dword") == 0 && Get() == ':') {
-            item->type = RegTypeDword;
-            if (!ReadDword())
-                return 0;
-        } else if (std::strcmp(word, "hex") == 0) {
-            item->type = RegTypeBinary;
-            if (Peek() == '(') {
-                Get();
-                if (!ReadHexNumber(&item->type))
-                    return 0;
-                if (Get() != ')')
-                    return Fail("')' expected after the value type");
-            }
-            if (Get() != ':')
-                return Fail("':' expected after hex");
-            if (!ReadHexBytes())
-                return 0;
-        } else {
-            return Fail("value data not understood");
-        }
-    }
+    if (!ReadValueData(item))
+        return 0;
     item->data = data;
     item->length = dataLength;
     return RestOfLineEmpty();

@@ -128,6 +128,8 @@ private:
     int Fail(const char* reason);
     int FillRaw();
     int RawByte();
+    int DecodeUtf16();
+    int StartUtf8(uint32_t unit);
     int DecodeNext();
     int Peek();
     int Get();
@@ -137,6 +139,9 @@ private:
     int ReadHeader();
     int ReadKey(RegItem* item);
     int ReadValue(RegItem* item);
+    int ReadValueData(RegItem* item);
+    int ReadStringData();
+    int ReadTypedData(RegItem* item);
     int ReadQuoted(char* out, size_t limit, size_t* size, const char* tooLong);
     int ReadHexNumber(uint32_t* value);
     int ReadHexBytes();

@@ -1,4 +1,4 @@
-#include "ctl/modeline.h"
+#include "formats/modeline.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The system takes each record in the size the program gives it. Built for 32-bit and 64-bit
-// Windows alike: editor/win32_records.h fixes the size of each target when compiling, and this test
+// Windows alike: ui/win32_records.h fixes the size of each target when compiling, and this test
 // shows that the system the test runs on accepts it.
-#include "editor/win32_records.h"
+#include "ui/win32_records.h"
 #include "devices/display_services.h"
 
 #include <gtest/gtest.h>

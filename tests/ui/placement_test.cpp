@@ -1,8 +1,8 @@
 // CenterDialog on real windows: owned dialogs against their owner, owner-less ones against the
 // work area.
-#include "editor/placement.h"
+#include "ui/placement.h"
 
-#include "app/resource.h"
+#include "ui/resource.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ctl/raster.h"
+#include "formats/raster.h"
 
 #include <gtest/gtest.h>
 

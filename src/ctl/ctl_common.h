@@ -1,10 +1,11 @@
-// What the command files of velmoractl share: the printer, the parsed command line, the chosen
-// device, the read-only view of a driver key and the steps every writing command takes.
+// What the command files of velmoractl share: the parsed command line, the chosen device, the
+// read-only view of a driver key and the steps every writing command takes. The printer is
+// ctl_printer.h's; the command line's entry (ctl_command.h) uses this file, never the reverse.
 #pragma once
 
-#include "ctl/ctl_command.h"
-#include "ctl/raster.h"
+#include "ctl/ctl_printer.h"
 #include "devices/discovery.h"
+#include "formats/raster.h"
 #include "store/device_store.h"
 #include "store/mode_list.h"
 #include "store/timing.h"
@@ -12,31 +13,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
-
-// Writes text to a stream and remembers whether any of it was lost.
-class CtlPrinter {
-public:
-    explicit CtlPrinter(CtlStream stream) : stream(stream), failed(0) {}
-
-    void Text(const char* text);
-    void Bytes(const char* text, size_t length);
-    // Text from outside the program (names, paths, file names): control characters and DEL are
-    // written as '?', so that no byte of it can steer the terminal.
-    void Printable(const char* text);
-    void Number(uint64_t number);
-    // A number of hundredths with two decimals.
-    void Hundredths(uint64_t hundredths);
-    // printf-style into a bounded buffer; a text that would not fit is not written at all and
-    // counts as lost.
-    void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    void EndLine() { Bytes("\n", 1); }
-
-    int Failed() const { return failed; }
-
-private:
-    CtlStream stream;
-    int failed;
-};
 
 // A growable array of plain records, allocated without throwing.
 template <typename T> class CtlArray {
@@ -185,6 +161,10 @@ void PrintTimingRow(CtlPrinter& printer, const CustomTiming& timing, int valid);
 // The figures of a stored timing (clock, horizontal and vertical frequency in hundredths).
 // 1 when all three are defined (no total is 0).
 int TimingFigures(const TimingBlock& block, RasterFigures* figures);
+
+// 1 when a vertical frequency (Hz x 100) is more than 1 Hz away from a mode key's refresh: a
+// timing that `check` reports and `add` refuses.
+int RefreshAstray(uint64_t vFreqHz100, uint32_t refresh);
 
 // The commands, each given the run with its options parsed; each returns the exit code.
 int CommandDevices(CtlRun& run);

@@ -1,4 +1,4 @@
-#include "ctl/timing_calc.h"
+#include "formats/timing_calc.h"
 
 #include <cmath>
 
@@ -18,7 +18,14 @@ void SetReason(const char** reason, const char* text) {
         *reason = text;
 }
 
-int InputsAccepted(uint32_t width, uint32_t height, uint32_t refresh, const char** reason) {
+// The checks both calculators begin with: a raster to fill and inputs in the accepted ranges.
+// 1 when the raster may be computed; 0 with a reason.
+int InputsAccepted(uint32_t width, uint32_t height, uint32_t refresh, Raster* raster,
+                   const char** reason) {
+    if (!raster) {
+        SetReason(reason, "no raster");
+        return 0;
+    }
     if (width == 0 || height == 0 || width > CalcMaxSize || height > CalcMaxSize) {
         SetReason(reason, "width and height must be 1 to 65535");
         return 0;
@@ -79,15 +86,79 @@ double CvtVSyncLines(uint64_t width, uint64_t height) {
     return 10;
 }
 
+const double CvtFrontPorch = 3; // lines
+
+// CVT's blanking, its line period estimate and its polarity, by one kind of blanking.
+struct CvtBlanking {
+    double hBlank, hSync, totalLines, hPeriodEst;
+    uint32_t flags;
+};
+
+// Normal blanking: the back porch from 550 us of sync and back porch (never less than the sync
+// and front porch), the duty cycle from the period, the sync 8 % of the line.
+void CvtNormalBlanking(double hPixels, double vLines, double vSync, uint32_t refresh,
+                       CvtBlanking* b) {
+    b->hPeriodEst = F(F(1e6 / refresh - MinVSyncBackPorchUs) / (vLines + CvtFrontPorch));
+    double vSyncBackPorch = std::floor(F(MinVSyncBackPorchUs / b->hPeriodEst)) + 1;
+    // The X tool keeps at least three lines of back porch here, where the standard asks
+    // six: only modes with 10 lines of sync and few lines are concerned.
+    if (vSyncBackPorch < vSync + CvtFrontPorch)
+        vSyncBackPorch = vSync + CvtFrontPorch;
+    b->totalLines = vLines + vSyncBackPorch + CvtFrontPorch;
+    double dutyCycle = 30 - 300 * b->hPeriodEst / 1000;
+    if (dutyCycle < 20)
+        dutyCycle = 20;
+    b->hBlank = std::floor(hPixels * dutyCycle / (100 - dutyCycle) / (2 * CellGranularity)) * 2 *
+                CellGranularity;
+    // 8 % of the line less one pixel, in whole cells rounded down, as the X tool gives it.
+    // The total is a whole number of double cells, so this is exact in integers.
+    const uint64_t total = static_cast<uint64_t>(hPixels + b->hBlank);
+    b->hSync = total >= 13 ? static_cast<double>((2 * total - 25) / 200 * 8) : 0;
+    b->flags = RasterHSyncNegative | RasterVSyncPositive;
+}
+
+// Reduced blanking: fixed horizontal blanking and sync, the vertical blanking from 460 us
+// (never less than front porch, sync and six lines of back porch).
+void CvtReducedBlanking(double vLines, double vSync, uint32_t refresh, CvtBlanking* b) {
+    const double minVBlankUs = 460, minBackPorch = 6;
+    b->hBlank = 160;
+    b->hSync = 32;
+    b->hPeriodEst = F(F(1e6 / refresh - minVBlankUs) / vLines);
+    double vbiLines = std::floor(F(minVBlankUs / b->hPeriodEst)) + 1;
+    if (vbiLines < CvtFrontPorch + vSync + minBackPorch)
+        vbiLines = CvtFrontPorch + vSync + minBackPorch;
+    b->totalLines = vLines + vbiLines;
+    b->flags = RasterHSyncPositive | RasterVSyncNegative;
+}
+
+// The numbers of a CVT raster from its blanking: the sync ends half the blanking before the
+// total, the clock in whole 250 kHz steps.
+void CvtFigure(double hPixels, double vLines, double vSync, const CvtBlanking& b, RasterFigure* f) {
+    const double totalPixels = hPixels + b.hBlank;
+    // Whole kilohertz first, then whole 250 kHz steps, both rounded down.
+    const double clockKHz = std::floor(totalPixels * 1000 / b.hPeriodEst);
+    f->hDisplay = hPixels;
+    f->hSyncEnd = totalPixels - b.hBlank / 2;
+    f->hSyncStart = f->hSyncEnd - b.hSync;
+    f->hTotal = totalPixels;
+    f->vDisplay = vLines;
+    f->vSyncStart = vLines + CvtFrontPorch;
+    f->vSyncEnd = f->vSyncStart + vSync;
+    f->vTotal = b.totalLines;
+    f->clockHz = std::floor(clockKHz / 250) * 250000;
+    if (hPixels == 1360 && vLines == 768) {
+        // The X tool gives the common 1366-pixel panel width here, keeping the totals.
+        f->hDisplay = 1366;
+        f->hSyncStart -= 1;
+        f->hSyncEnd -= 1;
+    }
+}
+
 } // namespace
 
 int ComputeGtfRaster(uint32_t width, uint32_t height, uint32_t refresh, Raster* raster,
                      const char** reason) {
-    if (!raster) {
-        SetReason(reason, "no raster");
-        return 0;
-    }
-    if (!InputsAccepted(width, height, refresh, reason))
+    if (!InputsAccepted(width, height, refresh, raster, reason))
         return 0;
     const double M = 600, C = 40, K = 128, J = 20;
     const double cPrime = (C - J) * K / 256 + J; // 30
@@ -132,70 +203,21 @@ int ComputeGtfRaster(uint32_t width, uint32_t height, uint32_t refresh, Raster* 
 
 int ComputeCvtRaster(uint32_t width, uint32_t height, uint32_t refresh, int reducedBlanking,
                      Raster* raster, const char** reason) {
-    if (!raster) {
-        SetReason(reason, "no raster");
-        return 0;
-    }
-    if (!InputsAccepted(width, height, refresh, reason))
+    if (!InputsAccepted(width, height, refresh, raster, reason))
         return 0;
     if (reducedBlanking && refresh % 60 != 0) {
         SetReason(reason, "reduced blanking needs a refresh that is a multiple of 60 Hz");
         return 0;
     }
-    const double frontPorch = 3;
     const double hPixels = std::ceil(width / CellGranularity) * CellGranularity;
     const double vLines = height;
     const double vSync = CvtVSyncLines(static_cast<uint64_t>(hPixels), height);
-
-    double hBlank, hSync, totalLines, hPeriodEst;
-    uint32_t flags;
-    if (!reducedBlanking) {
-        hPeriodEst = F(F(1e6 / refresh - MinVSyncBackPorchUs) / (vLines + frontPorch));
-        double vSyncBackPorch = std::floor(F(MinVSyncBackPorchUs / hPeriodEst)) + 1;
-        // The X tool keeps at least three lines of back porch here, where the standard asks
-        // six: only modes with 10 lines of sync and few lines are concerned.
-        if (vSyncBackPorch < vSync + frontPorch)
-            vSyncBackPorch = vSync + frontPorch;
-        totalLines = vLines + vSyncBackPorch + frontPorch;
-        double dutyCycle = 30 - 300 * hPeriodEst / 1000;
-        if (dutyCycle < 20)
-            dutyCycle = 20;
-        hBlank = std::floor(hPixels * dutyCycle / (100 - dutyCycle) / (2 * CellGranularity)) * 2 *
-                 CellGranularity;
-        // 8 % of the line less one pixel, in whole cells rounded down, as the X tool gives it.
-        // The total is a whole number of double cells, so this is exact in integers.
-        const uint64_t total = static_cast<uint64_t>(hPixels + hBlank);
-        hSync = total >= 13 ? static_cast<double>((2 * total - 25) / 200 * 8) : 0;
-        flags = RasterHSyncNegative | RasterVSyncPositive;
-    } else {
-        const double minVBlankUs = 460, minBackPorch = 6;
-        hBlank = 160;
-        hSync = 32;
-        hPeriodEst = F(F(1e6 / refresh - minVBlankUs) / vLines);
-        double vbiLines = std::floor(F(minVBlankUs / hPeriodEst)) + 1;
-        if (vbiLines < frontPorch + vSync + minBackPorch)
-            vbiLines = frontPorch + vSync + minBackPorch;
-        totalLines = vLines + vbiLines;
-        flags = RasterHSyncPositive | RasterVSyncNegative;
-    }
-    const double totalPixels = hPixels + hBlank;
-    // Whole kilohertz first, then whole 250 kHz steps, both rounded down.
-    const double clockKHz = std::floor(totalPixels * 1000 / hPeriodEst);
+    CvtBlanking blanking;
+    if (reducedBlanking)
+        CvtReducedBlanking(vLines, vSync, refresh, &blanking);
+    else
+        CvtNormalBlanking(hPixels, vLines, vSync, refresh, &blanking);
     RasterFigure f;
-    f.hDisplay = hPixels;
-    f.hSyncEnd = totalPixels - hBlank / 2;
-    f.hSyncStart = f.hSyncEnd - hSync;
-    f.hTotal = totalPixels;
-    f.vDisplay = vLines;
-    f.vSyncStart = vLines + frontPorch;
-    f.vSyncEnd = f.vSyncStart + vSync;
-    f.vTotal = totalLines;
-    f.clockHz = std::floor(clockKHz / 250) * 250000;
-    if (hPixels == 1360 && height == 768) {
-        // The X tool gives the common 1366-pixel panel width here, keeping the totals.
-        f.hDisplay = 1366;
-        f.hSyncStart -= 1;
-        f.hSyncEnd -= 1;
-    }
-    return Finish(f, flags, raster, reason);
+    CvtFigure(hPixels, vLines, vSync, blanking, &f);
+    return Finish(f, blanking.flags, raster, reason);
 }

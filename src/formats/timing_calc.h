@@ -18,7 +18,7 @@
 // its sync one pixel earlier, as the X tool does.
 #pragma once
 
-#include "ctl/raster.h"
+#include "formats/raster.h"
 
 #include <cstdint>
 

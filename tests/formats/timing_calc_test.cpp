@@ -2,8 +2,8 @@
 // blanking) and `gtf` run over a sweep of modes, and every number must equal theirs, the pixel
 // clock rounded to 10 kHz. The tools are found on PATH, in $VELMORA_ORACLE_DIR, or in
 // build/oracle/usr/bin; the test fails, saying which package to install, when one is missing.
-#include "ctl/modeline.h"
-#include "ctl/timing_calc.h"
+#include "formats/modeline.h"
+#include "formats/timing_calc.h"
 
 #include <gtest/gtest.h>
 
