@@ -96,10 +96,10 @@ int PrepareWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes) {
     return CtlDone;
 }
 
-// A backup that is missing and cannot be taken stops the write: the original values would be
-// gone once it is written. Without the company key nothing can be kept, as in the window.
+// A backup that is not whole and cannot be taken (again) stops the write: the original values
+// would be gone once it is written. Without the company key nothing can be kept, as in the window.
 int FinishWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes) {
-    if (IsBackupMissing(run.deviceName) && !BackupOriginalSettings(run.deviceName))
+    if (!EnsureWholeBackup(run.deviceName))
         return run.Fail(CtlSystem, run.deviceName,
                         "the one-time backup could not be taken; nothing was written");
     // Both are attempted whatever the first gives, so that the key comes as close as it can.

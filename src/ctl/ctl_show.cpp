@@ -17,18 +17,19 @@ void Padded(CtlPrinter& printer, const char* text, size_t width) {
         printer.Bytes(" ", 1);
 }
 
-// "yes", "no" or "?" (the key could not be told present or missing).
-const char* BackupState(const char* deviceName) {
-    char path[BackupKeyPathSize];
-    if (!FormatBackupKeyPath(deviceName, path))
-        return "?";
-    RegistryKey key;
-    int missing = 0;
-    if (RegistryOpenKey(RegistryCurrentUser, path, &key, &missing)) {
-        RegistryCloseKey(key);
+// "yes", "no", "part" (a copy that ended before its last value; the next write takes it again)
+// or "?" (its state could not be read).
+const char* BackupText(const char* deviceName) {
+    switch (ReadBackupState(deviceName)) {
+    case BackupWhole:
         return "yes";
+    case BackupAbsent:
+        return "no";
+    case BackupIncomplete:
+        return "part";
+    default:
+        return "?";
     }
-    return missing ? "no" : "?";
 }
 
 void FormatModeKey(const CustomTiming& t, char (&text)[40]) {
@@ -256,7 +257,7 @@ int CommandDevices(CtlRun& run) {
                            static_cast<unsigned>(snapshot.modes.count));
         else
             run.out.Format("  %7s  %5s  ", "?", "?");
-        Padded(run.out, BackupState(name), 6);
+        Padded(run.out, BackupText(name), 6);
         run.out.Text("  ");
         run.out.Printable(run.devices.PathAt(i));
         run.out.EndLine();

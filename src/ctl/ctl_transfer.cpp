@@ -197,164 +197,6 @@ int Merge(ImportFile& file, TimingList& timings, NonStandardModeList& modes, int
     return 1;
 }
 
-// --- restore ---
-
-struct HeldValue {
-    char name[RegistryBufferSize];
-    uint32_t type;
-    uint32_t length;
-    uint8_t data[RegistryBufferSize];
-};
-
-bool HeldBefore(const HeldValue* a, const HeldValue* b) {
-    return CompareNoCase(a->name, b->name) < 0;
-}
-
-// The device's backup key, read whole.
-class BackupContents {
-public:
-    BackupContents()
-        : modeList(nullptr), modeListLength(0), modeListType(0), original(nullptr),
-          originalLength(0) {}
-    ~BackupContents() {
-        delete[] modeList;
-        delete[] original;
-    }
-    BackupContents(const BackupContents&) = delete;
-    BackupContents& operator=(const BackupContents&) = delete;
-
-    // CtlDone, or CtlSystem after saying why.
-    int Read(CtlRun& run);
-    // 1 when "Original Registry Path" names the current driver key (a zero byte may follow, as
-    // Windows 95, 98 and ME store text).
-    int FromThisDevice() const;
-    // The held value named as `name` is, without regard to case, or null. Needs Index.
-    const HeldValue* Find(const char* name) const;
-    int Index();
-
-    CtlArray<HeldValue> values;
-    uint8_t* modeList; // null when the backup has none
-    uint32_t modeListLength;
-    uint32_t modeListType;
-    uint8_t* original; // null when the backup has no "Original Registry Path"
-    uint32_t originalLength;
-
-private:
-    CtlArray<const HeldValue*> sorted;
-};
-
-int BackupContents::Read(CtlRun& run) {
-    char path[BackupKeyPathSize];
-    if (!FormatBackupKeyPath(run.deviceName, path))
-        return run.Fail(CtlSystem, run.deviceName, "has no backup to restore");
-    RegistryKey key;
-    int missing = 0;
-    if (!RegistryOpenKey(RegistryCurrentUser, path, &key, &missing))
-        return run.Fail(CtlSystem, run.deviceName,
-                        missing ? "has no backup to restore" : "its backup cannot be opened");
-    uint32_t count = 0;
-    int whole = RegistryCountValues(key, &count);
-    for (uint32_t i = 0; whole && i < count; ++i) {
-        HeldValue held;
-        const int read = EnumIntoBuffers(key, i, held.name, held.data, &held.length, &held.type);
-        if (read < 0 || (read > 0 && IsTimingValueName(held.name) && !values.Push(held)))
-            whole = 0;
-    }
-    if (whole)
-        whole =
-            ReadWholeValue(key, ModeListValueName, &modeList, &modeListLength, &modeListType) >=
-                0 &&
-            ReadWholeValue(key, OriginalPathValueName, &original, &originalLength, nullptr) >= 0;
-    RegistryCloseKey(key);
-    if (!whole || !Index())
-        return run.Fail(CtlSystem, run.deviceName,
-                        "its backup could not be read whole; nothing was written");
-    return CtlDone;
-}
-
-int BackupContents::FromThisDevice() const {
-    char expected[OriginalPathSize];
-    if (!FormatOriginalPath(expected))
-        return 0;
-    const size_t length = std::strlen(expected);
-    if (!original || originalLength < length || originalLength > length + 1)
-        return 0;
-    if (originalLength == length + 1 && original[length] != 0)
-        return 0;
-    return StartsWithNoCase(expected, reinterpret_cast<const char*>(original), length);
-}
-
-int BackupContents::Index() {
-    sorted.Clear();
-    for (uint32_t i = 0; i < values.count; ++i)
-        if (!sorted.Push(&values.items[i]))
-            return 0;
-    std::sort(sorted.items, sorted.items + sorted.count, HeldBefore);
-    return 1;
-}
-
-const HeldValue* BackupContents::Find(const char* name) const {
-    const HeldValue* const* begin = sorted.items;
-    const HeldValue* const* end = begin + sorted.count;
-    const HeldValue* const* at =
-        std::lower_bound(begin, end, name, [](const HeldValue* held, const char* wanted) {
-            return CompareNoCase(held->name, wanted) < 0;
-        });
-    return at != end && EqualNoCase((*at)->name, name) ? *at : nullptr;
-}
-
-// The prune's keep for a restore: a timing value of the driver key stays when the backup holds
-// one of its name, and comes back under the held name when its case differs.
-const void* FindHeld(const void* context, const char* name, int* exact) {
-    *exact = 0;
-    if (!IsTimingValueName(name))
-        return nullptr;
-    const HeldValue* held = static_cast<const BackupContents*>(context)->Find(name);
-    *exact = held && std::strcmp(held->name, name) == 0;
-    return held;
-}
-
-int RewriteHeld(const void*, RegistryKey key, const void* kept) {
-    const HeldValue* held = static_cast<const HeldValue*>(kept);
-    return RegistrySetValue(key, held->name, held->type, held->data, held->length);
-}
-
-// Puts the mode list as the backup has it, or deletes it when the backup has none (a list that
-// is already missing is no failure). 1 when done; 0 when a call failed.
-int PutBackupModeList(RegistryKey key, const BackupContents& backup) {
-    if (backup.modeList)
-        return RegistrySetValue(key, ModeListValueName, backup.modeListType, backup.modeList,
-                                backup.modeListLength);
-    if (RegistryDeleteValue(key, ModeListValueName))
-        return 1;
-    uint32_t size = 0;
-    int missing = 0;
-    return !RegistryQueryValue(key, ModeListValueName, nullptr, nullptr, &size, &missing) &&
-           missing;
-}
-
-// Writes every held timing value, then deletes the driver key's timing values that the backup
-// lacks (the store's prune), then puts the mode list as the backup has it (or deletes it). 1 when
-// every call succeeded; otherwise 0, having done all it could.
-int WriteBackup(const BackupContents& backup) {
-    RegistryKey key;
-    if (!OpenCurrentDeviceKey(&key))
-        return 0;
-    int result = 1;
-    for (uint32_t i = 0; i < backup.values.count; ++i)
-        if (!RewriteHeld(nullptr, key, &backup.values.items[i]))
-            result = 0;
-    uint32_t count = 0;
-    if (!RegistryCountValues(key, &count))
-        result = 0;
-    if (!PruneStoredTimings(key, count, PruneKeep{&backup, FindHeld, RewriteHeld}))
-        result = 0;
-    if (!PutBackupModeList(key, backup))
-        result = 0;
-    RegistryCloseKey(key);
-    return result;
-}
-
 } // namespace
 
 int CommandExport(CtlRun& run) {
@@ -427,41 +269,60 @@ int CommandImport(CtlRun& run) {
     return CtlDone;
 }
 
+// Says why the backup cannot be restored, from what its read gave. The exit code.
+int FailBackupRead(CtlRun& run, int read) {
+    switch (read) {
+    case BackupReadMissing:
+        return run.Fail(CtlSystem, run.deviceName, "has no backup to restore");
+    case BackupReadUnopenable:
+        return run.Fail(CtlSystem, run.deviceName, "its backup cannot be opened");
+    case BackupReadIncomplete:
+        // A copy that ended part-way: restoring it would delete every mode it lacks.
+        return run.Fail(CtlSystem, "restore", "the backup of ", run.deviceName,
+                        " is incomplete; nothing was written");
+    default:
+        return run.Fail(CtlSystem, run.deviceName,
+                        "its backup could not be read whole; nothing was written");
+    }
+}
+
+// Refuses a backup taken from another driver key, naming it. The exit code.
+int FailOtherKey(CtlRun& run, const StoredBackup& backup) {
+    uint32_t length = 0;
+    const uint8_t* original = backup.Original(&length);
+    // The note is text of the backup's own, not necessarily terminated.
+    char* note = new (std::nothrow) char[length + 1];
+    if (note) {
+        std::memcpy(note, original, length);
+        note[length] = '\0';
+    }
+    const int code =
+        run.Fail(CtlSystem, run.deviceName, "its backup was taken from ",
+                 note ? note : "another driver key", "; give --force to restore it here anyway");
+    delete[] note;
+    return code;
+}
+
 int CommandRestore(CtlRun& run) {
     const int selected = SelectDevice(run);
     if (selected != CtlDone)
         return selected;
-    BackupContents backup;
-    const int read = backup.Read(run);
-    if (read != CtlDone)
-        return read;
-    if (!run.options.force && !backup.FromThisDevice()) {
-        if (!backup.original)
-            return run.Fail(CtlSystem, run.deviceName,
-                            "its backup does not say which driver key it came from; give --force "
-                            "to restore it anyway");
-        // The note is text of the backup's own, not necessarily terminated.
-        char* note = new (std::nothrow) char[backup.originalLength + 1];
-        if (note) {
-            std::memcpy(note, backup.original, backup.originalLength);
-            note[backup.originalLength] = '\0';
-        }
-        const int code = run.Fail(CtlSystem, run.deviceName, "its backup was taken from ",
-                                  note ? note : "another driver key",
-                                  "; give --force to restore it here anyway");
-        delete[] note;
-        return code;
-    }
+    StoredBackup backup;
+    const int read = backup.Read(run.deviceName);
+    if (read != BackupReadWhole)
+        return FailBackupRead(run, read);
+    if (!run.options.force && !backup.FromCurrentDevice())
+        return FailOtherKey(run, backup);
     TimingList timings;
     NonStandardModeList modes;
     const int prepared = PrepareWrite(run, timings, modes);
     if (prepared != CtlDone)
         return prepared;
-    if (!WriteBackup(backup))
+    if (!backup.Restore())
         return run.Fail(CtlSystem, run.deviceName,
                         "the driver key could not be written whole; run the command again");
-    run.out.Format("restored %u timing values ", static_cast<unsigned>(backup.values.count));
-    run.out.Text(backup.modeList ? "and the mode list of " : "and no mode list of ");
+    run.out.Format("restored %u timing values ", static_cast<unsigned>(backup.TimingCount()));
+    run.out.Text(backup.HasModeList() ? "and the mode list of " : "and no mode list of ");
     run.out.Printable(run.deviceName);
     run.out.Text(" from its backup\n");
     return CtlDone;

@@ -1,7 +1,9 @@
 #include "store/backup.h"
 
+#include "store/backup_values.h"
 #include "store/device_store.h"
 #include "store/registry.h"
+#include "store/registry_names.h"
 
 #include <cstdio>
 #include <cstring>
@@ -55,104 +57,53 @@ int OpenOrCreateBackupKey(const char* deviceName, const char* path, RegistryKey*
     return made && *key;
 }
 
-// One value of the driver key, held until the whole key has been read.
-struct HeldValue {
-    char name[RegistryBufferSize];
-    uint32_t type;
-    uint32_t length;
-    uint8_t data[RegistryBufferSize];
-    HeldValue* next;
-};
-
-// What a backup writes, read whole from the driver key before anything is written: the timing
-// values in enumeration order, the mode list when the key has one, and the path note.
-class BackupCopy {
-public:
-    BackupCopy()
-        : head(nullptr), tail(nullptr), modeList(nullptr), modeListLength(0), modeListType(0),
-          originalLength(0) {}
-    ~BackupCopy();
-    BackupCopy(const BackupCopy&) = delete;
-    BackupCopy& operator=(const BackupCopy&) = delete;
-
-    // Reads the driver key (CurrentDevicePath). 1 when every value was read, skipping only those
-    // whose name or data does not fit the walk buffers and a mode list that does not exist; 0
-    // when the key could not be opened or walked, a value could not be read, or memory ran out.
-    int Read();
-    // Sets every value into the open backup key. 1 when every set succeeded; it stops at the
-    // first that fails.
-    int Write(RegistryKey backupKey) const;
-
-private:
-    int Hold(const char* name, uint32_t type, const uint8_t* data, uint32_t length);
-
-    HeldValue* head;
-    HeldValue* tail;
-    uint8_t* modeList; // null when the driver key has none
-    uint32_t modeListLength;
-    uint32_t modeListType;
-    char original[OriginalPathSize];
-    uint32_t originalLength;
-};
-
-BackupCopy::~BackupCopy() {
-    while (head) {
-        HeldValue* next = head->next;
-        delete head;
-        head = next;
-    }
-    delete[] modeList;
-}
-
-int BackupCopy::Hold(const char* name, uint32_t type, const uint8_t* data, uint32_t length) {
-    HeldValue* held = new (std::nothrow) HeldValue;
-    if (!held)
-        return 0;
-    std::memcpy(held->name, name, sizeof held->name);
-    std::memcpy(held->data, data, length);
-    held->type = type;
-    held->length = length;
-    held->next = nullptr;
-    if (tail)
-        tail->next = held;
-    else
-        head = held;
-    tail = held;
-    return 1;
-}
-
-int BackupCopy::Read() {
+// Reads the driver key (CurrentDevicePath) into `copy`. 1 when every value was read; 0 when the
+// key could not be opened or walked, a value could not be read, or memory ran out.
+int ReadDriverKey(HeldValues* copy) {
     RegistryKey driverKey;
     uint32_t count = 0;
     if (!OpenCurrentDeviceKeyToWalk(&driverKey, &count))
         return 0; // also when CurrentDevicePath holds no terminated path
-    int result = FormatOriginalPath(original);
-    originalLength = result ? static_cast<uint32_t>(std::strlen(original)) : 0;
-    char name[RegistryBufferSize];
-    uint8_t data[RegistryBufferSize];
-    for (uint32_t i = 0; i < count && result; ++i) {
-        uint32_t length = 0;
-        uint32_t type = 0;
-        const int read = EnumIntoBuffers(driverKey, i, name, data, &length, &type);
-        if (read < 0 || (read > 0 && IsTimingValueName(name) && !Hold(name, type, data, length)))
-            result = 0;
-    }
-    if (result &&
-        ReadWholeValue(driverKey, ModeListValueName, &modeList, &modeListLength, &modeListType) < 0)
-        result = 0;
+    const int read = copy->ReadKey(driverKey, count);
     RegistryCloseKey(driverKey);
-    return result;
+    return read;
 }
 
-int BackupCopy::Write(RegistryKey backupKey) const {
-    for (const HeldValue* held = head; held; held = held->next)
-        if (!RegistrySetValue(backupKey, held->name, held->type, held->data, held->length))
-            return 0;
-    if (modeList &&
-        !RegistrySetValue(backupKey, ModeListValueName, modeListType, modeList, modeListLength))
+// Writes the copy into the new backup key with "Original Registry Path" last: the mark that the
+// copy is whole, since a backup interrupted before it lacks it. 1 when every set succeeded.
+int WriteBackupKey(RegistryKey backupKey, const HeldValues& copy) {
+    char original[OriginalPathSize];
+    return FormatOriginalPath(original) && copy.WriteTimings(backupKey) &&
+           copy.WriteModeList(backupKey) &&
+           RegistrySetValue(backupKey, OriginalPathValueName, RegistryTypeSz,
+                            reinterpret_cast<const uint8_t*>(original),
+                            static_cast<uint32_t>(std::strlen(original)));
+}
+
+// Deletes the device's backup key. 1 when it is gone.
+int DeleteBackupKey(const char* deviceName) {
+    RegistryKey user;
+    if (!RegistryOpenKey(RegistryCurrentUser, UserKeyPath, &user))
         return 0;
-    return RegistrySetValue(backupKey, OriginalPathValueName, RegistryTypeSz,
-                            reinterpret_cast<const uint8_t*>(original), originalLength);
+    const int deleted = RegistryDeleteKey(user, deviceName);
+    RegistryCloseKey(user);
+    return deleted;
+}
+
+// The prune's keep for a restore: a timing value of the driver key stays when the backup holds
+// one of its name, and comes back under the held name when its case differs, prefix included.
+const void* FindHeld(const void* context, const char* name, int* exact) {
+    *exact = 0;
+    if (!HasTimingPrefixNoCase(name))
+        return nullptr;
+    const HeldValue* held = static_cast<const HeldValues*>(context)->Find(name);
+    *exact = held && std::strcmp(held->name, name) == 0;
+    return held;
+}
+
+int RewriteHeld(const void*, RegistryKey key, const void* kept) {
+    const HeldValue* held = static_cast<const HeldValue*>(kept);
+    return RegistrySetValue(key, held->name, held->type, held->data, held->length);
 }
 
 } // namespace
@@ -197,20 +148,37 @@ int WriteBackupValue(const char* deviceName, const char* valueName, const uint8_
     return result;
 }
 
-// The copy runs once per device and user: an existing backup key is never written again, and
-// one that cannot be told to be missing counts as existing. A device whose backup key path cannot
-// be formed is refused before anything is read or written. The whole driver key is read before
-// the backup key is made, and a backup key that cannot be filled is deleted again, so that the
-// next load takes the backup afresh rather than finding a partial one that it would never
-// complete.
+int ReadBackupState(const char* deviceName) {
+    char path[BackupKeyPathSize];
+    if (!FormatBackupKeyPath(deviceName, path))
+        return BackupAbsent;
+    RegistryKey key;
+    int missing = 0;
+    if (!RegistryOpenKey(RegistryCurrentUser, path, &key, &missing))
+        return missing ? BackupAbsent : BackupUnreadable;
+    uint32_t size = 0;
+    missing = 0;
+    const int marked =
+        RegistryQueryValue(key, OriginalPathValueName, nullptr, nullptr, &size, &missing);
+    RegistryCloseKey(key);
+    return marked ? BackupWhole : missing ? BackupIncomplete : BackupUnreadable;
+}
+
+// The copy runs once per device and user: a whole backup key is never written again, and one
+// whose state cannot be told counts as whole. An incomplete one (a copy that ended before its
+// mark, the last value written) is deleted and taken afresh: nothing writes the driver key before
+// its backup is whole, so the key still holds the original values. A device whose backup key
+// path cannot be formed is refused before anything is read or written. The whole driver key is
+// read before the backup key is made, and a backup key that cannot be filled is deleted again.
 int BackupOriginalSettings(const char* deviceName) {
     char path[BackupKeyPathSize];
     if (!FormatBackupKeyPath(deviceName, path))
         return 0;
-    if (!IsBackupMissing(deviceName))
+    const int state = ReadBackupState(deviceName);
+    if (state != BackupAbsent && (state != BackupIncomplete || !DeleteBackupKey(deviceName)))
         return 0;
-    BackupCopy copy;
-    if (!copy.Read())
+    HeldValues copy;
+    if (!ReadDriverKey(&copy))
         return 0;
 
     // Without the company key there is nowhere to keep a backup: the next load tries again.
@@ -221,13 +189,85 @@ int BackupOriginalSettings(const char* deviceName) {
     RegistryKey device;
     int written = RegistryCreateSubkey(user, deviceName, &device);
     if (written) {
-        written = copy.Write(device);
+        written = WriteBackupKey(device, copy);
         RegistryCloseKey(device);
         if (!written)
             RegistryDeleteKey(user, deviceName);
     }
     RegistryCloseKey(user);
     return written;
+}
+
+int EnsureWholeBackup(const char* deviceName) {
+    const int state = ReadBackupState(deviceName);
+    return state == BackupWhole || ((state == BackupAbsent || state == BackupIncomplete) &&
+                                    BackupOriginalSettings(deviceName));
+}
+
+int StoredBackup::Read(const char* deviceName) {
+    char path[BackupKeyPathSize];
+    if (!FormatBackupKeyPath(deviceName, path))
+        return BackupReadMissing;
+    RegistryKey key;
+    int missing = 0;
+    if (!RegistryOpenKey(RegistryCurrentUser, path, &key, &missing))
+        return missing ? BackupReadMissing : BackupReadUnopenable;
+    uint32_t count = 0;
+    int result = BackupReadFailed;
+    if (RegistryCountValues(key, &count) && values.ReadKey(key, count)) {
+        const int note = values.ReadNote(key, OriginalPathValueName);
+        result = note > 0 ? BackupReadWhole : note == 0 ? BackupReadIncomplete : BackupReadFailed;
+    }
+    RegistryCloseKey(key);
+    return result == BackupReadWhole && !values.Index() ? BackupReadFailed : result;
+}
+
+int StoredBackup::FromCurrentDevice() const {
+    char expected[OriginalPathSize];
+    if (!FormatOriginalPath(expected))
+        return 0;
+    const uint32_t length = static_cast<uint32_t>(std::strlen(expected));
+    uint32_t noteLength = 0;
+    const uint8_t* note = values.Note(&noteLength);
+    if (!note || noteLength < length || noteLength > length + 1)
+        return 0;
+    if (noteLength == length + 1 && note[length] != 0)
+        return 0;
+    for (uint32_t i = 0; i < length; ++i)
+        if (UpperAscii(static_cast<char>(note[i])) != UpperAscii(expected[i]))
+            return 0;
+    return 1;
+}
+
+// Like Apply: every held value is written over the driver key first, and only then are the
+// timing values that the backup lacks deleted, so a failure part-way leaves each mode in its old
+// or its restored form, and the backup key is never touched.
+int StoredBackup::Restore() const {
+    RegistryKey key;
+    if (!OpenCurrentDeviceKey(&key))
+        return 0;
+    int result = values.WriteTimings(key);
+    uint32_t count = 0;
+    if (!RegistryCountValues(key, &count) ||
+        !PruneStoredTimings(key, count, PruneKeep{&values, FindHeld, RewriteHeld}))
+        result = 0;
+    if (!PutModeList(key))
+        result = 0;
+    RegistryCloseKey(key);
+    return result;
+}
+
+// Puts the backup's mode list, or deletes the driver key's when the backup has none (a list
+// that is already missing is no failure). 1 when done.
+int StoredBackup::PutModeList(RegistryKey key) const {
+    if (values.HasModeList())
+        return values.WriteModeList(key);
+    if (RegistryDeleteValue(key, ModeListValueName))
+        return 1;
+    uint32_t size = 0;
+    int missing = 0;
+    return !RegistryQueryValue(key, ModeListValueName, nullptr, nullptr, &size, &missing) &&
+           missing;
 }
 
 int ProbeWriteAccess() {

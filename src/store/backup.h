@@ -8,6 +8,7 @@
 #pragma once
 
 #include "store/device_store.h"
+#include "store/backup_values.h"
 #include "store/registry.h"
 
 #include <cstdint>
@@ -53,16 +54,68 @@ int IsBackupMissing(const char* deviceName);
 int WriteBackupValue(const char* deviceName, const char* valueName, const uint8_t* data,
                      uint32_t length, uint32_t type);
 
-// Copies the driver key (CurrentDevicePath) into the device's backup key unless that key exists
-// (or may exist): every timing value whose name and data fit the 260-byte walk buffers, the mode
-// list whatever its length, then "Original Registry Path". The whole driver key is read first,
-// and the backup key is made only when all of it was; a backup key whose values could not all be
-// set is deleted again. So the backup key, when this call made it, holds the whole copy, and
-// otherwise the next call tries again. 1 when the backup was written whole, and when the company
-// key is missing (nothing can be kept, nothing is written); 0 otherwise: backup present or its
-// check failed, no path, a driver key value that could not be read, no memory, or a backup key
-// that could not be made or filled.
+// What the device's backup key holds. "Original Registry Path" is written last, so a key that
+// lacks it is a copy that ended part-way.
+enum BackupState {
+    BackupAbsent,     // no backup key (also for a name with no backup key path)
+    BackupWhole,      // the key holds "Original Registry Path"
+    BackupIncomplete, // the key lacks it
+    BackupUnreadable, // the key or the value could not be read for another reason
+};
+int ReadBackupState(const char* deviceName);
+
+// Copies the driver key (CurrentDevicePath) into the device's backup key unless a whole backup
+// exists (or may exist): every timing value whose name and data fit the 260-byte walk buffers,
+// the mode list whatever its length, then "Original Registry Path". An incomplete backup key is
+// deleted first and the copy taken again. The whole driver key is read first, and the backup key
+// is made only when all of it was; a backup key whose values could not all be set is deleted
+// again. So the backup key, when this call made it, holds the whole copy, and otherwise the next
+// call tries again. 1 when the backup was written whole, and when the company key is missing
+// (nothing can be kept, nothing is written); 0 otherwise: a whole backup present or its state
+// unreadable, an incomplete one that could not be deleted, no path, a driver key value that
+// could not be read, no memory, or a backup key that could not be made or filled.
 int BackupOriginalSettings(const char* deviceName);
+
+// What a writer asks before it changes the driver key: 1 when the device's backup is whole
+// afterwards (it was, or it has just been taken, or taken again over an incomplete one), or when
+// the company key is missing and nothing can be kept; 0 when the backup's state could not be
+// read, an incomplete one could not be deleted, or the copy could not be taken.
+int EnsureWholeBackup(const char* deviceName);
+
+// The outcome of reading a backup for a restore.
+enum BackupReadResult {
+    BackupReadWhole,
+    BackupReadMissing,    // no backup key
+    BackupReadUnopenable, // the key exists but cannot be opened
+    BackupReadFailed,     // a value could not be read whole, or memory ran out
+    BackupReadIncomplete, // read, but without "Original Registry Path": never restored
+};
+
+// A device's backup key read whole, and put back over the driver key.
+class StoredBackup {
+public:
+    // Reads every timing value, the mode list and "Original Registry Path". A BackupReadResult.
+    int Read(const char* deviceName);
+    // 1 when "Original Registry Path" names the current driver key, case aside (a zero byte may
+    // follow, as Windows 95, 98 and ME store text).
+    int FromCurrentDevice() const;
+    // Makes the current driver key's modes exactly the backup's: every held timing value is
+    // written, then the timing values that the backup lacks are deleted (one named in another
+    // case comes back under the held name), then the mode list is put as the backup has it, or
+    // deleted. 1 when every call succeeded; otherwise 0, having done all it could. The backup key
+    // is never written, so a restore that failed part-way can be run again.
+    int Restore() const;
+
+    uint32_t TimingCount() const { return values.TimingCount(); }
+    int HasModeList() const { return values.HasModeList(); }
+    // "Original Registry Path" as stored (not terminated), or null.
+    const uint8_t* Original(uint32_t* length) const { return values.Note(length); }
+
+private:
+    int PutModeList(RegistryKey key) const;
+
+    HeldValues values;
+};
 
 // Writes the value "DUMMY" (REG_DWORD type, one byte 1) into the driver key and deletes it again.
 // 1 when the write succeeded, whatever became of the delete; 0 with no registry call when no

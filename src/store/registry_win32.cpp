@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -106,8 +107,46 @@ int IsWindows9x() {
 //   - Windows 95, 98 and ME ignore the length of REG_SZ data and store it up to its first zero
 //     byte and that zero; a 0 there ends the text within the copy. Such a value holds the text
 //     and its terminator, the only form these systems can store.
-int RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uint8_t* data,
-                     uint32_t length) {
+#ifdef VELMORA_REGISTRY_STOPS
+namespace {
+
+// The simulated programs (velmora-sim.exe, velmoractl-sim.exe) end themselves, with exit code
+// 99, once they have set as many values as the simulated driver's configuration says in
+// "StopAfterSets" (a DWORD), so that a test can end them part-way through their writes as a
+// crash or a kill would. Without the value they never stop.
+const char SimulatedDriverKey[] = "Software\\Velmora Simulated Driver";
+const int StoppedExitCode = 99;
+
+DWORD ConfiguredStop() {
+    DWORD stop = 0;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SimulatedDriverKey, 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
+        return 0;
+    DWORD type = 0;
+    DWORD size = sizeof stop;
+    if (RegQueryValueExA(key, "StopAfterSets", nullptr, &type, reinterpret_cast<BYTE*>(&stop),
+                         &size) != ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof stop)
+        stop = 0;
+    RegCloseKey(key);
+    return stop;
+}
+
+void CountSet() {
+    static const DWORD stop = ConfiguredStop();
+    static DWORD sets = 0;
+    if (stop && ++sets == stop)
+        std::exit(StoppedExitCode);
+}
+
+} // namespace
+#endif
+
+namespace {
+
+int SetValue(RegistryKey key, const char* name, uint32_t type, const uint8_t* data,
+             uint32_t length) {
     int text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
     if (!text || length == 0 || !data)
         return RegSetValueExA(ToHkey(key), name, 0, type, data, length) == ERROR_SUCCESS;
@@ -121,6 +160,18 @@ int RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uin
     int result = RegSetValueExA(ToHkey(key), name, 0, type, copy, length) == ERROR_SUCCESS;
     delete[] copy;
     return result;
+}
+
+} // namespace
+
+int RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uint8_t* data,
+                     uint32_t length) {
+    const int set = SetValue(key, name, type, data, length);
+#ifdef VELMORA_REGISTRY_STOPS
+    if (set)
+        CountSet();
+#endif
+    return set;
 }
 
 int RegistryDeleteValue(RegistryKey key, const char* name) {

@@ -616,6 +616,31 @@ TEST_F(CtlTest, RestoreMakesTheKeyTheBackupByteForByte) {
     EXPECT_EQ(5u, after.size());
 }
 
+// A copy that ended before its last value, "Original Registry Path": it is never restored, even
+// with --force, the listing says "part", and the next writing command takes it again whole.
+TEST_F(CtlTest, AnIncompleteBackupIsRefusedAndTakenAgain) {
+    const auto original = Dump(RegistryLocalMachine, Path0);
+    Put(RegistryCurrentUser, Backup0, Name(640, 480, 60), Stored(Vga));
+    const std::string before = Everything();
+    for (const auto& command :
+         std::vector<std::vector<const char*>>{{"restore"}, {"restore", "--force"}}) {
+        Result r = Ctl(command);
+        EXPECT_EQ(CtlSystem, r.code);
+        EXPECT_EQ(
+            "velmoractl: restore: the backup of DISPLAY1 is incomplete; nothing was written\n",
+            r.err);
+        EXPECT_EQ(before, Everything());
+    }
+    EXPECT_NE(std::string::npos, Ctl({"devices"}).out.find("  part  ")) << Ctl({"devices"}).out;
+
+    ASSERT_EQ(CtlDone, Ctl({"add", "1024x768@85", "--gtf"}).code);
+    auto backup = Dump(RegistryCurrentUser, Backup0);
+    EXPECT_EQ(1u, backup.erase("Original Registry Path"));
+    EXPECT_EQ(original, backup);
+    ASSERT_EQ(CtlDone, Ctl({"restore"}).code);
+    EXPECT_EQ(original, Dump(RegistryLocalMachine, Path0));
+}
+
 // Every registry call of a restore failed in turn, once and from then on: whatever fails, a timing
 // that the key held and the backup holds is still there in its old or its restored form, a
 // success is a whole restore, and after a failure a second restore completes the work.

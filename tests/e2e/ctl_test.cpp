@@ -168,3 +168,31 @@ TEST_F(Velmoractl, HostileFileIsRefusedWithTheKeyUntouched) {
     EXPECT_EQ(Describe(before), Describe(ReadValues(HKEY_LOCAL_MACHINE, DriverKey1)));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, (std::string(UserKey) + "\\DISPLAY2").c_str()));
 }
+
+// velmoractl-sim.exe ended inside its first backup: the simulated driver's configuration stops it
+// after n sets (the write probe's, then one per copied value, "Original Registry Path" last).
+// The copy it leaves lacks its mark and the driver key is untouched; the next add takes the
+// backup again whole, and restore gives the original values back byte for byte.
+TEST_F(Velmoractl, ABackupEndedPartWayIsTakenAgainWhole) {
+    const Values original = Modes(DriverKey0);
+    const std::string backupKey = std::string(UserKey) + "\\DISPLAY1";
+    for (uint32_t stop = 2; stop <= 4; ++stop) {
+        SCOPED_TRACE(stop);
+        SetUp();
+        ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, SimulatedDriverKey, "StopAfterSets", stop));
+        Output r = RunCtl("add 1024x768@85 --gtf");
+        EXPECT_EQ(99u, r.code) << r.err;
+        const Values partial = ReadValues(HKEY_CURRENT_USER, backupKey.c_str());
+        EXPECT_EQ(0u, partial.count(OriginalPathValue));
+        EXPECT_EQ(stop - 1, partial.size());
+        EXPECT_EQ(original, Modes(DriverKey0));
+
+        ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, SimulatedDriverKey, "StopAfterSets", 0));
+        r = RunCtl("add 1024x768@85 --gtf");
+        ASSERT_EQ(0u, r.code) << r.err;
+        EXPECT_EQ(original, Modes(backupKey.c_str(), HKEY_CURRENT_USER));
+        r = RunCtl("restore");
+        ASSERT_EQ(0u, r.code) << r.err;
+        EXPECT_EQ(original, Modes(DriverKey0));
+    }
+}

@@ -257,12 +257,27 @@ protected:
         ++outcomes[std::string(persistent ? "from n on: " : "once: ") + outcome];
     }
 
+    // How a failed or clean backup left the backup key: whole and byte-exact, absent, or
+    // incomplete (without its mark) and then taken again whole by the next load.
+    const char* BackupOutcome(int result) {
+        EXPECT_EQ(cleanDriver, Values(Machine, DriverKey));
+        if (!MemoryRegistry::KeyExists(User, BackupKey))
+            return "0, absent";
+        const bool whole = Values(User, BackupKey) == cleanBackup;
+        EXPECT_EQ(result, whole);
+        if (whole)
+            return "1, whole";
+        EXPECT_EQ(BackupIncomplete, ReadBackupState("DISPLAY1")) << "a partial copy with its mark";
+        EXPECT_EQ(1, BackupOriginalSettings("DISPLAY1"));
+        EXPECT_EQ(cleanBackup, Values(User, BackupKey));
+        return "0, incomplete, whole at the next load";
+    }
     NonStandardModeList modes;
     TimingList timings;
     std::unique_ptr<EditorState> editor;
     int persistent = 0;
     std::map<std::string, uint32_t> outcomes;
-    std::vector<Value> seededDriver, cleanDriver, cleanBackup, cleanProgram;
+    std::vector<Value> seededDriver, cleanDriver, cleanBackup, cleanProgram, taken, edited;
     std::vector<CustomTiming> cleanTimings;
     std::string cleanModes;
 };
@@ -414,16 +429,27 @@ TEST_F(FailureInjection, BackupAndProbe) {
             if (failed == MemoryRegistry::OperationCount)
                 return;
             EXPECT_EQ(cleanDriver, Values(Machine, DriverKey));
-            const char* outcome = "0, absent";
-            if (MemoryRegistry::KeyExists(User, BackupKey)) {
-                outcome = Values(User, BackupKey) == cleanBackup ? "1, whole" : "0, partial";
-                EXPECT_EQ(result, Values(User, BackupKey) == cleanBackup);
-                if (!result) {
-                    EXPECT_TRUE(persistent && MemoryRegistry::Calls(MemoryRegistry::OpDeleteKey))
-                        << "a partial backup that was not to be deleted";
-                }
-            }
-            ++outcomes[std::string(persistent ? "from n on: " : "once: ") + outcome];
+            ++outcomes[std::string(persistent ? "from n on: " : "once: ") + BackupOutcome(result)];
+        }};
+    // The same over a copy that ended part-way (no mark): it is deleted and taken again, or left
+    // incomplete for the next load, never passed off as whole.
+    const Subject retake = {
+        "backup over an incomplete one",
+        [] {
+            MemoryRegistry::CreateKey(User, BackupKey);
+            FixtureSetValue(User, BackupKey, TimingValueName(Vga), RegistryTypeBinary,
+                            StoredBytes(Vga));
+        },
+        [] { return BackupOriginalSettings("DISPLAY1"); },
+        1,
+        backup.needs,
+        None,
+        [this](int result, Operation failed) {
+            if (failed == MemoryRegistry::OperationCount)
+                return;
+            EXPECT_EQ(cleanDriver, Values(Machine, DriverKey));
+            ++outcomes[std::string("over an incomplete one, ") +
+                       (persistent ? "from n on: " : "once: ") + BackupOutcome(result)];
         }};
     // A probe whose delete failed leaves "DUMMY" and still says 1: the write was possible.
     const Subject probe = {"probe",
@@ -444,11 +470,68 @@ TEST_F(FailureInjection, BackupAndProbe) {
                            }};
     outcomes.clear();
     uint32_t backupPoints = Sweep(backup);
+    uint32_t retakePoints = Sweep(retake);
     for (const auto& outcome : outcomes)
         std::printf("  backup outcome, call n failing %s: %u\n", outcome.first.c_str(),
                     outcome.second);
     uint32_t probePoints = Sweep(probe);
-    std::printf("failure points: backup %u, probe %u\n", backupPoints, probePoints);
+    std::printf("failure points: backup %u, over an incomplete one %u, probe %u\n", backupPoints,
+                retakePoints, probePoints);
+}
+
+TEST_F(FailureInjection, Restore) {
+    // The device changed after its backup was taken: 640 x 480 edited, 800 x 600 and the zero
+    // timing gone, 1152 x 864 added, the mode list rewritten. Whatever fails, the backup key is
+    // untouched and every value of the driver key is the device's own or the backup's; run again,
+    // the restore gives exactly the clean result.
+    const Subject restore = {
+        "restore",
+        [this] {
+            ASSERT_EQ(1, BackupOriginalSettings("DISPLAY1"));
+            taken = Values(User, BackupKey);
+            timings.Append(VgaEdited);
+            timings.Append(Added);
+            modes.AddMode(NonStandardMode{640, 480, 0, 60});
+            modes.AddMode(NonStandardMode{1152, 864, 0, 75});
+            ASSERT_EQ(1, timings.SaveToDevice());
+            ASSERT_EQ(1, modes.SaveToDevice());
+            edited = Values(Machine, DriverKey);
+        },
+        [] {
+            StoredBackup backup;
+            return backup.Read("DISPLAY1") == BackupReadWhole && backup.Restore();
+        },
+        0,
+        {MemoryRegistry::OpOpen, MemoryRegistry::OpCount, MemoryRegistry::OpEnum,
+         MemoryRegistry::OpQuery, MemoryRegistry::OpSet, MemoryRegistry::OpDelete},
+        None,
+        [this](int result, Operation failed) {
+            EXPECT_EQ(taken, Values(User, BackupKey));
+            for (const Value& v : Values(Machine, DriverKey)) {
+                const Value* was = Find(edited, v.name);
+                const Value* held = Find(taken, v.name);
+                EXPECT_TRUE((was && was->data == v.data) || (held && held->data == v.data))
+                    << v.name << " is neither the device's nor the backup's";
+            }
+            if (failed == MemoryRegistry::OperationCount)
+                return;
+            const std::vector<Value> left = Values(Machine, DriverKey);
+            StoredBackup again;
+            ASSERT_EQ(BackupReadWhole, again.Read("DISPLAY1"));
+            EXPECT_EQ(1, again.Restore());
+            EXPECT_EQ(cleanDriver, Values(Machine, DriverKey));
+            const char* outcome = result                ? "1, restored"
+                                  : left == edited      ? "0, key unchanged"
+                                  : left == cleanDriver ? "0, key as restored"
+                                                        : "0, part restored";
+            ++outcomes[std::string(persistent ? "from n on: " : "once: ") + outcome +
+                       ", whole when run again"];
+        }};
+    outcomes.clear();
+    std::printf("failure points: restore %u\n", Sweep(restore));
+    for (const auto& outcome : outcomes)
+        std::printf("  restore outcome, call n failing %s: %u\n", outcome.first.c_str(),
+                    outcome.second);
 }
 
 TEST_F(FailureInjection, Preference) {
