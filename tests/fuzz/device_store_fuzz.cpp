@@ -161,8 +161,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             continue;
         FUZZ_CHECK(t.width <= 9999 && t.height <= 9999);
         uint8_t stored[TimingStoredSize] = {};
-        std::memcpy(stored, v.data.data(),
-                    v.data.size() < TimingStoredSize ? v.data.size() : TimingStoredSize);
+        if (!v.data.empty()) // an empty vector's data() may be null
+            std::memcpy(stored, v.data.data(),
+                        v.data.size() < TimingStoredSize ? v.data.size() : TimingStoredSize);
         DecodeTimingBlock(stored, &t.block);
         if (ComputeTimingChecksum(t.block.words) == t.block.words[TimingChecksumWord])
             expected.push_back(t);
