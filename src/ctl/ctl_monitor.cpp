@@ -170,7 +170,8 @@ int DescribeOutside(const TimingBlock& block, const MonitorLimits& l, char (&tex
     for (const auto& item : items) {
         if (!item.check || (item.value >= item.min && item.value <= item.max))
             continue;
-        Compact(item.value, value);
+        if (!FormatHundredths(item.value, value, sizeof value))
+            value[0] = '\0';
         const size_t used = std::strlen(text);
         std::snprintf(text + used, sizeof text - used, "%s%s %s %s %s", count ? ", " : "",
                       item.what, value, item.unit, item.min == 0 ? "above" : "outside");

@@ -64,6 +64,7 @@ const Bytes Cvt = {0, 48, 144, 30, 160, 33, 4, 0x11, (3 << 2) | 1, 0x40, 0x90, 0
 const Bytes Offsets = {0x0E, 10, 20, 5, 10, 60, 4, 0x11, 0x0C, 0, 0x90, 0x18, 0x10, 60};
 const Bytes AllOffsets = {0x0F, 1, 2, 3, 4, 50, 1, 0x0A, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20};
 
+#ifndef _WIN32
 struct Case {
     const char* what;
     Bytes block;
@@ -88,7 +89,6 @@ std::vector<Case> Cases() {
             {"short block", shortBlock}};
 }
 
-#ifndef _WIN32
 // edid-decode's whole output for the bytes; "" when it is not installed.
 std::string Decode(const Bytes& block) {
     char path[] = "/tmp/velmora-edid-XXXXXX";
