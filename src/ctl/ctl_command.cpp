@@ -77,7 +77,7 @@ const char GeneralHelp[] =
     "input file or modeline refused, or a timing outside the monitor's limits.\n";
 
 const char DevicesHelp[] =
-    "Usage: velmoractl devices\n"
+    "Usage: velmoractl devices [--json]\n"
     "\n"
     "Lists every display device that the Orvane driver answers for, in discovery order: its\n"
     "index, its short name, the number of stored timings and of non-standard modes, whether\n"
@@ -86,7 +86,7 @@ const char DevicesHelp[] =
     "  --json        one JSON document instead (see docs/velmoractl.md)\n";
 
 const char ListHelp[] =
-    "Usage: velmoractl [--device NAME|INDEX] list [--modelines]\n"
+    "Usage: velmoractl [--device NAME|INDEX] list [--modelines | --json]\n"
     "\n"
     "Lists each stored timing of the device in the order the registry keeps them: the mode key,\n"
     "the horizontal and vertical display, sync start, sync width and total, the pixel clock in\n"

@@ -339,7 +339,7 @@ void PrintSetupModes(CtlPrinter& out, const CtlMonitor& m) {
 void PrintMonitorText(CtlRun& run, const CtlMonitor& m) {
     CtlPrinter& out = run.out;
     if (m.data.source == MonitorNoSource) {
-        out.Text("no monitor information for ");
+        out.Text("No monitor information for ");
         out.Printable(run.deviceName);
         out.EndLine();
         return;

@@ -750,7 +750,7 @@ TEST_F(CtlTest, MonitorShowsItsSourceAndCheckUsesItsLimitsLimitByLimit) {
               r.out.find("ranges: 30-83 kHz, 50-120 Hz, max pixel clock 140 MHz (default GTF)\n"
                          "preferred: Modeline \"1024x768\" 94.50 1024 1072 1168 1376 768 769 "
                          "772 808 +hsync +vsync (68.68 kHz, 85.00 Hz)\n"));
-    EXPECT_EQ("no monitor information for DISPLAY2\n", Ctl({"--device", "1", "monitor"}).out);
+    EXPECT_EQ("No monitor information for DISPLAY2\n", Ctl({"--device", "1", "monitor"}).out);
     const struct {
         std::vector<const char*> options;
         const char* first; // the first line

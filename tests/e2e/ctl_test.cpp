@@ -276,7 +276,7 @@ TEST_F(Velmoractl, MonitorAndCheckOnTheDemoUnderNtAndWindows98) {
         EXPECT_EQ("limits from the monitor's EDID: 30-83 kHz, 50-120 Hz, 140 MHz\n"
                   "checked 3 timings of DISPLAY1: no problems\n",
                   r.out);
-        EXPECT_EQ("no monitor information for DISPLAY2\n", RunCtl("--device 1 monitor").out);
+        EXPECT_EQ("No monitor information for DISPLAY2\n", RunCtl("--device 1 monitor").out);
     }
     RegDeleteKeyValueA(HKEY_CURRENT_USER, WineVersionKey, "Version");
 }
