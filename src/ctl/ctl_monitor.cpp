@@ -64,6 +64,19 @@ int SetupLimits(const MonitorData& data, MonitorLimits* limits) {
     return any;
 }
 
+// Why no limits are known, after "no monitor limits are known for DISPLAY1".
+void PrintNoLimitsReason(CtlPrinter& out, const CtlMonitor& m) {
+    if (m.data.source != MonitorNoSource && m.data.source != MonitorSetupFile && !m.edidRead) {
+        out.Text(": unreadable EDID (");
+        out.Text(m.edidError ? m.edidError : "");
+        out.Text(")");
+    } else if (m.data.source != MonitorNoSource) {
+        out.Text(": its ");
+        out.Text(m.SourceName());
+        out.Text(" states none");
+    }
+}
+
 } // namespace
 
 const char* CtlMonitor::SourceName() const {
@@ -112,19 +125,6 @@ MonitorLimits CheckedLimits(const CtlOptions& o, const CtlMonitor& m, MonitorLim
     if (o.haveMaxClock)
         used.haveClock = 1, used.clock100 = o.maxClock100;
     return used;
-}
-
-// Why no limits are known, after "no monitor limits are known for DISPLAY1".
-void PrintNoLimitsReason(CtlPrinter& out, const CtlMonitor& m) {
-    if (m.data.source != MonitorNoSource && m.data.source != MonitorSetupFile && !m.edidRead) {
-        out.Text(": unreadable EDID (");
-        out.Text(m.edidError ? m.edidError : "");
-        out.Text(")");
-    } else if (m.data.source != MonitorNoSource) {
-        out.Text(": its ");
-        out.Text(m.SourceName());
-        out.Text(" states none");
-    }
 }
 
 void PrintLimitsLine(CtlRun& run, const CtlMonitor& m, const MonitorLimits& fromMonitor,
