@@ -43,9 +43,16 @@ XGA_1024_768_85 = mode(1024, 768, 85, 0, 1376, 1072, 96, 808, 769, 3, 9450)
 XGA_1152_864_75 = mode(1152, 864, 75, 0, 1600, 1216, 128, 900, 865, 3, 10800)
 SXGA_1280_1024_60 = mode(1280, 1024, 60, 0, 1688, 1328, 112, 1066, 1025, 3, 10800)
 
+# The CRT on DISPLAY1: the model its DeviceID names, and the monitor driver instance (the class
+# key's number) that the system gave it. DISPLAY2 has no monitor information.
+MONITOR_MODEL = "VLM1701"
+MONITOR_CLASS = "{4d36e96e-e325-11ce-bfc1-08002be10318}"
+MONITOR_NUMBER = "0001"
+
 ADAPTERS = [
     {"device": r"\\.\DISPLAY1", "driver_key": r"SYSTEM\CurrentControlSet\Services\orvdisp\Device0",
-     "modes": [VGA_640_480_60, SVGA_800_600_75, XGA_1024_768_85]},
+     "modes": [VGA_640_480_60, SVGA_800_600_75, XGA_1024_768_85],
+     "monitor": f"MONITOR\\{MONITOR_MODEL}\\{MONITOR_CLASS}\\{MONITOR_NUMBER}"},
     {"device": r"\\.\DISPLAY2", "driver_key": r"SYSTEM\CurrentControlSet\Services\orvdisp\Device1",
      "modes": [XGA_1152_864_75, SXGA_1280_1024_60]},
 ]
@@ -55,6 +62,56 @@ SIMULATOR_KEYS = [r"HKEY_LOCAL_MACHINE\Software\Velmora Simulated Driver\Adapter
                   r"HKEY_LOCAL_MACHINE\Software\Wow6432Node\Velmora Simulated Driver\Adapters"]
 COMPANY_KEY = r"HKEY_CURRENT_USER\Software\Orvane Technologies"
 MODE_LIST_VALUE = "QORNonStandardModesBCD"
+
+
+def edid_text(tag, text):
+    """An 18-byte text descriptor: up to 13 bytes, a line end, spaces after it."""
+    data = text.encode("ascii")[:13]
+    if len(data) < 13:
+        data += b"\n" + b" " * (12 - len(data))
+    return bytes([0, 0, 0, tag, 0]) + data
+
+
+def demo_edid():
+    """The CRT's 128-byte EDID 1.3: analog input, 1024x768 at 85 Hz preferred, a few established
+    and standard timings, its name and serial, and range limits 50-120 Hz, 30-83 kHz, 140 MHz
+    with the default GTF."""
+    vendor = sum((ord(c) - 64) << (10 - 5 * i) for i, c in enumerate("VLM"))
+    head = bytes([0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0]) + vendor.to_bytes(2, "big")
+    head += (1701).to_bytes(2, "little") + (4242).to_bytes(4, "little") + bytes([12, 11, 1, 3])
+    head += bytes([0x0E, 32, 24, 0x78, 0xEA]) + bytes(10)  # features, then colour left at 0
+    established = bytes([0x25, 0x4A, 0x00])  # 640x480@60 and @75, 800x600@60 and @75, 1024x768@60, @75
+    standard = bytes([1024 // 8 - 31, 0x40 | 25, 1280 // 8 - 31, 0x80 | 0, 1152 // 8 - 31, 0x40 | 15])
+    standard += bytes([1, 1] * 5)
+    clock = 9450  # 94.50 MHz: 1024x768 at 85 Hz, 1376 x 808 total, +hsync +vsync
+    dtd = clock.to_bytes(2, "little") + bytes([0x00, 0x60, 0x41, 0x00, 0x28, 0x30, 0x30, 0x60,
+                                               0x13, 0x00, 0x40, 0x2C, 0x11, 0x00, 0x00, 0x1E])
+    ranges = bytes([0, 0, 0, 0xFD, 0, 50, 120, 30, 83, 14, 0, 0x0A]) + b" " * 6
+    block = head + established + standard + dtd + ranges
+    block += edid_text(0xFC, "VLM CRT 17") + edid_text(0xFF, "V17A0042") + bytes([0])
+    assert len(block) == 127
+    return block + bytes([-sum(block) & 0xFF])
+
+
+def monitor_keys():
+    """DISPLAY1's monitor where each version class keeps it: an earlier monitor's instance first
+    (every monitor ever attached keeps one), then the CRT's with its EDID, and its setup file's
+    MODES in the class key."""
+    edid = demo_edid()
+    mode = '"Mode1"="30.0-83.0,50.0-120.0,+,+"'
+    nt = f"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\DISPLAY\\{MONITOR_MODEL}"
+    ninex = f"HKEY_LOCAL_MACHINE\\Enum\\Monitor\\{MONITOR_MODEL}"
+    return [f"[{nt}\\4&1d2e3f&0&UID0]", f'"Driver"={reg_string(MONITOR_CLASS + chr(92) + "0000")}', "",
+            f"[{nt}\\5&2a3b4c&0&UID1]",
+            f'"Driver"={reg_string(MONITOR_CLASS + chr(92) + MONITOR_NUMBER)}', "",
+            f"[{nt}\\5&2a3b4c&0&UID1\\Device Parameters]", reg_binary("EDID", edid), "",
+            f"[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\"
+            f"{MONITOR_CLASS.upper()}\\{MONITOR_NUMBER}\\MODES\\1280,1024]", mode, "",
+            f"[{ninex}\\0000]", f'"Driver"={reg_string("Monitor" + chr(92) + "0000")}', "",
+            f"[{ninex}\\{MONITOR_NUMBER}]",
+            f'"Driver"={reg_string("Monitor" + chr(92) + MONITOR_NUMBER)}', reg_binary("EDID", edid), "",
+            f"[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\Monitor\\"
+            f"{MONITOR_NUMBER}\\MODES\\1280,1024]", mode, ""]
 
 
 def bcd(number, digits):
@@ -114,19 +171,24 @@ def demo_reg():
         for index, adapter in enumerate(ADAPTERS):
             out += [f"[{simulator_key}\\{index}]",
                     f'"DeviceName"={reg_string(adapter["device"])}',
-                    f'"DriverKey"={reg_string(adapter["driver_key"])}', ""]
+                    f'"DriverKey"={reg_string(adapter["driver_key"])}']
+            if "monitor" in adapter:
+                out.append(f'"MonitorDeviceID"={reg_string(adapter["monitor"])}')
+            out.append("")
     for adapter in ADAPTERS:
         out.append(f"[HKEY_LOCAL_MACHINE\\{adapter['driver_key']}]")
         for m in adapter["modes"]:
             out.append(reg_binary(timing_value_name(m), timing_value(m)))
         out.append(reg_binary(MODE_LIST_VALUE, mode_list_value(adapter["modes"])))
         out.append("")
+    out += monitor_keys()
     out += [f"[{COMPANY_KEY}]", ""]
     return "\n".join(out).replace("\n", "\r\n")
 
 
 def self_check():
     """The worked examples that the stored forms must reproduce."""
+    assert sum(demo_edid()) % 256 == 0 and demo_edid()[:8] == bytes.fromhex("00ffffffffffff00")
     expected = bytes.fromhex("00000012 00000800 00000640 00000656 00000096 00000525 00000480"
                              " 00000490 00000002 00002518" + " 00000000" * 6 + " 0000E7B4")
     assert timing_value(VGA_640_480_60) == expected, "640x480 stored form"

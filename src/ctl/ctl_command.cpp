@@ -17,7 +17,8 @@ enum OptionBit {
     OptCvtReduced = 1 << 6,
     OptModeline = 1 << 7,
     OptReplace = 1 << 8,
-    OptForce = 1 << 9
+    OptForce = 1 << 9,
+    OptJson = 1 << 10
 };
 
 struct OptionSpec {
@@ -30,7 +31,7 @@ const OptionSpec Options[] = {
     {"--modelines", OptModelines, 0}, {"--hfreq", OptHFreq, 1},       {"--vfreq", OptVFreq, 1},
     {"--max-clock", OptMaxClock, 1},  {"--gtf", OptGtf, 0},           {"--cvt", OptCvt, 0},
     {"--cvt-rb", OptCvtReduced, 0},   {"--modeline", OptModeline, 1}, {"--replace", OptReplace, 0},
-    {"--force", OptForce, 0},
+    {"--force", OptForce, 0},         {"--json", OptJson, 0},
 };
 
 enum ArgumentRule { NoArgument, ModeArgument, FileArgument };
@@ -41,6 +42,7 @@ struct CommandSpec {
     uint32_t options;
     ArgumentRule argument;
     const char* help;
+    int readOnly; // opens every key for reading only, so that a standard user may run it
 };
 
 const char GeneralHelp[] =
@@ -58,11 +60,13 @@ const char GeneralHelp[] =
     "  export FILE            writes the device's timings and mode list as a .reg file\n"
     "  import FILE            takes the timings and the mode list of a .reg file\n"
     "  restore                makes the device's modes exactly those of its one-time backup\n"
+    "  monitor                what is known of the device's monitor and its limits\n"
     "\n"
     "Options:\n"
     "  --device NAME|INDEX    the device by its short name (DISPLAY2, any case) or its index\n"
     "                         in `velmoractl devices`; the first device by default\n"
     "  --help                 this text; `velmoractl COMMAND --help` explains a command\n"
+    "  --json                 (devices, list, check, monitor) one JSON document instead\n"
     "\n"
     "Every command that writes first checks that the driver key may be written (administrator\n"
     "rights), reads the whole key, keeps the one-time backup of the device if it has none yet,\n"
@@ -70,17 +74,19 @@ const char GeneralHelp[] =
     "\n"
     "Exit codes: 0 done (or a clean check), 1 check found problems, 2 usage error, 3 no Orvane\n"
     "device, no write access, or the registry or a file could not be read or written, 4 an\n"
-    "input file or modeline refused.\n";
+    "input file or modeline refused, or a timing outside the monitor's limits.\n";
 
 const char DevicesHelp[] =
-    "Usage: velmoractl devices\n"
+    "Usage: velmoractl devices [--json]\n"
     "\n"
     "Lists every display device that the Orvane driver answers for, in discovery order: its\n"
     "index, its short name, the number of stored timings and of non-standard modes, whether\n"
-    "its one-time backup exists, and its driver key (below HKEY_LOCAL_MACHINE).\n";
+    "its one-time backup exists, and its driver key (below HKEY_LOCAL_MACHINE).\n"
+    "\n"
+    "  --json        one JSON document instead (see docs/velmoractl.md)\n";
 
 const char ListHelp[] =
-    "Usage: velmoractl [--device NAME|INDEX] list [--modelines]\n"
+    "Usage: velmoractl [--device NAME|INDEX] list [--modelines | --json]\n"
     "\n"
     "Lists each stored timing of the device in the order the registry keeps them: the mode key,\n"
     "the horizontal and vertical display, sync start, sync width and total, the pixel clock in\n"
@@ -89,11 +95,12 @@ const char ListHelp[] =
     "double-scan modes, as X modelines count them), and the flags. A timing whose checksum fails\n"
     "is marked: the next load drops it. Non-standard modes that no timing answers follow.\n"
     "\n"
-    "  --modelines   print each timing as an X modeline instead\n";
+    "  --modelines   print each timing as an X modeline instead\n"
+    "  --json        one JSON document instead\n";
 
 const char CheckHelp[] =
     "Usage: velmoractl [--device NAME|INDEX] check [--hfreq MIN-MAX] [--vfreq MIN-MAX]\n"
-    "                  [--max-clock MHZ]\n"
+    "                  [--max-clock MHZ] [--json]\n"
     "\n"
     "Reports, for each stored timing: a display beyond its sync start or a sync end beyond its\n"
     "total (horizontal and vertical), a pixel clock or total of 0, a refresh more than 1 Hz away\n"
@@ -103,11 +110,15 @@ const char CheckHelp[] =
     "  --hfreq MIN-MAX    horizontal frequency range in kHz, such as 30-96\n"
     "  --vfreq MIN-MAX    vertical refresh range in Hz, such as 50-160\n"
     "  --max-clock MHZ    highest pixel clock in MHz, such as 230\n"
+    "  --json             one JSON document instead\n"
     "\n"
-    "Numbers take up to two decimals. Exit code 1 when anything is reported, 0 otherwise.\n";
+    "A limit not given here is the monitor's, from its EDID or its setup file, when the registry\n"
+    "keeps it; a first line says which. Numbers take up to two decimals. Exit code 1 when\n"
+    "anything is reported, 0 otherwise.\n";
 
 const char AddHelp[] =
     "Usage: velmoractl [--device NAME|INDEX] add WIDTHxHEIGHT@REFRESH SOURCE [--replace]\n"
+    "                  [--force]\n"
     "\n"
     "Writes a timing for the mode, with its checksum, and its non-standard mode unless one of\n"
     "the same resolution with that refresh or with refresh 0 is there. SOURCE is one of:\n"
@@ -120,10 +131,13 @@ const char AddHelp[] =
     "                        \"Modeline\" and the name may come first\n"
     "\n"
     "  --replace             replace a timing of that mode key that exists\n"
+    "  --force               write a timing outside the monitor's limits\n"
     "\n"
     "The pixel clock is stored in 10 kHz units, rounded. A timing whose refresh is more than\n"
     "1 Hz from REFRESH is refused. Width and height 1 to 9999, refresh 1 to 9999 (GTF and CVT:\n"
-    "up to 1000). The stored timing is printed as list prints it.\n";
+    "up to 1000). A timing outside the monitor's known limits (see velmoractl monitor) is\n"
+    "refused with exit code 4 unless --force is given. The stored timing is printed as list\n"
+    "prints it.\n";
 
 const char RemoveHelp[] =
     "Usage: velmoractl [--device NAME|INDEX] remove WIDTHxHEIGHT@REFRESH\n"
@@ -139,7 +153,7 @@ const char ExportHelp[] =
     "`reg import` can import it on this machine; `velmoractl import` on any machine.\n";
 
 const char ImportHelp[] =
-    "Usage: velmoractl [--device NAME|INDEX] import FILE [--replace]\n"
+    "Usage: velmoractl [--device NAME|INDEX] import FILE [--replace] [--force]\n"
     "\n"
     "Reads a REGEDIT4 file or a \"Windows Registry Editor Version 5.00\" file (UTF-16LE, as\n"
     "regedit exports) and takes every timing value and the mode list in it, whatever key they\n"
@@ -151,7 +165,8 @@ const char ImportHelp[] =
     "timing value that is not REG_BINARY of 68 bytes, a checksum that fails, a timing value name\n"
     "that does not scan, a mode list that is not REG_BINARY of a multiple of 8 bytes, a number\n"
     "the driver key cannot hold, a deletion of a timing or the mode list, and a file that holds\n"
-    "no timing value and no mode list.\n";
+    "no timing value and no mode list; and, with exit code 4 unless --force is given, for a\n"
+    "timing outside the monitor's known limits.\n";
 
 const char RestoreHelp[] =
     "Usage: velmoractl [--device NAME|INDEX] restore [--force]\n"
@@ -162,16 +177,27 @@ const char RestoreHelp[] =
     "has none. The backup must have been taken from this device's driver key (its value\n"
     "\"Original Registry Path\"); otherwise it is refused unless --force is given.\n";
 
+const char MonitorHelp[] =
+    "Usage: velmoractl [--device NAME|INDEX] monitor [--json]\n"
+    "\n"
+    "Shows what the registry keeps of the device's monitor: where it came from (its EDID\n"
+    "override, its EDID or its setup file's MODES, in that order of preference) with the\n"
+    "registry path, its name and codes, its ranges and maximum pixel clock, its preferred\n"
+    "timing and the modes it lists. No monitor information is no error.\n"
+    "\n"
+    "  --json        one JSON document instead\n";
+
 const CommandSpec Commands[] = {
-    {"devices", CommandDevices, 0, NoArgument, DevicesHelp},
-    {"list", CommandList, OptModelines, NoArgument, ListHelp},
-    {"check", CommandCheck, OptHFreq | OptVFreq | OptMaxClock, NoArgument, CheckHelp},
-    {"add", CommandAdd, OptGtf | OptCvt | OptCvtReduced | OptModeline | OptReplace, ModeArgument,
-     AddHelp},
-    {"remove", CommandRemove, 0, ModeArgument, RemoveHelp},
-    {"export", CommandExport, 0, FileArgument, ExportHelp},
-    {"import", CommandImport, OptReplace, FileArgument, ImportHelp},
-    {"restore", CommandRestore, OptForce, NoArgument, RestoreHelp},
+    {"devices", CommandDevices, OptJson, NoArgument, DevicesHelp, 1},
+    {"list", CommandList, OptModelines | OptJson, NoArgument, ListHelp, 1},
+    {"check", CommandCheck, OptHFreq | OptVFreq | OptMaxClock | OptJson, NoArgument, CheckHelp, 1},
+    {"add", CommandAdd, OptGtf | OptCvt | OptCvtReduced | OptModeline | OptReplace | OptForce,
+     ModeArgument, AddHelp, 0},
+    {"remove", CommandRemove, 0, ModeArgument, RemoveHelp, 0},
+    {"export", CommandExport, 0, FileArgument, ExportHelp, 1},
+    {"import", CommandImport, OptReplace | OptForce, FileArgument, ImportHelp, 0},
+    {"restore", CommandRestore, OptForce, NoArgument, RestoreHelp, 0},
+    {"monitor", CommandMonitor, OptJson, NoArgument, MonitorHelp, 1},
 };
 
 // Reads a decimal number of at most two decimals ("96", "31.5", "25.18") into hundredths, up to
@@ -262,6 +288,9 @@ int TakeOption(CtlRun& run, const OptionSpec& option, const char* value) {
         break;
     case OptForce:
         o.force = 1;
+        break;
+    case OptJson:
+        o.json = 1;
         break;
     }
     return CtlDone;
@@ -389,5 +418,10 @@ int RunVelmoraCtl(int argc, const char* const* argv, CtlStream out, CtlStream er
     if (!command)
         return run.Fail(CtlUsage, name, "unknown command (see velmoractl --help)");
     const int read = ReadCommandWords(line, *command);
-    return read != RunGoesOn ? read : command->run(run);
+    if (read != RunGoesOn)
+        return read;
+    if (run.options.json && run.options.modelines)
+        return run.Fail(CtlUsage, "--json", "does not go with --modelines");
+    run.readOnly = command->readOnly;
+    return command->run(run);
 }

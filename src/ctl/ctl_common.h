@@ -5,6 +5,9 @@
 
 #include "ctl/ctl_printer.h"
 #include "devices/discovery.h"
+#include "devices/monitor.h"
+#include "formats/edid.h"
+#include "formats/monitor_limits.h"
 #include "formats/raster.h"
 #include "store/device_store.h"
 #include "store/mode_list.h"
@@ -78,17 +81,21 @@ struct CtlOptions {
     uint64_t vFreqMin100; // Hz x 100
     uint64_t vFreqMax100;
     uint64_t maxClock100; // MHz x 100
+    int json;             // --json: one JSON document on standard output
 };
 
 // One run of a command: the streams, the options and, once chosen, the device.
 struct CtlRun {
-    CtlRun(CtlStream out, CtlStream err) : out(out), err(err), options(), deviceName(nullptr) {}
+    CtlRun(CtlStream out, CtlStream err)
+        : out(out), err(err), options(), deviceName(nullptr), systemName(nullptr), readOnly(0) {}
 
     CtlPrinter out;
     CtlPrinter err;
     CtlOptions options;
     DisplayDeviceList devices;
     const char* deviceName; // the chosen device's short name, owned by devices
+    const char* systemName; // its system name (\\.\DISPLAY1), owned by devices
+    int readOnly;           // the command only reads: keys are opened for reading only
 
     // Writes "velmoractl: <what>: <why><more><tail>" as one line to err and returns `code`.
     int Fail(int code, const char* what, const char* why, const char* more = nullptr,
@@ -96,7 +103,8 @@ struct CtlRun {
 };
 
 // Finds the display devices and makes the one that --device names current (its path in
-// CurrentDevicePath). CtlDone, or CtlSystem after saying why (no device, no such device).
+// CurrentDevicePath, opened for reading only when the run only reads). CtlDone, or CtlSystem after
+// saying why (no device, no such device).
 int SelectDevice(CtlRun& run);
 
 // Says why the current driver key could not be read (missing, no rights, or a failed read).
@@ -166,6 +174,54 @@ int TimingFigures(const TimingBlock& block, RasterFigures* figures);
 // timing that `check` reports and `add` refuses.
 int RefreshAstray(uint64_t vFreqHz100, uint32_t refresh);
 
+// The chosen device's monitor as the commands use it: what discovery found, its EDID read, and
+// the limits it states.
+struct CtlMonitor {
+    MonitorData data;
+    int edidRead;          // the source is an EDID that reads
+    const char* edidError; // why an EDID source does not read; null otherwise
+    EdidInfo edid;
+    int haveLimits;
+    MonitorLimits limits;
+
+    // "EDID", "EDID override" or "setup file"; null without a source.
+    const char* SourceName() const;
+};
+
+// Finds and reads the chosen device's monitor. CtlDone, or CtlSystem after saying that its data
+// could not be read.
+int ReadMonitor(CtlRun& run, CtlMonitor* monitor);
+
+// The limits that check uses: each given on the command line wins, the others are the
+// monitor's. *fromMonitor gets the monitor's that are used.
+MonitorLimits CheckedLimits(const CtlOptions& o, const CtlMonitor& m, MonitorLimits* fromMonitor);
+
+// The line that says where check's limits come from: "limits from the monitor's EDID: 30-83 kHz,
+// 50-120 Hz, 140 MHz" for those of the monitor it uses, or that none are known at all; nothing
+// when all come from the command line.
+void PrintLimitsLine(CtlRun& run, const CtlMonitor& m, const MonitorLimits& fromMonitor,
+                     const MonitorLimits& used);
+
+// The monitor's limits that a stored timing is outside, written as "horizontal frequency 90.00
+// kHz outside 30-83 kHz, ..." into text. Returns how many (0: inside, or no limits known).
+int DescribeOutside(const TimingBlock& block, const MonitorLimits& limits, char (&text)[320]);
+
+// Before a write: CtlDone when the timing is inside the monitor's limits, no limits are known, or
+// --force is given; otherwise CtlRefused after naming the timing and the limits (prefixed with
+// "line N: " of `path` for import). Nothing is printed on the way through.
+int MonitorRefuses(CtlRun& run, const CtlMonitor& m, const CustomTiming& t, const char* path,
+                   uint32_t line);
+
+// ReadMonitor, then MonitorRefuses for the one timing of add.
+int GateOnMonitor(CtlRun& run, CtlMonitor* monitor, const CustomTiming& t);
+
+// After a write: the line that says what --force overrode for the timing ("written" or
+// "imported"), nothing when it was inside.
+void NoteForced(CtlRun& run, const CtlMonitor& m, const CustomTiming& t, const char* verb);
+
+// After a write: the one line saying that no limits of the monitor are known, when none are.
+void NoteNoLimits(CtlRun& run, const CtlMonitor& m);
+
 // The commands, each given the run with its options parsed; each returns the exit code.
 int CommandDevices(CtlRun& run);
 int CommandList(CtlRun& run);
@@ -175,6 +231,7 @@ int CommandRemove(CtlRun& run);
 int CommandExport(CtlRun& run);
 int CommandImport(CtlRun& run);
 int CommandRestore(CtlRun& run);
+int CommandMonitor(CtlRun& run);
 
 // Reads "WIDTHxHEIGHT@REFRESH" (width and height 1 to 9999, refresh 1 to 9999). 1 and the key.
 int ParseModeKey(const char* text, CtlModeKey* key);

@@ -54,17 +54,24 @@ int SelectDevice(CtlRun& run) {
             return run.Fail(CtlSystem, wanted, "no such Orvane device (see velmoractl devices)");
     }
     run.deviceName = run.devices.NameAt(chosen);
+    run.systemName = run.devices.SystemNameAt(chosen);
+    CurrentDeviceReadOnly = run.readOnly;
     if (!SetCurrentDevicePath(run.devices.PathAt(chosen)))
         return run.Fail(CtlSystem, run.deviceName, "its driver key path is too long");
     return CtlDone;
 }
 
-// The reason is asked of the registry once more: a key that is missing, or one that cannot be
-// opened for writing (which the store always asks for), or a read that failed afterwards.
+// The reason is asked of the registry once more, opened as the run opens it: a key that is
+// missing, or one that cannot be opened (for writing, a writer's want of rights; for reading,
+// the driver's key is closed even to reading), or a read that failed afterwards.
 int FailRead(CtlRun& run) {
     RegistryKey key;
     int missing = 0;
-    if (RegistryOpenKey(RegistryLocalMachine, CurrentDevicePath, &key, &missing)) {
+    const int opened =
+        run.readOnly
+            ? RegistryOpenKeyToRead(RegistryLocalMachine, CurrentDevicePath, &key, &missing)
+            : RegistryOpenKey(RegistryLocalMachine, CurrentDevicePath, &key, &missing);
+    if (opened) {
         RegistryCloseKey(key);
         return run.Fail(CtlSystem, run.deviceName, "the driver key could not be read whole");
     }
@@ -72,7 +79,9 @@ int FailRead(CtlRun& run) {
         return run.Fail(CtlSystem, run.deviceName,
                         "the driver key does not exist: ", CurrentDevicePath);
     return run.Fail(CtlSystem, run.deviceName,
-                    "the driver key cannot be opened: administrator rights are needed");
+                    run.readOnly
+                        ? "the driver key cannot be opened for reading"
+                        : "the driver key cannot be opened: administrator rights are needed");
 }
 
 int PrepareWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes) {

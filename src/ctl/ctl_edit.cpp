@@ -108,6 +108,10 @@ int CommandAdd(CtlRun& run) {
     if (existing && !run.options.replace)
         return run.Fail(CtlUsage, run.options.argument,
                         "the device holds this mode already; give --replace to replace it");
+    CtlMonitor monitor;
+    const int gated = GateOnMonitor(run, &monitor, timing);
+    if (gated != CtlDone)
+        return gated;
     const NonStandardMode mode = {static_cast<uint16_t>(key.width),
                                   static_cast<uint16_t>(key.height), 0,
                                   static_cast<uint16_t>(key.refresh)};
@@ -118,6 +122,8 @@ int CommandAdd(CtlRun& run) {
     const int finished = FinishWrite(run, timings, modes);
     if (finished != CtlDone)
         return finished;
+    NoteNoLimits(run, monitor);
+    NoteForced(run, monitor, timing, "written");
     PrintTimingHeader(run.out);
     PrintTimingRow(run.out, timing, 1);
     return CtlDone;

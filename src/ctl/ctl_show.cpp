@@ -1,5 +1,6 @@
 // The commands that only read: devices, list and check.
 #include "ctl/ctl_common.h"
+#include "ctl/ctl_json.h"
 
 #include "formats/modeline.h"
 #include "store/backup.h"
@@ -110,28 +111,28 @@ void CheckZeros(CheckReport& report, const CustomTiming& t) {
     }
 }
 
-// The monitor's limits that the options give: the horizontal frequency (when the horizontal
-// total is not 0), the refresh (when the figures are defined) and the pixel clock.
-void CheckLimits(CheckReport& report, const CustomTiming& t, const CtlOptions& o,
+// The monitor's limits, given by the options or the monitor: the horizontal frequency (when the
+// horizontal total is not 0), the refresh (when the figures are defined) and the pixel clock.
+void CheckLimits(CheckReport& report, const CustomTiming& t, const MonitorLimits& o,
                  const RasterFigures& figures, int defined) {
-    if (o.haveHFreq && t.block.words[HorizontalTotal])
-        CheckRange(report, t, "horizontal frequency", "kHz", figures.hFreqKHz100, o.hFreqMin100,
-                   o.hFreqMax100);
-    if (o.haveVFreq && defined)
-        CheckRange(report, t, "refresh", "Hz", figures.vFreqHz100, o.vFreqMin100, o.vFreqMax100);
-    if (o.haveMaxClock && figures.clockMHz100 > o.maxClock100) {
+    if (o.haveH && t.block.words[HorizontalTotal])
+        CheckRange(report, t, "horizontal frequency", "kHz", figures.hFreqKHz100, o.hMin100,
+                   o.hMax100);
+    if (o.haveV && defined)
+        CheckRange(report, t, "refresh", "Hz", figures.vFreqHz100, o.vMin100, o.vMax100);
+    if (o.haveClock && figures.clockMHz100 > o.clock100) {
         report.Problem(t);
         report.out.Text("pixel clock ");
         report.out.Hundredths(figures.clockMHz100);
         report.out.Text(" MHz above ");
-        report.out.Hundredths(o.maxClock100);
+        report.out.Hundredths(o.clock100);
         report.out.EndLine();
     }
 }
 
 // Every problem of one stored timing, reported in this order: the raster's order, the words that
 // are 0, the refresh, the missing non-standard mode, then the monitor's limits.
-void CheckTiming(CheckReport& report, const CtlSnapshot& snapshot, const CtlOptions& o,
+void CheckTiming(CheckReport& report, const CtlSnapshot& snapshot, const MonitorLimits& o,
                  const CtlStoredTiming& stored) {
     const CustomTiming& t = stored.timing;
     if (!stored.valid) {
@@ -240,16 +241,36 @@ void PrintTimingRow(CtlPrinter& printer, const CustomTiming& t, int valid) {
     printer.EndLine();
 }
 
-int CommandDevices(CtlRun& run) {
-    const uint32_t count = run.devices.Enumerate();
-    if (count == 0)
-        return run.Fail(CtlSystem, "devices", "no display device answers as an Orvane device");
-    int result = CtlDone;
-    run.out.Text("index  name        timings  modes  backup  driver key\n");
-    for (uint32_t i = 0; i < count; ++i) {
-        const char* name = run.devices.NameAt(i);
-        CtlSnapshot snapshot;
-        int read = SetCurrentDevicePath(run.devices.PathAt(i)) && snapshot.Read();
+namespace {
+
+// A growable text that a printer writes into, for the check's report before it is shaped.
+int AppendToArray(void* context, const char* text, size_t length) {
+    CtlArray<char>& bytes = *static_cast<CtlArray<char>*>(context);
+    for (size_t i = 0; i < length; ++i)
+        if (!bytes.Push(text[i]))
+            return 0;
+    return 1;
+}
+
+// One device's row of `devices`: CtlDone, or the exit code when its key could not be read.
+int DeviceRow(CtlRun& run, uint32_t i, CtlJson* json) {
+    const char* name = run.devices.NameAt(i);
+    CtlSnapshot snapshot;
+    const int read = SetCurrentDevicePath(run.devices.PathAt(i)) && snapshot.Read();
+    const char* backup = BackupText(name);
+    if (json) {
+        json->Open('{');
+        json->Field("index", i);
+        json->Field("name", name);
+        json->Key("timings");
+        read ? json->Number(snapshot.timings.count) : json->Null();
+        json->Key("modes");
+        read ? json->Number(snapshot.modes.count) : json->Null();
+        json->Key("backup");
+        *backup == '?' ? json->Null() : json->Bool(*backup == 'y');
+        json->Field("driverKey", run.devices.PathAt(i));
+        json->Close('}');
+    } else {
         run.out.Format("%-5u  ", static_cast<unsigned>(i));
         Padded(run.out, name, 10);
         if (read)
@@ -257,25 +278,77 @@ int CommandDevices(CtlRun& run) {
                            static_cast<unsigned>(snapshot.modes.count));
         else
             run.out.Format("  %7s  %5s  ", "?", "?");
-        Padded(run.out, BackupText(name), 6);
+        Padded(run.out, backup, 6);
         run.out.Text("  ");
         run.out.Printable(run.devices.PathAt(i));
         run.out.EndLine();
-        if (!read) {
-            run.deviceName = name;
-            result = FailRead(run);
-        }
     }
-    return result;
+    if (read)
+        return CtlDone;
+    run.deviceName = name;
+    return FailRead(run);
 }
 
-int CommandList(CtlRun& run) {
-    CtlSnapshot snapshot;
-    const int read = ReadChosen(run, snapshot);
-    if (read != CtlDone)
-        return read;
-    if (!snapshot.IndexTimings())
-        return run.Fail(CtlSystem, run.deviceName, "not enough memory");
+void JsonTiming(CtlJson& json, const CtlStoredTiming& stored) {
+    const CustomTiming& t = stored.timing;
+    char key[40];
+    FormatModeKey(t, key);
+    json.Open('{');
+    json.Field("mode", key);
+    json.Field("width", t.width);
+    json.Field("height", t.height);
+    json.Field("refresh", t.refresh);
+    const TimingWord order[8] = {HorizontalDisplay, HorizontalSyncStart, HorizontalSyncWidth,
+                                 HorizontalTotal,   VerticalDisplay,     VerticalSyncStart,
+                                 VerticalSyncWidth, VerticalTotal};
+    const char* const names[8] = {"hDisplay", "hSyncStart", "hSyncWidth", "hTotal",
+                                  "vDisplay", "vSyncStart", "vSyncWidth", "vTotal"};
+    for (int i = 0; i < 8; ++i)
+        json.Field(names[i], t.block.words[order[i]]);
+    RasterFigures f;
+    TimingFigures(t.block, &f);
+    json.Key("clockMHz");
+    json.Hundredths(f.clockMHz100);
+    json.Key("hFreqKHz");
+    t.block.words[HorizontalTotal] ? json.Hundredths(f.hFreqKHz100) : json.Null();
+    json.Key("vFreqHz");
+    t.block.words[HorizontalTotal] && t.block.words[VerticalTotal] ? json.Hundredths(f.vFreqHz100)
+                                                                   : json.Null();
+    char flags[48];
+    FormatFlags(t.block.words[TimingFlagsWord], flags);
+    json.Field("flags", flags);
+    json.Key("checksumValid");
+    json.Bool(stored.valid);
+    json.Close('}');
+}
+
+void JsonModeKey(CtlJson& json, const NonStandardMode& mode) {
+    json.Open('{');
+    json.Field("width", static_cast<uint32_t>(mode.width));
+    json.Field("height", static_cast<uint32_t>(mode.height));
+    json.Field("refresh", static_cast<uint32_t>(mode.refresh));
+    json.Close('}');
+}
+
+void ListJson(CtlRun& run, const CtlSnapshot& snapshot) {
+    CtlJson json(run.out);
+    json.Open('{');
+    json.Field("device", run.deviceName);
+    json.Key("timings");
+    json.Open('[');
+    for (uint32_t i = 0; i < snapshot.timings.count; ++i)
+        JsonTiming(json, snapshot.timings.items[i]);
+    json.Close(']');
+    json.Key("modesWithoutTiming");
+    json.Open('[');
+    for (uint32_t i = 0; i < snapshot.modes.count; ++i)
+        if (!snapshot.Answered(snapshot.modes.items[i]))
+            JsonModeKey(json, snapshot.modes.items[i]);
+    json.Close(']');
+    json.Close('}');
+}
+
+void ListText(CtlRun& run, const CtlSnapshot& snapshot) {
     const CtlOptions& o = run.options;
     if (snapshot.timings.count == 0)
         run.out.Text(o.modelines ? "# no timings\n" : "no timings\n");
@@ -302,19 +375,109 @@ int CommandList(CtlRun& run) {
         PrintModeKey(run.out, mode.width, mode.height, mode.refresh);
         run.out.Text(mode.refresh == 0 ? " (every refresh)\n" : "\n");
     }
+}
+
+// The check's report as JSON: each "mode: problem" line of the text report becomes an entry.
+void CheckJson(CtlRun& run, const CtlArray<char>& report, const MonitorLimits& used,
+               const CtlMonitor& monitor, const MonitorLimits& fromMonitor, uint32_t checked) {
+    CtlJson json(run.out);
+    json.Open('{');
+    json.Field("device", run.deviceName);
+    json.Key("limits");
+    PrintJsonLimits(json, used);
+    const int any = fromMonitor.haveH || fromMonitor.haveV || fromMonitor.haveClock;
+    json.Field("monitorLimitsFrom", any ? monitor.SourceName() : nullptr);
+    json.Field("checked", checked);
+    json.Key("problems");
+    json.Open('[');
+    for (uint32_t start = 0, i = 0; i < report.count; ++i) {
+        if (report.items[i] != '\n')
+            continue;
+        uint32_t colon = start;
+        while (colon + 1 < i && !(report.items[colon] == ':' && report.items[colon + 1] == ' '))
+            ++colon;
+        json.Open('{');
+        json.Key("mode");
+        json.Bytes(report.items + start, colon - start);
+        json.Key("problem");
+        json.Bytes(report.items + colon + 2, i - colon - 2);
+        json.Close('}');
+        start = i + 1;
+    }
+    json.Close(']');
+    json.Close('}');
+}
+
+} // namespace
+
+int CommandDevices(CtlRun& run) {
+    CurrentDeviceReadOnly = run.readOnly;
+    const uint32_t count = run.devices.Enumerate();
+    if (count == 0)
+        return run.Fail(CtlSystem, "devices", "no display device answers as an Orvane device");
+    int result = CtlDone;
+    CtlJson json(run.out);
+    if (run.options.json) {
+        json.Open('{');
+        json.Key("devices");
+        json.Open('[');
+    } else {
+        run.out.Text("index  name        timings  modes  backup  driver key\n");
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        const int row = DeviceRow(run, i, run.options.json ? &json : nullptr);
+        if (row != CtlDone)
+            result = row;
+    }
+    if (run.options.json) {
+        json.Close(']');
+        json.Close('}');
+    }
+    return result;
+}
+
+int CommandList(CtlRun& run) {
+    CtlSnapshot snapshot;
+    const int read = ReadChosen(run, snapshot);
+    if (read != CtlDone)
+        return read;
+    if (!snapshot.IndexTimings())
+        return run.Fail(CtlSystem, run.deviceName, "not enough memory");
+    if (run.options.json)
+        ListJson(run, snapshot);
+    else
+        ListText(run, snapshot);
     return CtlDone;
 }
 
+// The report is written whole to a buffer first, then as text or as JSON.
 int CommandCheck(CtlRun& run) {
     CtlSnapshot snapshot;
     const int read = ReadChosen(run, snapshot);
     if (read != CtlDone)
         return read;
+    CtlMonitor monitor;
+    const int known = ReadMonitor(run, &monitor);
+    if (known != CtlDone)
+        return known;
     if (!snapshot.IndexModes())
         return run.Fail(CtlSystem, run.deviceName, "not enough memory");
-    CheckReport report{run.out, 0};
+    MonitorLimits fromMonitor;
+    const MonitorLimits used = CheckedLimits(run.options, monitor, &fromMonitor);
+    CtlArray<char> buffer;
+    CtlPrinter lines(CtlStream{AppendToArray, &buffer});
+    CheckReport report{lines, 0};
     for (uint32_t i = 0; i < snapshot.timings.count; ++i)
-        CheckTiming(report, snapshot, run.options, snapshot.timings.items[i]);
+        CheckTiming(report, snapshot, used, snapshot.timings.items[i]);
+    if (lines.Failed())
+        return run.Fail(CtlSystem, run.deviceName, "not enough memory");
+    const int code = report.problems ? CtlProblems : CtlDone;
+    if (run.options.json) {
+        CheckJson(run, buffer, used, monitor, fromMonitor, snapshot.timings.count);
+        return code;
+    }
+    PrintLimitsLine(run, monitor, fromMonitor, used);
+    run.out.Bytes(buffer.items, buffer.count);
     run.out.Format("checked %u timing%s of ", static_cast<unsigned>(snapshot.timings.count),
                    snapshot.timings.count == 1 ? "" : "s");
     run.out.Printable(run.deviceName);
@@ -323,5 +486,5 @@ int CommandCheck(CtlRun& run) {
                        report.problems == 1 ? "" : "s");
     else
         run.out.Text(": no problems\n");
-    return report.problems ? CtlProblems : CtlDone;
+    return code;
 }

@@ -197,6 +197,29 @@ int Merge(ImportFile& file, TimingList& timings, NonStandardModeList& modes, int
     return 1;
 }
 
+// Holds every timing the file would write to the monitor's limits, in file order. CtlDone, or
+// the exit code of the first refusal (or of a monitor that could not be read).
+int GateImport(CtlRun& run, const char* path, const ImportFile& file, CtlMonitor* monitor) {
+    const int read = ReadMonitor(run, monitor);
+    for (uint32_t i = 0; read == CtlDone && i < file.timings.count; ++i) {
+        const ImportedTiming& imported = file.timings.items[i];
+        const int refused =
+            imported.kept ? MonitorRefuses(run, *monitor, imported.timing, path, imported.line)
+                          : CtlDone;
+        if (refused != CtlDone)
+            return refused;
+    }
+    return read;
+}
+
+// After the write: no limits known, or what --force overrode, timing by timing.
+void NoteImport(CtlRun& run, const ImportFile& file, const CtlMonitor& monitor) {
+    NoteNoLimits(run, monitor);
+    for (uint32_t i = 0; i < file.timings.count; ++i)
+        if (file.timings.items[i].kept)
+            NoteForced(run, monitor, file.timings.items[i].timing, "imported");
+}
+
 } // namespace
 
 int CommandExport(CtlRun& run) {
@@ -254,11 +277,16 @@ int CommandImport(CtlRun& run) {
     const int prepared = PrepareWrite(run, timings, modes);
     if (prepared != CtlDone)
         return prepared;
+    CtlMonitor monitor;
+    const int gated = GateImport(run, path, file, &monitor);
+    if (gated != CtlDone)
+        return gated;
     if (!Merge(file, timings, modes, run.options.replace))
         return run.Fail(CtlSystem, run.deviceName, "not enough memory; nothing was written");
     const int finished = FinishWrite(run, timings, modes);
     if (finished != CtlDone)
         return finished;
+    NoteImport(run, file, monitor);
     uint32_t kept = 0;
     for (uint32_t i = 0; i < file.timings.count; ++i)
         kept += file.timings.items[i].kept ? 1 : 0;

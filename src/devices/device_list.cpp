@@ -33,11 +33,12 @@ int DisplayDeviceList::Append(const char* systemName, const char* path) {
     DisplayDevice* entry = new (std::nothrow) DisplayDevice;
     if (!entry)
         return 0;
-    entry->name = CopyText(shortName);
+    entry->systemName = CopyText(systemName);
+    entry->name = entry->systemName ? entry->systemName + (shortName - systemName) : nullptr;
     entry->path = CopyText(path);
     entry->next = nullptr;
-    if (!entry->name || !entry->path) {
-        delete[] entry->name;
+    if (!entry->systemName || !entry->path) {
+        delete[] entry->systemName;
         delete[] entry->path;
         delete entry;
         return 0;
@@ -66,6 +67,11 @@ const char* DisplayDeviceList::PathAt(uint32_t index) const {
     return entry ? entry->path : nullptr;
 }
 
+const char* DisplayDeviceList::SystemNameAt(uint32_t index) const {
+    const DisplayDevice* entry = EntryAt(head, index);
+    return entry ? entry->systemName : nullptr;
+}
+
 const char* DisplayDeviceList::NameAt(uint32_t index) const {
     const DisplayDevice* entry = EntryAt(head, index);
     return entry ? entry->name : nullptr;
@@ -90,7 +96,7 @@ void DisplayDeviceList::Clear() {
     DisplayDevice* entry = head;
     while (entry) {
         DisplayDevice* next = entry->next;
-        delete[] entry->name;
+        delete[] entry->systemName;
         delete[] entry->path;
         delete entry;
         entry = next;

@@ -42,8 +42,9 @@ const OsClass OsNtBefore5 = 0x100;
 const OsClass OsNt5OrLater = 0x1000;
 
 struct DisplayDevice {
-    char* name; // short name: the system device name after its last backslash
-    char* path; // driver key path relative to HKEY_LOCAL_MACHINE, as the driver answered it
+    char* systemName; // the system device name, such as \\.\DISPLAY1
+    char* name;       // short name: systemName after its last backslash (points into it)
+    char* path;       // driver key path relative to HKEY_LOCAL_MACHINE, as the driver answered it
     DisplayDevice* next;
 };
 
@@ -71,6 +72,7 @@ public:
     // The path or short name of the entry at the index, or null. Owned by the list until Clear.
     const char* PathAt(uint32_t index) const;
     const char* NameAt(uint32_t index) const;
+    const char* SystemNameAt(uint32_t index) const;
 
     // The name walk for building the Device menu.
     const char* FirstName();

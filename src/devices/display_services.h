@@ -32,6 +32,8 @@ const int32_t MetricCyVirtualScreen = 79;
 const uint32_t DisplayDeviceRecordSize = 168;
 const uint32_t DisplayDeviceNameSize = 32;
 const uint32_t VersionRecordSize = 148;
+const uint32_t MonitorRecordSize = 424;
+const uint32_t MonitorRecordTextSize = 128;
 
 #pragma pack(push, 1)
 // The platform's display-device record (DISPLAY_DEVICEA, 168 bytes).
@@ -40,6 +42,16 @@ struct DisplayDeviceRecord {
     char DeviceName[DisplayDeviceNameSize];
     char DeviceString[128];
     uint32_t StateFlags;
+};
+// The platform's whole display-device record (DISPLAY_DEVICEA with DeviceID and DeviceKey, 424
+// bytes), in which a monitor below an adapter is named.
+struct MonitorRecord {
+    uint32_t cb;
+    char DeviceName[DisplayDeviceNameSize];
+    char DeviceString[MonitorRecordTextSize];
+    uint32_t StateFlags;
+    char DeviceID[MonitorRecordTextSize];
+    char DeviceKey[MonitorRecordTextSize];
 };
 // The platform's version record (OSVERSIONINFOA, 148 bytes).
 struct VersionRecord {
@@ -53,6 +65,7 @@ struct VersionRecord {
 #pragma pack(pop)
 static_assert(sizeof(DisplayDeviceRecord) == DisplayDeviceRecordSize, "DISPLAY_DEVICEA layout");
 static_assert(sizeof(VersionRecord) == VersionRecordSize, "OSVERSIONINFOA layout");
+static_assert(sizeof(MonitorRecord) == MonitorRecordSize, "whole DISPLAY_DEVICEA layout");
 
 const uint32_t PlatformWin32Windows = 1;
 const uint32_t PlatformWin32Nt = 2;
@@ -75,6 +88,12 @@ int DisplayGetVersion(VersionRecord* record);
 // record->DeviceName filled in, when a device exists at the index.
 int DisplayCallEnumDisplayDevices(DisplayEntryPoint enumDisplayDevices, const char* device,
                                   uint32_t index, DisplayDeviceRecord* record, uint32_t flags);
+
+// Calls `enumDisplayDevices` as above for the device at `index` below the adapter named
+// `adapter` (its monitors), with the whole record (cb 424) and flags 0. Non-zero, with the record
+// filled, when a monitor exists at the index; a system whose record is shorter answers 0.
+int DisplayCallEnumMonitors(DisplayEntryPoint enumDisplayDevices, const char* adapter,
+                            uint32_t index, MonitorRecord* record);
 
 // CreateDCA with the driver and device given (either may be null), no output and no
 // initialisation data. Null when no context can be had.

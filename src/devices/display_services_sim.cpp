@@ -10,6 +10,10 @@
 //   "DriverKey"     REG_SZ    path written at byte 4 of the answer with its terminating zero;
 //                             missing means the driver writes nothing
 //   "CreateDCFails" REG_DWORD non-zero: no device context can be had for this adapter
+//   "MonitorDeviceID" REG_SZ  the DeviceID of the adapter's one monitor, such as
+//                             MONITOR\VLM1701\{4d36e96e-e325-11ce-bfc1-08002be10318}\0001;
+//                             missing means no monitor is attached (so too for the defaults);
+//                             one that does not fit the 128-byte field answers no monitor
 // Without the key "Adapters" there are two adapters, \\.\DISPLAY1 and \\.\DISPLAY2, answering
 // the driver keys Device0 and Device1 of the service orvdisp with the result 0. Nothing here
 // creates a registry key.
@@ -115,6 +119,7 @@ struct SimAdapter {
     int hasDriverKey = 0;
     SimText driverKey;
     int createFails = 0;
+    SimText monitorId;
 };
 
 // Reads adapter `index`. 1 when it exists; 0 at the end of the list. `withDriverKey` 0 spares
@@ -145,8 +150,10 @@ int ReadAdapter(uint32_t index, int withDriverKey, SimAdapter* adapter) {
             std::memcpy(adapter->deviceName, name.text, name.length + 1);
         adapter->escapeResult = static_cast<int32_t>(ReadNumber(key, "EscapeResult"));
         adapter->createFails = ReadNumber(key, "CreateDCFails") != 0;
-        if (withDriverKey)
+        if (withDriverKey) {
             adapter->hasDriverKey = ReadText(key, "DriverKey", &adapter->driverKey);
+            ReadText(key, "MonitorDeviceID", &adapter->monitorId);
+        }
     }
     RegistryCloseKey(key);
     return exists;
@@ -167,6 +174,29 @@ int DisplayCallEnumDisplayDevices(DisplayEntryPoint, const char* device, uint32_
     std::snprintf(record->DeviceString, sizeof record->DeviceString, "Orvane (simulated)");
     record->StateFlags = 0;
     return 1;
+}
+
+// The one monitor of the adapter named `adapter`, at index 0, from its "MonitorDeviceID".
+int DisplayCallEnumMonitors(DisplayEntryPoint, const char* adapter, uint32_t index,
+                            MonitorRecord* record) {
+    if (!adapter || !record || index != 0)
+        return 0;
+    for (uint32_t at = 0;; ++at) {
+        SimAdapter candidate;
+        if (!ReadAdapter(at, 1, &candidate))
+            return 0;
+        if (!EqualNoCase(candidate.deviceName, adapter))
+            continue;
+        const SimText& id = candidate.monitorId;
+        if (!id.text || id.length >= sizeof record->DeviceID)
+            return 0;
+        std::memset(record, 0, sizeof *record);
+        record->cb = MonitorRecordSize;
+        std::snprintf(record->DeviceName, sizeof record->DeviceName, "%s\\Monitor0", adapter);
+        std::snprintf(record->DeviceString, sizeof record->DeviceString, "Simulated monitor");
+        std::memcpy(record->DeviceID, id.text, id.length + 1);
+        return 1;
+    }
 }
 
 // A context by system device name names the adapter of that name; the context of the driver

@@ -32,6 +32,18 @@ int DisplayCallEnumDisplayDevices(DisplayEntryPoint enumDisplayDevices, const ch
     return found;
 }
 
+static_assert(sizeof(MonitorRecord) == sizeof(DISPLAY_DEVICEA), "DISPLAY_DEVICEA size");
+static_assert(offsetof(MonitorRecord, DeviceID) == offsetof(DISPLAY_DEVICEA, DeviceID),
+              "DISPLAY_DEVICEA DeviceID");
+
+int DisplayCallEnumMonitors(DisplayEntryPoint enumDisplayDevices, const char* adapter,
+                            uint32_t index, MonitorRecord* record) {
+    EnumDisplayDevicesFunction call =
+        reinterpret_cast<EnumDisplayDevicesFunction>(enumDisplayDevices);
+    record->cb = MonitorRecordSize;
+    return call(adapter, index, reinterpret_cast<DISPLAY_DEVICEA*>(record), 0) != 0;
+}
+
 DisplayContext DisplayCreateContext(const char* driver, const char* device) {
     return reinterpret_cast<DisplayContext>(CreateDCA(driver, device, nullptr, nullptr));
 }

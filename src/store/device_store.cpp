@@ -66,10 +66,14 @@ int SetCurrentDevicePath(const char* path) {
     return 1;
 }
 
+int CurrentDeviceReadOnly = 0;
+
 int OpenCurrentDeviceKey(RegistryKey* key) {
     *key = nullptr;
     if (CurrentDevicePath[0] == '\0' || !std::memchr(CurrentDevicePath, '\0', DevicePathSize))
         return 0;
+    if (CurrentDeviceReadOnly)
+        return RegistryOpenKeyToRead(RegistryLocalMachine, CurrentDevicePath, key);
     return RegistryOpenKey(RegistryLocalMachine, CurrentDevicePath, key);
 }
 

@@ -20,11 +20,17 @@ const uint32_t DevicePathSize = 260;
 // every operation that needs the driver key then returns 0 without touching the registry.
 extern char CurrentDevicePath[DevicePathSize];
 
+// 1: OpenCurrentDeviceKey opens the driver key for reading only, which a user without
+// administrative rights may do, and nothing can then be written through it; 0 (at process start):
+// with full access, as every writer and the window ask.
+extern int CurrentDeviceReadOnly;
+
 // Copies a path into CurrentDevicePath. A null path or one that does not fit (260 characters or
 // more) is refused: CurrentDevicePath becomes empty and the result is 0.
 int SetCurrentDevicePath(const char* path);
 
-// Opens HKEY_LOCAL_MACHINE\CurrentDevicePath with full access. 0 with no registry call when
+// Opens HKEY_LOCAL_MACHINE\CurrentDevicePath with full access (for reading only while
+// CurrentDeviceReadOnly is 1). 0 with no registry call when
 // CurrentDevicePath is empty (or, having been written directly, holds no terminating zero).
 int OpenCurrentDeviceKey(RegistryKey* key);
 

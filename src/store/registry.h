@@ -30,6 +30,17 @@ const uint32_t RegistryBufferSize = 260;
 // (missing key, or no right to write it); *missing (when given) tells the two apart.
 int RegistryOpenKey(RegistryRoot root, const char* path, RegistryKey* key, int* missing = nullptr);
 
+// Opens root\path for reading only, which a user without administrative rights may do. 1 and a
+// handle through which nothing can be set, deleted or created; 0 and no handle on failure;
+// *missing (when given) as for RegistryOpenKey.
+int RegistryOpenKeyToRead(RegistryRoot root, const char* path, RegistryKey* key,
+                          int* missing = nullptr);
+
+// The name of the child key at `index`. On entry *nameLength is the buffer size in bytes with its
+// terminating zero; on success it is the name's length without the zero. 0 past the last child,
+// and for a name that does not fit.
+int RegistryEnumSubkey(RegistryKey key, uint32_t index, char* name, uint32_t* nameLength);
+
 // Creates the child `name` below an open key, or opens it when it exists. 1 and a handle; 0 when
 // no key results.
 int RegistryCreateSubkey(RegistryKey parent, const char* name, RegistryKey* child);

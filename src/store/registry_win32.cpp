@@ -37,6 +37,29 @@ int RegistryOpenKey(RegistryRoot root, const char* path, RegistryKey* key, int* 
     return 1;
 }
 
+int RegistryOpenKeyToRead(RegistryRoot root, const char* path, RegistryKey* key, int* missing) {
+    HKEY base = root == RegistryLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    HKEY opened = nullptr;
+    *key = nullptr;
+    LONG result = RegOpenKeyExA(base, path, 0, KEY_READ, &opened);
+    Report(result, missing);
+    if (result != ERROR_SUCCESS)
+        return 0;
+    *key = FromHkey(opened);
+    return 1;
+}
+
+// RegEnumKeyA, which Windows 95 has, rather than the Ex form: only the name is wanted.
+int RegistryEnumSubkey(RegistryKey key, uint32_t index, char* name, uint32_t* nameLength) {
+    if (*nameLength == 0 || RegEnumKeyA(ToHkey(key), index, name, *nameLength) != ERROR_SUCCESS)
+        return 0;
+    const void* end = std::memchr(name, 0, *nameLength);
+    if (!end)
+        return 0;
+    *nameLength = static_cast<uint32_t>(static_cast<const char*>(end) - name);
+    return 1;
+}
+
 int RegistryCreateSubkey(RegistryKey parent, const char* name, RegistryKey* child) {
     HKEY created = nullptr;
     *child = nullptr;

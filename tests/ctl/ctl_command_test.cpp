@@ -3,6 +3,7 @@
 #include "ctl/ctl_command.h"
 
 #include "bench/bench_data.h"
+#include "devices/discovery.h"
 #include "doubles/fake_display_services.h"
 #include "doubles/fake_registry.h"
 #include "formats/raster.h"
@@ -12,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,6 +27,10 @@ const char Path1[] = "SYSTEM\\CurrentControlSet\\Services\\orvdisp\\Device1";
 const std::string Backup0 = std::string(UserKeyPath) + "\\DISPLAY1";
 
 using Bytes = std::vector<uint8_t>;
+
+// What check, add and import say of a device whose monitor's limits are not known.
+const char NoLimits1[] = "no monitor limits are known for DISPLAY1\n";
+const char NoLimits2[] = "no monitor limits are known for DISPLAY2\n";
 
 struct Result {
     int code;
@@ -359,9 +366,11 @@ TEST_F(CtlTest, CheckReportsEveryProblemAndTheMonitorsLimits) {
         args.insert(args.end(), c.options.begin(), c.options.end());
         Result result = Ctl(args);
         const std::string key = "800x600@" + std::to_string(c.refresh) + ": ";
+        const std::string none = c.options.empty() ? NoLimits2 : "";
         if (*c.report) {
             EXPECT_EQ(CtlProblems, result.code);
-            EXPECT_EQ(key + c.report + "checked 1 timing of DISPLAY2: 1 problem\n", result.out);
+            EXPECT_EQ(none + key + c.report + "checked 1 timing of DISPLAY2: 1 problem\n",
+                      result.out);
         } else {
             EXPECT_EQ(CtlDone, result.code);
             EXPECT_EQ("checked 1 timing of DISPLAY2: no problems\n", result.out);
@@ -378,12 +387,13 @@ TEST_F(CtlTest, CheckReportsEveryProblemAndTheMonitorsLimits) {
     Put(RegistryLocalMachine, Path1, Name(640, 480, 75), Stored(Vga));
     Result result = Ctl({"--device", "DISPLAY2", "check"});
     EXPECT_EQ(CtlProblems, result.code);
-    EXPECT_EQ("640x480@60: pixel clock is 0\n640x480@60: horizontal total is 0\n"
-              "640x480@60: vertical total is 0\n640x480@60: no non-standard mode for it\n"
-              "640x480@72: checksum fails: the next load drops it\n"
-              "640x480@75: refresh 59.95 Hz is more than 1 Hz from the mode's 75\n"
-              "640x480@75: no non-standard mode for it\n"
-              "checked 3 timings of DISPLAY2: 7 problems\n",
+    EXPECT_EQ(std::string(NoLimits2) +
+                  "640x480@60: pixel clock is 0\n640x480@60: horizontal total is 0\n"
+                  "640x480@60: vertical total is 0\n640x480@60: no non-standard mode for it\n"
+                  "640x480@72: checksum fails: the next load drops it\n"
+                  "640x480@75: refresh 59.95 Hz is more than 1 Hz from the mode's 75\n"
+                  "640x480@75: no non-standard mode for it\n"
+                  "checked 3 timings of DISPLAY2: 7 problems\n",
               result.out);
 }
 
@@ -395,7 +405,7 @@ TEST_F(CtlTest, AddWritesTheTimingItsModeAndTheBackupFirst) {
     ASSERT_EQ(1, ComputeCvtRaster(1024, 768, 75, 0, &cvt, nullptr));
     auto after = Dump(RegistryLocalMachine, Path0);
     EXPECT_EQ(Text(Stored(cvt)), after[Name(1024, 768, 75)]);
-    EXPECT_EQ(std::string(ListHeader) +
+    EXPECT_EQ(std::string(NoLimits1) + ListHeader +
                   "1024x768@75     1024  1088    104   1360   768   771      4    805      "
                   "82.00      60.29     74.90  -hsync +vsync\n",
               r.out);
@@ -495,7 +505,9 @@ TEST_F(CtlTest, ExportThenImportMergesOrReplaces) {
     Put(RegistryLocalMachine, Path1, ModeListValueName, Modes({{320, 200, 0, 70}}));
     r = Ctl({"--device", "DISPLAY2", "import", file.c_str()});
     ASSERT_EQ(CtlDone, r.code) << r.err;
-    EXPECT_EQ("imported 2 timings and 3 non-standard modes into DISPLAY2\n", r.out);
+    EXPECT_EQ(std::string(NoLimits2) +
+                  "imported 2 timings and 3 non-standard modes into DISPLAY2\n",
+              r.out);
     auto merged = Dump(RegistryLocalMachine, Path1);
     EXPECT_EQ(4u, merged.size());
     EXPECT_EQ(start.at(Name(640, 480, 60)), merged[Name(640, 480, 60)]);
@@ -698,4 +710,179 @@ TEST_F(CtlTest, RestoreLosesNothingAtAnyFailurePoint) {
             }
         }
     }
+}
+
+namespace {
+
+const char MonitorId[] = "MONITOR\\VLM1701\\{4d36e96e-e325-11ce-bfc1-08002be10318}\\0001";
+const char Instance[] = "SYSTEM\\CurrentControlSet\\Enum\\DISPLAY\\VLM1701\\1\\Device Parameters";
+const char ClassModes[] = "SYSTEM\\CurrentControlSet\\Control\\Class\\"
+                          "{4d36e96e-e325-11ce-bfc1-08002be10318}\\0001\\MODES\\1280,1024";
+
+// The demo CRT's EDID: 50-120 Hz, 30-83 kHz, 140 MHz, named "VLM CRT 17".
+Bytes CrtEdid() {
+    const char hex[] = "00ffffffffffff00598da506921000000c0b01030e201878ea00000000000000"
+                       "000000254a0061598180714f01010101010101010101ea240060410028303060"
+                       "1300402c1100001e000000fd0032781e530e000a202020202020000000fc0056"
+                       "4c4d204352542031370a2020000000ff0056313741303034320a2020202000d3";
+    Bytes bytes;
+    for (size_t i = 0; hex[i]; i += 2)
+        bytes.push_back(static_cast<uint8_t>(std::stoi(std::string(hex + i, 2), nullptr, 16)));
+    return bytes;
+}
+
+// DISPLAY1's monitor is the CRT, its instance holding `edid` (none when empty).
+void AttachMonitor(const Bytes& edid) {
+    ScriptedDisplay::Reset();
+    ResetDisplayEntryPointsForTesting();
+    for (const auto& device :
+         {std::make_pair("\\\\.\\DISPLAY1", Path0), std::make_pair("\\\\.\\DISPLAY2", Path1)}) {
+        ScriptedDisplay::Device d;
+        d.systemName = device.first;
+        d.answer = std::string(device.second) + std::string(1, '\0');
+        d.monitorId = device.second == Path0 ? MonitorId : "";
+        ScriptedDisplay::AddDevice(d);
+    }
+    std::string instance = Instance;
+    instance.resize(instance.rfind('\\'));
+    Put(RegistryLocalMachine, instance, "Driver",
+        TextBytes("{4d36e96e-e325-11ce-bfc1-08002be10318}\\0001"), RegistryTypeSz);
+    if (!edid.empty())
+        Put(RegistryLocalMachine, Instance, "EDID", edid);
+}
+
+// 1 when python3 reads the text as one JSON document (-1 when python3 is not there).
+int ValidJson(const std::string& text) {
+    if (std::system("command -v python3 >/dev/null 2>&1") != 0)
+        return -1;
+    const std::string file = TempFile("ctl.json");
+    WriteFile(file, text);
+    return std::system(("python3 -c 'import json,sys; json.load(open(sys.argv[1]))' " + file +
+                        " 2>/dev/null")
+                           .c_str()) == 0;
+}
+
+} // namespace
+
+TEST_F(CtlTest, MonitorShowsItsSourceAndCheckUsesItsLimitsLimitByLimit) {
+    AttachMonitor(CrtEdid());
+    Result r = Ctl({"monitor"});
+    ASSERT_EQ(CtlDone, r.code) << r.err;
+    EXPECT_NE(std::string::npos, r.out.find(std::string("source: EDID, HKEY_LOCAL_MACHINE\\") +
+                                            Instance + ", value EDID\nname: VLM CRT 17\n"))
+        << r.out;
+    EXPECT_NE(std::string::npos,
+              r.out.find("ranges: 30-83 kHz, 50-120 Hz, max pixel clock 140 MHz (default GTF)\n"
+                         "preferred: Modeline \"1024x768\" 94.50 1024 1072 1168 1376 768 769 "
+                         "772 808 +hsync +vsync (68.68 kHz, 85.00 Hz)\n"));
+    EXPECT_EQ("No monitor information for DISPLAY2\n", Ctl({"--device", "1", "monitor"}).out);
+    const struct {
+        std::vector<const char*> options;
+        const char* first; // the first line
+        int code;
+    } cases[] = {
+        {{}, "limits from the monitor's EDID: 30-83 kHz, 50-120 Hz, 140 MHz", CtlDone},
+        {{"--hfreq", "30-40"}, "limits from the monitor's EDID: 50-120 Hz, 140 MHz", CtlProblems},
+        {{"--hfreq", "30-90", "--vfreq", "50-60", "--max-clock", "300"},
+         "800x600@75: refresh 75.00 Hz outside 50.00-60.00",
+         CtlProblems},
+    };
+    for (const auto& c : cases) {
+        std::vector<const char*> args = {"check"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        r = Ctl(args);
+        EXPECT_EQ(c.code, r.code) << c.first;
+        EXPECT_EQ(c.first, r.out.substr(0, r.out.find('\n')));
+    }
+    // An EDID that does not read gives no limits, and says why.
+    Bytes bad = CrtEdid();
+    bad[127] ^= 1;
+    AttachMonitor(bad);
+    EXPECT_EQ(0u,
+              Ctl({"check"}).out.find(
+                  "no monitor limits are known for DISPLAY1: unreadable EDID (bad checksum)\n"));
+    EXPECT_NE(std::string::npos, Ctl({"monitor"}).out.find("unreadable EDID (bad checksum)\n"));
+}
+
+TEST_F(CtlTest, WritesOutsideTheMonitorsLimitsAreRefusedUnlessForced) {
+    AttachMonitor(CrtEdid());
+    const std::string file = TempFile("ctl_monitor.reg");
+    ASSERT_EQ(CtlDone, Ctl({"add", "1600x1200@85", "--gtf", "--force"}).code);
+    ASSERT_EQ(CtlDone, Ctl({"export", file.c_str()}).code);
+    ASSERT_EQ(CtlDone, Ctl({"remove", "1600x1200@85"}).code);
+    const std::string before = Everything();
+    Result r = Ctl({"add", "1600x1200@85", "--gtf"});
+    EXPECT_EQ(CtlRefused, r.code);
+    EXPECT_EQ("velmoractl: 1600x1200@85: horizontal frequency 107.10 kHz outside 30-83 kHz, "
+              "pixel clock 234.76 MHz above 140 MHz (the monitor's EDID); give --force to write it "
+              "anyway\n",
+              r.err);
+    r = Ctl({"import", file.c_str()});
+    EXPECT_EQ(CtlRefused, r.code);
+    EXPECT_EQ(0u, r.err.find("velmoractl: " + file + ": line 12: 1600x1200@85: horizontal"))
+        << r.err;
+    EXPECT_EQ(before, Everything());
+    r = Ctl({"import", file.c_str(), "--force"});
+    ASSERT_EQ(CtlDone, r.code) << r.err;
+    EXPECT_EQ(0u, r.out.find("--force: 1600x1200@85 imported beyond the monitor's EDID: "
+                             "horizontal frequency 107.10 kHz outside 30-83 kHz"))
+        << r.out;
+    // Inside the limits: no line about them.
+    r = Ctl({"add", "1024x768@75", "--cvt"});
+    ASSERT_EQ(CtlDone, r.code) << r.err;
+    EXPECT_EQ(0u, r.out.find(ListHeader));
+}
+
+// The reading commands run on keys that only a reading open can have; a writer still needs rights.
+TEST_F(CtlTest, ReadingCommandsOpenForReadingOnly) {
+    AttachMonitor(CrtEdid());
+    ASSERT_EQ(1, MemoryRegistry::SetWritable(RegistryLocalMachine, Path0, 0));
+    ASSERT_EQ(1, MemoryRegistry::SetWritable(RegistryLocalMachine, Path1, 0));
+    const std::string file = TempFile("ctl_read.reg");
+    for (const std::vector<const char*>& args :
+         std::vector<std::vector<const char*>>{{"devices"},
+                                               {"list"},
+                                               {"check"},
+                                               {"monitor"},
+                                               {"export", file.c_str()},
+                                               {"list", "--json"}}) {
+        Result r = Ctl(args);
+        EXPECT_EQ(CtlDone, r.code) << args[0] << ": " << r.err;
+    }
+    Result r = Ctl({"add", "1024x768@75", "--cvt"});
+    EXPECT_EQ(CtlSystem, r.code);
+    EXPECT_NE(std::string::npos, r.err.find("administrator rights are needed"));
+}
+
+// Any stored bytes come out as valid JSON; numbers are numbers.
+TEST_F(CtlTest, JsonIsValidForAnyStoredData) {
+    AttachMonitor(CrtEdid());
+    Bytes odd = CrtEdid();
+    const char name[] = "\"\\\x01\xe9\x7f";
+    for (size_t i = 0; i < 5; ++i)
+        odd[95 + i] = static_cast<uint8_t>(name[i]);
+    uint32_t sum = 0;
+    for (size_t i = 0; i < 127; ++i)
+        sum += odd[i];
+    odd[127] = static_cast<uint8_t>(-sum);
+    Put(RegistryLocalMachine, Instance, "EDID", odd);
+    Put(RegistryLocalMachine, ClassModes, "Mode1", TextBytes("x\"\n\xff"), RegistryTypeSz);
+    for (const std::vector<const char*>& args :
+         std::vector<std::vector<const char*>>{{"devices", "--json"},
+                                               {"list", "--json"},
+                                               {"check", "--json"},
+                                               {"monitor", "--json"}}) {
+        Result r = Ctl(args);
+        EXPECT_NE(0, ValidJson(r.out)) << args[0] << ": " << r.out; // -1: no python3 to judge
+        EXPECT_EQ(1u, static_cast<size_t>(std::count(r.out.begin(), r.out.end(), '\n')));
+    }
+    Result r = Ctl({"monitor", "--json"});
+    EXPECT_NE(std::string::npos, r.out.find("\"name\":\"\\\"\\\\\\u0001\\u00e9\\u007f")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("\"limits\":{\"hFreqKHz\":{\"min\":30.00,"));
+    r = Ctl({"check", "--json", "--vfreq", "50-60"});
+    EXPECT_EQ(CtlProblems, r.code);
+    EXPECT_NE(std::string::npos,
+              r.out.find("{\"mode\":\"800x600@75\",\"problem\":\"refresh 75.00 Hz outside "
+                         "50.00-60.00\"}"))
+        << r.out;
 }

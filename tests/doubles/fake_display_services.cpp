@@ -160,6 +160,26 @@ int DisplayCallEnumDisplayDevices(DisplayEntryPoint enumDisplayDevices, const ch
     return 1;
 }
 
+// The monitor of the first device of that name, when it has one, at index 0.
+int DisplayCallEnumMonitors(DisplayEntryPoint enumDisplayDevices, const char* adapter,
+                            uint32_t index, MonitorRecord* record) {
+    Script& s = State();
+    s.log.monitorQueries.push_back(TextOrNull(adapter));
+    if (enumDisplayDevices != EntryFor("EnumDisplayDevicesA"))
+        s.log.monitorThroughResolvedEntry = 0;
+    if (!adapter || index != 0 || record->cb != MonitorRecordSize)
+        return 0;
+    for (const ScriptedDisplay::Device& device : s.devices) {
+        if (device.systemName != adapter)
+            continue;
+        if (device.monitorId.empty() || device.monitorId.size() >= sizeof record->DeviceID)
+            return 0;
+        std::memcpy(record->DeviceID, device.monitorId.c_str(), device.monitorId.size() + 1);
+        return 1;
+    }
+    return 0;
+}
+
 // A context by name belongs to the first device of that name; the context of the driver
 // "Display" to the first device.
 DisplayContext DisplayCreateContext(const char* driver, const char* device) {

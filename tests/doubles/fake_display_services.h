@@ -20,6 +20,7 @@ struct Device {
     int32_t escapeResult = 0; // what the escape returns
     std::string answer;       // bytes written at byte 4 of the answer, as given (no zero added)
     int createFails = 0;      // no device context can be had for the device
+    std::string monitorId;    // DeviceID of its monitor at index 0; empty: no monitor
 };
 
 struct ContextCall {
@@ -51,6 +52,8 @@ struct Log {
     std::vector<ContextCall> created;  // DisplayCreateContext calls, failed ones included
     std::vector<EscapeCall> escapes;
     std::vector<DisplayContext> deleted;
+    std::vector<std::string> monitorQueries; // adapters asked for their monitor, "(null)" for none
+    int monitorThroughResolvedEntry = 1;     // every such call came through the looked-up entry
 };
 
 // Forgets the script and the log and sets the default system.

@@ -35,6 +35,7 @@ struct MemoryKeyNode {
 struct RegistryKeyObject {
     MemoryKeyNode* node;
     uint32_t generation;
+    int readOnly; // opened for reading: every set, delete and create through it fails
 };
 
 namespace {
@@ -121,17 +122,23 @@ MemoryKeyNode* Node(RegistryKey key) {
     return key->node;
 }
 
+// The node behind a handle that may change it: null for a handle opened for reading.
+MemoryKeyNode* WritableNode(RegistryKey key) {
+    return key && key->readOnly ? nullptr : Node(key);
+}
+
 void SetMissing(int* missing, int value) {
     if (missing)
         *missing = value;
 }
 
-int NewHandle(MemoryKeyNode* node, RegistryKey* key) {
+int NewHandle(MemoryKeyNode* node, RegistryKey* key, int readOnly = 0) {
     RegistryKeyObject* handle = new (std::nothrow) RegistryKeyObject;
     if (!handle)
         return 0;
     handle->node = node;
     handle->generation = State().generation;
+    handle->readOnly = readOnly;
     ++State().openHandles;
     *key = handle;
     return 1;
@@ -175,9 +182,31 @@ int RegistryOpenKey(RegistryRoot root, const char* path, RegistryKey* key, int* 
     return NewHandle(node, key);
 }
 
+int RegistryOpenKeyToRead(RegistryRoot root, const char* path, RegistryKey* key, int* missing) {
+    *key = nullptr;
+    SetMissing(missing, 0);
+    if (CallFails(MemoryRegistry::OpOpen) || !path)
+        return 0;
+    MemoryKeyNode* node = Walk(Root(root), path, 0);
+    SetMissing(missing, node == nullptr);
+    return node ? NewHandle(node, key, 1) : 0;
+}
+
+int RegistryEnumSubkey(RegistryKey key, uint32_t index, char* name, uint32_t* nameLength) {
+    MemoryKeyNode* node = Node(key);
+    if (CallFails(MemoryRegistry::OpEnumKey) || !node || index >= node->children.size())
+        return 0;
+    const std::string& child = node->children[index]->name;
+    if (child.size() + 1 > *nameLength)
+        return 0;
+    std::memcpy(name, child.c_str(), child.size() + 1);
+    *nameLength = static_cast<uint32_t>(child.size());
+    return 1;
+}
+
 int RegistryCreateSubkey(RegistryKey parent, const char* name, RegistryKey* child) {
     *child = nullptr;
-    MemoryKeyNode* node = Node(parent);
+    MemoryKeyNode* node = WritableNode(parent);
     if (CallFails(MemoryRegistry::OpCreate) || !node || !name)
         return 0;
     MemoryKeyNode* made = Walk(node, name, 1);
@@ -237,7 +266,7 @@ int RegistryQueryValue(RegistryKey key, const char* name, uint32_t* type, uint8_
 
 int RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uint8_t* data,
                      uint32_t length) {
-    MemoryKeyNode* node = Node(key);
+    MemoryKeyNode* node = WritableNode(key);
     if (CallFails(MemoryRegistry::OpSet) || !node || (length && !data))
         return 0;
     MemoryValue* value = FindValue(node, name);
@@ -253,7 +282,7 @@ int RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uin
 }
 
 int RegistryDeleteValue(RegistryKey key, const char* name) {
-    MemoryKeyNode* node = Node(key);
+    MemoryKeyNode* node = WritableNode(key);
     if (CallFails(MemoryRegistry::OpDelete) || !node)
         return 0;
     size_t index = FindValueIndex(node, name);
@@ -265,7 +294,7 @@ int RegistryDeleteValue(RegistryKey key, const char* name) {
 }
 
 int RegistryDeleteKey(RegistryKey parent, const char* name) {
-    MemoryKeyNode* node = Node(parent);
+    MemoryKeyNode* node = WritableNode(parent);
     if (CallFails(MemoryRegistry::OpDeleteKey) || !node || !name || !*name)
         return 0;
     for (size_t i = 0; i < node->children.size(); ++i) {

@@ -7,10 +7,11 @@
 // from 0 without gaps in creation order, and deleting one moves every later value down by one; a
 // name or data that does not fit the caller's buffer fails that enumeration or query. On top of
 // that a test can make a key unwritable (opening it with full access then fails, as it does for a
-// user without administrative rights) and make any call fail on demand. Only a key or value that
-// does not exist is reported as missing; an unwritable key and an injected failure are failures
-// of another kind. A deleted key stays valid for the handles still open on it, whose calls then
-// fail, as they do on Windows.
+// user without administrative rights; opening it for reading still works, and a handle opened for
+// reading refuses every set, delete and create) and make any call fail on demand. Only a key or
+// value that does not exist is reported as missing; an unwritable key and an injected failure are
+// failures of another kind. A deleted key stays valid for the handles still open on it, whose calls
+// then fail, as they do on Windows.
 #pragma once
 
 #include "store/registry.h"
@@ -28,6 +29,7 @@ enum Operation {
     OpSet,
     OpDelete,
     OpDeleteKey,
+    OpEnumKey,
     OpClose, // counted, never failed
     OpAny,   // every operation but close, for failure injection and counting
     OperationCount

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 
 using namespace e2e;
 using namespace scenario;
@@ -111,7 +113,8 @@ TEST_F(Velmoractl, ExportedModesComeBackWithImportReplace) {
     EXPECT_NE(start, RunCtl("list").out);
     r = RunCtl("import --replace \"" + file + "\"");
     ASSERT_EQ(0u, r.code) << r.err;
-    EXPECT_EQ("imported 2 timings and 2 non-standard modes into DISPLAY1, in place of what it "
+    EXPECT_EQ("no monitor limits are known for DISPLAY1\n"
+              "imported 2 timings and 2 non-standard modes into DISPLAY1, in place of what it "
               "held\n",
               r.out);
     EXPECT_EQ(start, RunCtl("list").out);
@@ -195,4 +198,146 @@ TEST_F(Velmoractl, ABackupEndedPartWayIsTakenAgainWhole) {
         ASSERT_EQ(0u, r.code) << r.err;
         EXPECT_EQ(original, Modes(DriverKey0));
     }
+}
+
+namespace {
+
+const char WineVersionKey[] = "Software\\Wine\\AppDefaults\\velmoractl-sim.exe";
+
+// A JSON reader that only says whether the text is one JSON document (RFC 8259) and nothing
+// after it but white space.
+struct JsonReader {
+    const std::string& text;
+    size_t at = 0;
+
+    void Space() {
+        while (at < text.size() && std::strchr(" \t\r\n", text[at]))
+            ++at;
+    }
+    bool Take(char c) {
+        Space();
+        return at < text.size() && text[at] == c ? (++at, true) : false;
+    }
+    bool Word(const char* word) {
+        const size_t n = std::strlen(word);
+        return text.compare(at, n, word) == 0 ? (at += n, true) : false;
+    }
+    bool String() {
+        if (!Take('"'))
+            return false;
+        for (; at < text.size() && text[at] != '"'; ++at) {
+            const unsigned char c = static_cast<unsigned char>(text[at]);
+            if (c < 0x20)
+                return false;
+            if (c == '\\' && ++at < text.size() && text[at] == 'u')
+                at += 4;
+            else if (c == '\\' && (at >= text.size() || !std::strchr("\"\\/bfnrt", text[at])))
+                return false;
+        }
+        return at++ < text.size();
+    }
+    bool Number() {
+        const size_t start = at;
+        at += text[at] == '-';
+        while (at < text.size() && (std::isdigit(static_cast<unsigned char>(text[at])) ||
+                                    std::strchr(".eE+-", text[at])))
+            ++at;
+        return at > start && std::isdigit(static_cast<unsigned char>(text[at - 1]));
+    }
+    bool Members(char close, bool keyed) {
+        if (Take(close))
+            return true;
+        do {
+            if ((keyed && !(String() && Take(':'))) || !Value())
+                return false;
+        } while (Take(','));
+        return Take(close);
+    }
+    bool Value() {
+        Space();
+        if (at >= text.size())
+            return false;
+        const char c = text[at];
+        if (c == '{' || c == '[')
+            return ++at, Members(c == '{' ? '}' : ']', c == '{');
+        if (c == '"')
+            return String();
+        return Word("true") || Word("false") || Word("null") || Number();
+    }
+    bool Document() {
+        const bool value = Value();
+        Space();
+        return value && at == text.size();
+    }
+};
+
+bool IsJson(const std::string& text) {
+    JsonReader reader{text};
+    return reader.Document();
+}
+
+} // namespace
+
+// The demo's CRT on DISPLAY1, found where NT keeps it and where Windows 98 keeps it.
+TEST_F(Velmoractl, MonitorAndCheckOnTheDemoUnderNtAndWindows98) {
+    ASSERT_TRUE(ImportRegFile(BesideExe("demo.reg").c_str()));
+    const struct {
+        const char* version;
+        const char* instance;
+    } cases[] = {{"winxp",
+                  "SYSTEM\\CurrentControlSet\\Enum\\DISPLAY\\VLM1701\\5&2a3b4c&0&UID1\\Device "
+                  "Parameters"},
+                 {"win98", "Enum\\Monitor\\VLM1701\\0001"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.version);
+        ASSERT_TRUE(SetText(HKEY_CURRENT_USER, WineVersionKey, "Version", c.version));
+        Output r = RunCtl("monitor");
+        EXPECT_EQ(0u, r.code) << r.err;
+        EXPECT_NE(std::string::npos, r.out.find(std::string("source: EDID, HKEY_LOCAL_MACHINE\\") +
+                                                c.instance + ", value EDID\nname: VLM CRT 17\n"))
+            << r.out;
+        EXPECT_NE(
+            std::string::npos,
+            r.out.find("ranges: 30-83 kHz, 50-120 Hz, max pixel clock 140 MHz (default GTF)"));
+        r = RunCtl("check");
+        EXPECT_EQ(0u, r.code) << r.err;
+        EXPECT_EQ("limits from the monitor's EDID: 30-83 kHz, 50-120 Hz, 140 MHz\n"
+                  "checked 3 timings of DISPLAY1: no problems\n",
+                  r.out);
+        EXPECT_EQ("No monitor information for DISPLAY2\n", RunCtl("--device 1 monitor").out);
+    }
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, WineVersionKey, "Version");
+}
+
+TEST_F(Velmoractl, AddOutsideTheMonitorIsRefusedThenForced) {
+    ASSERT_TRUE(ImportRegFile(BesideExe("demo.reg").c_str()));
+    const Values before = ReadValues(HKEY_LOCAL_MACHINE, DriverKey0);
+    Output r = RunCtl("add 1600x1200@85 --gtf");
+    EXPECT_EQ(4u, r.code);
+    EXPECT_EQ("velmoractl: 1600x1200@85: horizontal frequency 107.10 kHz outside 30-83 kHz, pixel "
+              "clock 234.76 MHz above 140 MHz (the monitor's EDID); give --force to write it "
+              "anyway\n",
+              r.err);
+    EXPECT_EQ(Describe(before), Describe(ReadValues(HKEY_LOCAL_MACHINE, DriverKey0)));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, (std::string(UserKey) + "\\DISPLAY1").c_str()));
+    r = RunCtl("add 1600x1200@85 --gtf --force");
+    EXPECT_EQ(0u, r.code) << r.err;
+    EXPECT_EQ(0u, r.out.find("--force: 1600x1200@85 written beyond the monitor's EDID: horizontal "
+                             "frequency 107.10 kHz outside 30-83 kHz, pixel clock 234.76 MHz "
+                             "above 140 MHz\nmode "))
+        << r.out;
+    EXPECT_EQ(1u, Modes(DriverKey0).count(TimingName(1600, 1200, 85)));
+}
+
+TEST_F(Velmoractl, JsonFormsReadBackAsJson) {
+    ASSERT_TRUE(ImportRegFile(BesideExe("demo.reg").c_str()));
+    for (const char* command : {"devices --json", "list --json", "check --json", "monitor --json",
+                                "--device 1 monitor --json"}) {
+        SCOPED_TRACE(command);
+        Output r = RunCtl(command);
+        EXPECT_EQ(0u, r.code) << r.err;
+        EXPECT_TRUE(IsJson(r.out)) << r.out;
+    }
+    EXPECT_FALSE(IsJson("{\"a\":1,}"));
+    EXPECT_FALSE(IsJson("{\"a\":\"\x01\"}"));
 }
