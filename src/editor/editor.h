@@ -35,6 +35,7 @@ public:
     // 0 when the last load could not read the whole driver key: an Apply would then delete or
     // overwrite what the load missed, so it is refused until the device loads whole again.
     uint32_t loadedWhole;
+    int32_t paneEnabled; // 1 or 0 as EnablePane last left the pane, -1 before it ran
 
     // An empty editor with no window; it becomes CurrentEditor.
     EditorState();
