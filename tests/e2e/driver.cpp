@@ -108,25 +108,30 @@ HWND WindowOfThread(DWORD threadId) {
 // message. `rounds` round trips therefore cover rounds - 1 posted messages. That holds only when
 // the next WM_NULL arrives after the thread has taken its next posted message: one sent sooner
 // is handled within the same wait for messages. A slow program (a 32-bit one under an emulator)
-// loses that race to a fast caller, so each round trip gives the thread a moment first.
+// loses that race to a fast caller, so each round trip gives the thread a moment first. That
+// moment also lets a posted command end the program: a send that fails before the deadline (its
+// window destroyed, its thread ending) is tried again through another window of the thread, and a
+// thread with no window left has handled everything.
 int RoundTrips(DWORD threadId, int rounds, uint32_t timeoutMs) {
     uint64_t deadline = Now() + timeoutMs;
     int done = 0;
+    int failed = 0;
     while (done < rounds) {
+        if (done > 0 || failed) {
+            Sleep(PollIntervalMs);
+        }
         HWND window = WindowOfThread(threadId);
         if (!window) {
             return 1;
         }
         DWORD_PTR result = 0;
-        if (done > 0) {
-            Sleep(PollIntervalMs);
-        }
-        if (SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, Remaining(deadline), &result)) {
+        failed =
+            !SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, Remaining(deadline), &result);
+        if (!failed) {
             ++done;
-        } else if (IsWindow(window) || Now() >= deadline) {
+        } else if (Now() >= deadline) {
             return 0;
         }
-        // A window that was destroyed under us: try again with another one of the thread.
     }
     return 1;
 }
