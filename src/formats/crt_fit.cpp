@@ -1,0 +1,408 @@
+#include "formats/crt_fit.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+// The published figures of the common presets; a combined preset lists its bands.
+const CrtPreset Presets[] = {
+    {"generic_15", "15.625-15.750,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576",
+     "15 kHz TV or monitor, the narrowest 15 kHz range"},
+    {"arcade_15", "15.625-16.200,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576",
+     "15 kHz arcade monitor"},
+    {"arcade_15ex", "15.625-16.500,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576",
+     "15 kHz arcade monitor with an extended range"},
+    {"arcade_25", "24.960,49.5-65,0.8,4.0,3.2,0.080,0.200,1.000,0,0,384,400,768,800",
+     "25 kHz arcade monitor"},
+    {"arcade_31", "31.400-31.500,49.5-65,0.940,3.770,1.890,0.349,0.064,1.017,0,0,400,512,0,0",
+     "31 kHz arcade monitor"},
+    {"ntsc", "15.734264,59.94,1.5,4.7,4.7,0.191,0.191,0.953,0,0,192,240,448,480", "NTSC TV set"},
+    {"pal", "15.625,50,1.5,4.7,5.8,0.064,0.160,1.056,0,0,192,288,448,576", "PAL TV set"},
+    {"vga", "31.5,50-70,0.636,3.813,1.906,0.318,0.064,1.048,0,1,128,576,0,0",
+     "VGA monitor at 31.5 kHz"},
+    {"arcade_15_25",
+     "15.625-16.200,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576;"
+     "24.960,49.5-65,0.8,4.0,3.2,0.080,0.200,1.000,0,0,384,400,768,800",
+     "arcade monitor taking 15 and 25 kHz"},
+    {"arcade_15_25_31",
+     "15.625-16.200,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576;"
+     "24.960,49.5-65,0.8,4.0,3.2,0.080,0.200,1.000,0,0,384,400,768,800;"
+     "31.400-31.500,49.5-65,0.940,3.770,1.890,0.349,0.064,1.017,0,0,400,512,0,0",
+     "arcade monitor taking 15, 25 and 31 kHz"},
+};
+
+// printf into a string of whatever length the text needs.
+std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string out;
+    if (n > 0) {
+        out.resize(static_cast<size_t>(n) + 1);
+        std::vsnprintf(&out[0], out.size(), format, again);
+        out.resize(static_cast<size_t>(n));
+    }
+    va_end(again);
+    return out;
+}
+
+// Splits text at each `separator`; the pieces keep their spaces.
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts(1);
+    for (char c : text) {
+        if (c == separator)
+            parts.emplace_back();
+        else
+            parts.back() += c;
+    }
+    return parts;
+}
+
+// A plain decimal number ("15.625"), spaces around it allowed, at most 15 digits. 1 and the
+// value; 0 when anything else is there.
+int ReadDecimal(const std::string& text, double* value) {
+    size_t at = text.find_first_not_of(' ');
+    const size_t end = text.find_last_not_of(' ');
+    if (at == std::string::npos)
+        return 0;
+    double v = 0, scale = 0;
+    int digits = 0;
+    for (; at <= end; ++at) {
+        const char c = text[at];
+        if (c == '.' && scale == 0) {
+            scale = 1;
+        } else if (c >= '0' && c <= '9' && digits < 15) {
+            v = v * 10 + (c - '0');
+            scale *= 10;
+            ++digits;
+        } else {
+            return 0;
+        }
+    }
+    if (digits == 0)
+        return 0;
+    *value = scale > 1 ? v / scale : v;
+    return 1;
+}
+
+// "min-max" or one figure, which then stands for itself within CrtPointTolerance.
+int ReadRange(const std::string& text, double* low, double* high) {
+    const size_t dash = text.find('-');
+    if (dash == std::string::npos) {
+        if (!ReadDecimal(text, low))
+            return 0;
+        *high = *low * (1 + CrtPointTolerance);
+        *low *= 1 - CrtPointTolerance;
+        return 1;
+    }
+    return ReadDecimal(text.substr(0, dash), low) && ReadDecimal(text.substr(dash + 1), high) &&
+           *low <= *high;
+}
+
+// A whole count of lines, 0 to 65535. 1 when it reads.
+int ReadLines(const std::string& text, uint32_t* lines) {
+    double v = 0;
+    if (!ReadDecimal(text, &v) || v != std::floor(v) || v > 65535)
+        return 0;
+    *lines = static_cast<uint32_t>(v);
+    return 1;
+}
+
+// The fourteen fields of one band, read without their bounds. 1 when each reads.
+int ReadBandFields(const std::vector<std::string>& f, CrtBand* b) {
+    double* times[6] = {&b->hFrontUs, &b->hSyncUs, &b->hBackUs,
+                        &b->vFrontMs, &b->vSyncMs, &b->vBackMs};
+    for (int i = 0; i < 6; ++i)
+        if (!ReadDecimal(f[2 + i], times[i]))
+            return 0;
+    uint32_t polarity[2] = {0, 0};
+    for (int i = 0; i < 2; ++i)
+        if (!ReadLines(f[8 + i], &polarity[i]) || polarity[i] > 1)
+            return 0;
+    b->hSyncPositive = static_cast<int>(polarity[0]);
+    b->vSyncPositive = static_cast<int>(polarity[1]);
+    return ReadRange(f[0], &b->hMinKHz, &b->hMaxKHz) && ReadRange(f[1], &b->vMinHz, &b->vMaxHz) &&
+           ReadLines(f[10], &b->progMin) && ReadLines(f[11], &b->progMax) &&
+           ReadLines(f[12], &b->interMin) && ReadLines(f[13], &b->interMax);
+}
+
+// The bounds a band must keep. 1 when it does; 0 with the reason.
+int BandInBounds(const CrtBand& b, std::string* reason) {
+    const char* why = nullptr;
+    if (b.hMinKHz < 14 * (1 - CrtPointTolerance) || b.hMaxKHz > 540 * (1 + CrtPointTolerance))
+        why = "the horizontal range must lie within 14 to 540 kHz";
+    else if (b.vMinHz < 40 * (1 - CrtPointTolerance) || b.vMaxHz > 200 * (1 + CrtPointTolerance))
+        why = "the vertical range must lie within 40 to 200 Hz";
+    else if (!(b.hFrontUs > 0 && b.hSyncUs > 0 && b.hBackUs > 0 && b.vFrontMs > 0 &&
+               b.vSyncMs > 0 && b.vBackMs > 0))
+        why = "every porch and sync must be above 0";
+    else if ((b.hFrontUs + b.hSyncUs + b.hBackUs) * b.hMaxKHz >= 1000)
+        why = "the horizontal porches and sync must be shorter than a line";
+    else if ((b.vFrontMs + b.vSyncMs + b.vBackMs) * b.vMaxHz >= 1000)
+        why = "the vertical porches and sync must be shorter than a frame";
+    else if (b.progMin == 0 || b.progMax < 128 || b.progMin > b.progMax)
+        why = "the progressive lines must be a range of 1 to 65535 reaching 128 at least";
+    else if ((b.interMax != 0 || b.interMin != 0) && (b.interMin == 0 || b.interMin > b.interMax))
+        why = "the interlaced lines must be a range above 0, or 0,0 for none";
+    if (why && reason)
+        *reason = why;
+    return why == nullptr;
+}
+
+} // namespace
+
+const CrtPreset* CrtPresets(size_t* count) {
+    if (count)
+        *count = sizeof Presets / sizeof Presets[0];
+    return Presets;
+}
+
+int FindCrtPreset(const std::string& name, CrtMonitor* monitor) {
+    for (const CrtPreset& p : Presets)
+        if (name == p.name)
+            return ParseCrtMonitor(p.text, monitor, nullptr);
+    return 0;
+}
+
+int ParseCrtMonitor(const std::string& text, CrtMonitor* monitor, std::string* reason) {
+    CrtMonitor made;
+    for (const std::string& bandText : Split(text, ';')) {
+        const std::vector<std::string> fields = Split(bandText, ',');
+        CrtBand b{};
+        if (fields.size() != 14 || !ReadBandFields(fields, &b)) {
+            if (reason)
+                *reason = "a monitor band is fourteen numbers: H kHz, V Hz, three times in us, "
+                          "three in ms, two polarities, four line counts";
+            return 0;
+        }
+        if (!BandInBounds(b, reason))
+            return 0;
+        made.bands.push_back(b);
+    }
+    if (monitor)
+        *monitor = made;
+    return 1;
+}
+
+namespace {
+
+// How a scan counts lines: stored lines x linesPerStored are the lines one refresh period
+// draws (2 double-scan, a half interlaced, which draws half the frame each field).
+struct Scan {
+    double linesPerStored;
+    uint32_t flags;
+};
+const Scan Progressive = {1, 0};
+const Scan DoubleScanned = {2, RasterDoubleScan};
+const Scan Interlaced = {0.5, RasterInterlace};
+
+// The lines, in the stored count, that a time takes at a line rate; one at least.
+uint32_t LinesOf(double ms, double hFreqHz, const Scan& scan) {
+    const double lines = std::floor(ms / 1000 * hFreqHz / scan.linesPerStored + 0.5);
+    return lines < 1 ? 1 : static_cast<uint32_t>(lines);
+}
+
+// Pixels of a time at a clock, in 8-pixel steps; one step at least.
+uint32_t PixelsOf(double us, double clockHz) {
+    const double steps = std::floor(us / 1e6 * clockHz / 8 + 0.5);
+    return steps < 1 ? 8 : static_cast<uint32_t>(steps) * 8;
+}
+
+// The rate aimed at: the refresh when inside, else its smallest multiple inside, else the
+// nearest limit (*atLimit 1).
+double VerticalRate(const CrtBand& b, double refresh, int* atLimit) {
+    *atLimit = 0;
+    if (refresh >= b.vMinHz && refresh <= b.vMaxHz)
+        return refresh;
+    if (refresh < b.vMinHz) {
+        const double multiple = std::ceil(b.vMinHz / refresh) * refresh;
+        if (multiple <= b.vMaxHz)
+            return multiple;
+    }
+    *atLimit = 1;
+    return refresh < b.vMinHz ? b.vMinHz : b.vMaxHz;
+}
+
+// The horizontal part at a line rate, with the clock in 10 kHz rounded to nearest or, failing
+// the ranges, the other way. 1 when the rounded frequencies stay inside the band's ranges.
+int FitHorizontal(const CrtBand& b, const CrtRequest& q, double hFreq, CrtFit* fit) {
+    Raster& r = fit->raster;
+    const double blank = (b.hFrontUs + b.hSyncUs + b.hBackUs) / 1e6 * hFreq;
+    const double estimate = q.width * hFreq / (1 - blank);
+    fit->widthFactor = 1;
+    if (q.minClockHz && estimate < q.minClockHz) {
+        const double factor = std::ceil(q.minClockHz / estimate);
+        if (factor * q.width > 65535)
+            return 0; // wider than the stored form's display takes
+        fit->widthFactor = static_cast<uint32_t>(factor);
+    }
+    const double clock = estimate * fit->widthFactor;
+    r.hDisplay = q.width * fit->widthFactor;
+    r.hSyncStart = r.hDisplay + PixelsOf(b.hFrontUs, clock);
+    r.hSyncEnd = r.hSyncStart + PixelsOf(b.hSyncUs, clock);
+    r.hTotal = r.hSyncEnd + PixelsOf(b.hBackUs, clock);
+    const double exact = r.hTotal * hFreq / 10000;
+    const double nearest = std::floor(exact + 0.5);
+    const double ways[2] = {nearest, nearest > exact ? nearest - 1 : nearest + 1};
+    for (double steps : ways) {
+        if (steps < 1)
+            continue;
+        r.clockHz = static_cast<uint64_t>(steps) * 10000;
+        fit->hFreqKHz = static_cast<double>(r.clockHz) / r.hTotal / 1000;
+        fit->realRefreshHz = CrtRasterRefresh(r);
+        if (fit->hFreqKHz >= b.hMinKHz && fit->hFreqKHz <= b.hMaxKHz &&
+            fit->realRefreshHz >= b.vMinHz && fit->realRefreshHz <= b.vMaxHz)
+            return 1;
+    }
+    return 0;
+}
+
+// The vertical part of a total of `total` stored lines, with the lines beyond the porches split
+// between the front and back porch. 1 when the porches fit the total.
+int FitVertical(const CrtBand& b, uint32_t lines, uint32_t total, double hFreq, const Scan& scan,
+                Raster* r) {
+    const uint32_t front = LinesOf(b.vFrontMs, hFreq, scan);
+    const uint32_t sync = LinesOf(b.vSyncMs, hFreq, scan);
+    const uint32_t back = LinesOf(b.vBackMs, hFreq, scan);
+    if (static_cast<uint64_t>(lines) + front + sync + back > total)
+        return 0;
+    const uint32_t added = total - lines - front - sync - back;
+    r->vDisplay = lines;
+    r->vSyncStart = lines + front + added / 2;
+    r->vSyncEnd = r->vSyncStart + sync;
+    r->vTotal = total;
+    return 1;
+}
+
+// One band and scan: totals from the fewest lines whose rate reaches the bottom of the
+// horizontal range up to its top. 1 and the fit; 0 with the reason.
+int FitScan(const CrtBand& b, const CrtRequest& q, const Scan& scan, CrtFit* fit,
+            std::string* reason) {
+    const double perTotal = scan.linesPerStored * fit->vRateHz; // Hz per stored line
+    const double first = std::ceil(b.hMinKHz * 1000 / perTotal);
+    const double last = std::floor(b.hMaxKHz * 1000 / perTotal);
+    fit->raster = Raster{};
+    fit->raster.flags = scan.flags | (b.hSyncPositive ? RasterHSyncPositive : RasterHSyncNegative) |
+                        (b.vSyncPositive ? RasterVSyncPositive : RasterVSyncNegative);
+    for (double t = first < q.height ? q.height : first; t <= last; ++t) {
+        const uint32_t total = static_cast<uint32_t>(t);
+        if ((scan.flags & RasterInterlace) && total % 2 == 0)
+            continue; // an odd total offsets the two fields by half a line
+        if (!FitVertical(b, q.height, total, total * perTotal, scan, &fit->raster))
+            continue;
+        TimingBlock block;
+        if (FitHorizontal(b, q, total * perTotal, fit) &&
+            RasterToTimingBlock(fit->raster, &block, nullptr))
+            return 1;
+    }
+    const double blank = (b.vFrontMs + b.vSyncMs + b.vBackMs) / 1000 * fit->vRateHz;
+    const double need = q.height * perTotal / (1 - blank) / 1000;
+    *reason = need > b.hMaxKHz
+                  ? Format("%u lines at %.3f Hz need %.3f kHz, above the monitor's top of "
+                           "%.3f kHz",
+                           q.height, fit->vRateHz, need, b.hMaxKHz)
+                  : Format("the 10 kHz pixel clock cannot keep %ux%u at %.3f Hz inside the "
+                           "monitor's ranges",
+                           q.width, q.height, fit->vRateHz);
+    return 0;
+}
+
+} // namespace
+
+namespace {
+
+// The band's progressive fit: single-scan when the lines are in its range, double-scan when
+// twice the lines are; both allowed, the one that adds fewer lines of border. 1 and the fit.
+int FitProgressive(const CrtBand& b, const CrtRequest& q, CrtFit* fit, std::string* reason) {
+    const uint32_t lines = q.height;
+    CrtFit single = *fit, doubled = *fit;
+    const int singleOk =
+        lines >= b.progMin && lines <= b.progMax && FitScan(b, q, Progressive, &single, reason);
+    const int doubleOk = 2ull * lines >= b.progMin && 2ull * lines <= b.progMax &&
+                         FitScan(b, q, DoubleScanned, &doubled, reason);
+    if (!singleOk && !doubleOk)
+        return 0;
+    const uint64_t singleSpare = single.raster.vTotal - lines;
+    const uint64_t doubleSpare = 2ull * (doubled.raster.vTotal - lines);
+    *fit = singleOk && (!doubleOk || singleSpare <= doubleSpare) ? single : doubled;
+    return 1;
+}
+
+// The reason a band gives when the lines are in none of its ranges.
+std::string LinesReason(const CrtBand& b, uint32_t lines) {
+    if (b.interMax == 0)
+        return Format("%u lines are outside the monitor's %u-%u progressive lines", lines,
+                      b.progMin, b.progMax);
+    return Format("%u lines are outside the monitor's %u-%u progressive and %u-%u interlaced "
+                  "lines",
+                  lines, b.progMin, b.progMax, b.interMin, b.interMax);
+}
+
+int InRange(uint32_t lines, uint32_t low, uint32_t high) {
+    return high != 0 && lines >= low && lines <= high;
+}
+
+// One band, progressive (with double-scan) or interlaced. 1 and the fit; 0 with the reason,
+// which stays empty when the lines are in none of the band's ranges for that scan.
+int FitBand(const CrtMonitor& monitor, size_t band, const CrtRequest& q, int interlaced,
+            CrtFit* fit, std::string* reason) {
+    const CrtBand& b = monitor.bands[band];
+    const int inLines = interlaced ? InRange(q.height, b.interMin, b.interMax)
+                                   : InRange(q.height, b.progMin, b.progMax) ||
+                                         InRange(2 * q.height, b.progMin, b.progMax);
+    if (!inLines)
+        return 0;
+    CrtFit made{};
+    made.band = band;
+    made.vRateHz = VerticalRate(b, q.refreshHz, &made.atLimit);
+    const int ok =
+        interlaced ? FitScan(b, q, Interlaced, &made, reason) : FitProgressive(b, q, &made, reason);
+    if (ok && fit)
+        *fit = made;
+    return ok;
+}
+
+} // namespace
+
+int FitCrtMode(const CrtMonitor& monitor, const CrtRequest& q, CrtFit* fit, std::string* reason) {
+    std::string why;
+    if (q.width == 0 || q.height == 0 || q.width > 65535 || q.height > 65535 ||
+        !(q.refreshHz >= 1 && q.refreshHz <= 1000)) {
+        why = "width and height must be 1 to 65535, refresh 1 to 1000 Hz";
+    } else if (monitor.bands.empty()) {
+        why = "the monitor has no band";
+    } else {
+        // Progressive in any band before interlaced in any: interlace only when the lines need
+        // it. The reason kept is that of the first band whose lines ranges hold the lines.
+        for (int interlaced = 0; interlaced < 2; ++interlaced) {
+            for (size_t i = 0; i < monitor.bands.size(); ++i) {
+                std::string bandWhy;
+                if (FitBand(monitor, i, q, interlaced, fit, &bandWhy))
+                    return 1;
+                if (why.empty())
+                    why = bandWhy;
+            }
+        }
+        if (why.empty())
+            why = LinesReason(monitor.bands[0], q.height);
+    }
+    if (reason)
+        *reason = why;
+    return 0;
+}
+
+double CrtRasterRefresh(const Raster& r) {
+    if (r.hTotal == 0 || r.vTotal == 0)
+        return 0;
+    double rate = static_cast<double>(r.clockHz) / r.hTotal / r.vTotal;
+    if (r.flags & RasterInterlace)
+        rate *= 2;
+    if (r.flags & RasterDoubleScan)
+        rate /= 2;
+    return rate;
+}
