@@ -1,0 +1,356 @@
+// Modes fitted to a CRT's ranges: add's --fit and --monitor, and fit for many modes at once.
+#include "ctl/ctl_common.h"
+
+#include "formats/crt_fit.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Digits from *p up to `end`: at most `most` of them, at least one. 1 and the number.
+int ReadDigits(const char** p, const char* end, int most, uint32_t* value) {
+    int digits = 0;
+    *value = 0;
+    for (; *p < end && **p >= '0' && **p <= '9'; ++*p) {
+        if (++digits > most)
+            return 0;
+        *value = *value * 10 + static_cast<uint32_t>(**p - '0');
+    }
+    return digits > 0;
+}
+
+// One mode of a fit, as the caller gave it.
+struct FitRequest {
+    uint32_t width, height;
+    double refresh;
+    const char* text; // the words as given, for messages
+    size_t length;
+    uint32_t line; // the line of --from's file, 0 on the command line
+};
+
+const char PresetsHelp[] =
+    "Monitor presets for add --fit and fit, and the custom monitor text of --monitor.\n"
+    "\n"
+    "A monitor is one or more bands separated by ';'. A band is fourteen numbers separated by\n"
+    "commas:\n"
+    "  H kHz range, V Hz range,\n"
+    "  H front porch, sync, back porch in us, V front porch, sync, back porch in ms,\n"
+    "  H polarity, V polarity (1 positive, 0 negative),\n"
+    "  progressive lines min, max, interlaced lines min, max (0,0 for none)\n"
+    "A range is MIN-MAX or one figure, which is taken within 0.5 % either way. Accepted: H 14\n"
+    "to 540 kHz, V 40 to 200 Hz, every porch and sync above 0 and together shorter than a line\n"
+    "and a frame, progressive lines reaching 128 at least. For example:\n"
+    "  --monitor \"15.625-16.2,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576\"\n"
+    "\n"
+    "A mode is fitted to the first band that takes it progressive (double-scan when twice its\n"
+    "lines are in range and need fewer added lines), else interlaced. The presets:\n";
+
+const char BadFitMode[] =
+    "not a mode of the form WIDTHxHEIGHT@REFRESH (1 to 9999, refresh up to three decimals)";
+
+// The monitor of --fit or --monitor, exactly one of them. CtlDone, or CtlUsage said.
+int ChooseMonitor(CtlRun& run, const char* preset, CrtMonitor* monitor) {
+    const CtlOptions& o = run.options;
+    if ((preset != nullptr) == (o.monitorText != nullptr))
+        return run.Fail(CtlUsage, "fit", "give one of a preset and --monitor");
+    std::string why;
+    if (o.monitorText && !ParseCrtMonitor(o.monitorText, monitor, &why))
+        return run.Fail(CtlUsage, "--monitor", why.c_str());
+    if (preset && !FindCrtPreset(preset, monitor))
+        return run.Fail(CtlUsage, preset, "not a monitor preset (see velmoractl help presets)");
+    return CtlDone;
+}
+
+// The fit of one mode as a stored timing under its key: the fitted width, the rate aimed at
+// rounded (the request itself when the monitor takes it). 1, or 0 with the reason.
+int FitToTiming(const CrtMonitor& monitor, const CtlOptions& o, const FitRequest& q,
+                CustomTiming* timing, CrtFit* fit, std::string* why) {
+    const CrtRequest request = {q.width, q.height, q.refresh,
+                                o.haveMinClock ? o.minClock100 * 10000 : 0};
+    if (!FitCrtMode(monitor, request, fit, why))
+        return 0;
+    if (fit->raster.hDisplay > 9999) {
+        *why = "the widened width passes 9999";
+        return 0;
+    }
+    timing->width = fit->raster.hDisplay;
+    timing->height = q.height;
+    timing->refresh = static_cast<uint32_t>(std::floor(fit->vRateHz + 0.5));
+    const char* reason = "";
+    if (!RasterToTimingBlock(fit->raster, &timing->block, &reason)) {
+        *why = reason;
+        return 0;
+    }
+    return 1;
+}
+
+// "320x240@60: 424x261 total, 15.660 kHz, 60.001 Hz (+0.001 Hz, +0.00 %), interlaced"
+void PrintFitLine(CtlPrinter& out, const FitRequest& q, const CrtFit& f) {
+    out.Bytes(q.text, q.length);
+    const double off = f.realRefreshHz - q.refresh;
+    out.Format(": %ux%u total, %.3f kHz, %.3f Hz (%+.3f Hz, %+.2f %%)",
+               static_cast<unsigned>(f.raster.hTotal), static_cast<unsigned>(f.raster.vTotal),
+               f.hFreqKHz, f.realRefreshHz, off, 100 * off / q.refresh);
+    if (f.raster.flags & RasterInterlace)
+        out.Text(", interlaced");
+    if (f.raster.flags & RasterDoubleScan)
+        out.Text(", double-scan");
+    if (f.atLimit)
+        out.Format(", at the monitor's %.3f Hz limit", f.vRateHz);
+    else if (f.vRateHz != q.refresh)
+        out.Format(", at %.3f Hz, %g times the request", f.vRateHz, f.vRateHz / q.refresh);
+    if (f.widthFactor > 1)
+        out.Format(", %u wide (x%u) for --min-clock", static_cast<unsigned>(f.raster.hDisplay),
+                   static_cast<unsigned>(f.widthFactor));
+    out.EndLine();
+}
+
+} // namespace
+
+int ParseFitMode(const char* text, size_t length, uint32_t* width, uint32_t* height,
+                 double* refresh) {
+    const char* p = text;
+    const char* end = text + length;
+    uint32_t w = 0, h = 0, whole = 0, fraction = 0;
+    if (!ReadDigits(&p, end, 4, &w) || p == end || (*p != 'x' && *p != 'X'))
+        return 0;
+    ++p;
+    if (!ReadDigits(&p, end, 4, &h) || p == end || *p++ != '@' || !ReadDigits(&p, end, 4, &whole))
+        return 0;
+    double scale = 1;
+    if (p < end && *p == '.') {
+        ++p;
+        const char* start = p;
+        if (!ReadDigits(&p, end, 3, &fraction))
+            return 0;
+        scale = std::pow(10.0, static_cast<double>(p - start));
+    }
+    const double r = whole + fraction / scale;
+    if (p != end || w == 0 || h == 0 || r < 1 || r > 1000)
+        return 0;
+    *width = w, *height = h, *refresh = r;
+    return 1;
+}
+
+namespace {
+
+// A mode fitted, with what was asked for it.
+struct Fitted {
+    FitRequest request;
+    CrtFit fit;
+    CustomTiming timing;
+};
+
+// The modes of a fit: its words and --from's lines, the monitor and, once fitted, the timings
+// and those left out.
+struct FitSet {
+    CrtMonitor monitor;
+    std::string file; // --from's text, which the requests point into
+    CtlArray<FitRequest> requests;
+    CtlArray<Fitted> fitted;
+    CtlArray<FitRequest> leftOut;
+    std::vector<std::string> reasons; // one per left out
+};
+
+// One mode word or file line into the set. CtlDone, or CtlUsage (or CtlSystem) said.
+int TakeRequest(CtlRun& run, FitSet& set, const char* text, size_t length, uint32_t line) {
+    FitRequest q = {0, 0, 0, text, length, line};
+    if (!ParseFitMode(text, length, &q.width, &q.height, &q.refresh)) {
+        const std::string shown(text, length);
+        if (!line)
+            return run.Fail(CtlUsage, shown.c_str(), BadFitMode);
+        char at[32];
+        std::snprintf(at, sizeof at, "line %u: ", static_cast<unsigned>(line));
+        return run.Fail(CtlUsage, run.options.fromFile, at, (shown + ": " + BadFitMode).c_str());
+    }
+    if (!set.requests.Push(q))
+        return run.Fail(CtlSystem, "fit", "not enough memory; nothing was written");
+    return CtlDone;
+}
+
+// --from's file: one mode a line, '#' to the line's end a comment, blank lines skipped.
+int ReadFitFile(CtlRun& run, FitSet& set) {
+    FILE* file = std::fopen(run.options.fromFile, "rb");
+    if (!file)
+        return run.Fail(CtlSystem, run.options.fromFile, "cannot be read");
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        set.file.append(chunk, got);
+    const int failed = std::ferror(file);
+    std::fclose(file);
+    if (failed)
+        return run.Fail(CtlSystem, run.options.fromFile, "cannot be read");
+    uint32_t line = 0;
+    for (size_t at = 0; at < set.file.size(); ++line) {
+        size_t end = set.file.find('\n', at);
+        if (end == std::string::npos)
+            end = set.file.size();
+        size_t stop = set.file.find('#', at);
+        stop = stop < end ? stop : end;
+        size_t first = at;
+        while (first < stop && std::strchr(" \t\r", set.file[first]))
+            ++first;
+        while (stop > first && std::strchr(" \t\r", set.file[stop - 1]))
+            --stop;
+        const int taken = stop > first
+                              ? TakeRequest(run, set, &set.file[first], stop - first, line + 1)
+                              : CtlDone;
+        if (taken != CtlDone)
+            return taken;
+        at = end + 1;
+    }
+    return CtlDone;
+}
+
+// Fits every request; one that does not fit refuses the set unless --skip-bad, which leaves it
+// out. So does a second mode of the same key. CtlDone with one mode fitted at least.
+int FitAll(CtlRun& run, FitSet& set) {
+    for (uint32_t i = 0; i < set.requests.count; ++i) {
+        Fitted f{};
+        f.request = set.requests.items[i];
+        std::string why;
+        int ok = FitToTiming(set.monitor, run.options, f.request, &f.timing, &f.fit, &why);
+        for (uint32_t j = 0; ok && j < set.fitted.count; ++j) {
+            const CustomTiming& t = set.fitted.items[j].timing;
+            if (t.width == f.timing.width && t.height == f.timing.height &&
+                t.refresh == f.timing.refresh)
+                ok = 0, why = "gives the mode key of an earlier mode";
+        }
+        const std::string shown(f.request.text, f.request.length);
+        if (!ok && !run.options.skipBad)
+            return run.Fail(CtlUsage, shown.c_str(), why.c_str(), "; nothing was written");
+        if (!(ok ? set.fitted.Push(f) : set.leftOut.Push(f.request)))
+            return run.Fail(CtlSystem, "fit", "not enough memory; nothing was written");
+        if (!ok)
+            set.reasons.push_back(why);
+    }
+    if (set.fitted.count == 0)
+        return run.Fail(CtlUsage, "fit", "no mode fits; nothing was written");
+    return CtlDone;
+}
+
+// The record of a mode key in the list, or null.
+CustomTiming* Existing(TimingList& timings, const CustomTiming& key) {
+    for (CustomTiming* t = timings.FirstTiming(); t; t = timings.NextTiming())
+        if (t->width == key.width && t->height == key.height && t->refresh == key.refresh)
+            return t;
+    return nullptr;
+}
+
+// Puts every fitted timing into the lists, after --replace and the monitor's limits let each.
+// CtlDone, or the exit code said with nothing written.
+int PutAll(CtlRun& run, FitSet& set, CtlMonitor& monitor, TimingList& timings,
+           NonStandardModeList& modes) {
+    const int read = ReadMonitor(run, &monitor);
+    if (read != CtlDone)
+        return read;
+    for (uint32_t i = 0; i < set.fitted.count; ++i) {
+        const Fitted& f = set.fitted.items[i];
+        CustomTiming* existing = Existing(timings, f.timing);
+        const std::string shown(f.request.text, f.request.length);
+        if (existing && !run.options.replace)
+            return run.Fail(CtlUsage, shown.c_str(),
+                            "the device holds this mode already; give --replace to replace it");
+        const int refused = MonitorRefuses(run, monitor, f.timing, nullptr, 0);
+        if (refused != CtlDone)
+            return refused;
+        const NonStandardMode mode = {static_cast<uint16_t>(f.timing.width),
+                                      static_cast<uint16_t>(f.timing.height), 0,
+                                      static_cast<uint16_t>(f.timing.refresh)};
+        if (existing)
+            *existing = f.timing;
+        if ((!existing && !timings.Append(f.timing)) || !modes.AddMode(mode))
+            return run.Fail(CtlSystem, run.deviceName, "not enough memory; nothing was written");
+    }
+    return CtlDone;
+}
+
+// What a fit wrote: each mode's fit, the rows as list prints them, those left out.
+void PrintWritten(CtlRun& run, const FitSet& set, const CtlMonitor& monitor) {
+    NoteNoLimits(run, monitor);
+    for (uint32_t i = 0; i < set.fitted.count; ++i)
+        NoteForced(run, monitor, set.fitted.items[i].timing, "written");
+    for (uint32_t i = 0; i < set.fitted.count; ++i)
+        PrintFitLine(run.out, set.fitted.items[i].request, set.fitted.items[i].fit);
+    PrintTimingHeader(run.out);
+    for (uint32_t i = 0; i < set.fitted.count; ++i)
+        PrintTimingRow(run.out, set.fitted.items[i].timing, 1);
+    for (uint32_t i = 0; i < set.leftOut.count; ++i) {
+        run.out.Text("left out ");
+        run.out.Bytes(set.leftOut.items[i].text, set.leftOut.items[i].length);
+        run.out.Text(": ");
+        run.out.Text(set.reasons[i].c_str());
+        run.out.EndLine();
+    }
+}
+
+// Fits and writes a set: one load, one backup, one write-then-prune save.
+int WriteSet(CtlRun& run, FitSet& set) {
+    const int fitted = FitAll(run, set);
+    if (fitted != CtlDone)
+        return fitted;
+    const int selected = SelectDevice(run);
+    if (selected != CtlDone)
+        return selected;
+    TimingList timings;
+    NonStandardModeList modes;
+    const int prepared = PrepareWrite(run, timings, modes);
+    if (prepared != CtlDone)
+        return prepared;
+    CtlMonitor monitor;
+    const int put = PutAll(run, set, monitor, timings, modes);
+    if (put != CtlDone)
+        return put;
+    const int finished = FinishWrite(run, timings, modes);
+    if (finished != CtlDone)
+        return finished;
+    PrintWritten(run, set, monitor);
+    return CtlDone;
+}
+
+} // namespace
+
+int CommandFit(CtlRun& run) {
+    FitSet set;
+    const char* preset = nullptr;
+    uint32_t first = 0;
+    if (!run.options.monitorText && run.words.count)
+        preset = run.words.items[first++];
+    int chosen = ChooseMonitor(run, preset, &set.monitor);
+    for (uint32_t i = first; chosen == CtlDone && i < run.words.count; ++i)
+        chosen = TakeRequest(run, set, run.words.items[i], std::strlen(run.words.items[i]), 0);
+    if (chosen == CtlDone && run.options.fromFile)
+        chosen = ReadFitFile(run, set);
+    if (chosen != CtlDone)
+        return chosen;
+    if (set.requests.count == 0)
+        return run.Fail(CtlUsage, "fit", "expects modes such as 320x240@60, or --from FILE");
+    return WriteSet(run, set);
+}
+
+int CommandAddFitted(CtlRun& run) {
+    FitSet set;
+    const char* text = run.options.argument;
+    int chosen = ChooseMonitor(run, run.options.fitPreset, &set.monitor);
+    if (chosen == CtlDone)
+        chosen = TakeRequest(run, set, text, std::strlen(text), 0);
+    return chosen != CtlDone ? chosen : WriteSet(run, set);
+}
+
+int CommandHelpTopic(CtlRun& run) {
+    if (run.words.count != 1 || std::strcmp(run.words.items[0], "presets") != 0)
+        return run.Fail(CtlUsage, "help", "the one topic is presets");
+    run.out.Text(PresetsHelp);
+    size_t count = 0;
+    const CrtPreset* presets = CrtPresets(&count);
+    for (size_t i = 0; i < count; ++i) {
+        run.out.Format("  %-16s %s\n    ", presets[i].name, presets[i].about);
+        run.out.Text(presets[i].text);
+        run.out.EndLine();
+    }
+    return CtlDone;
+}
