@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -26,9 +25,7 @@ int ReadDigits(const char** p, const char* end, int most, uint32_t* value) {
 struct FitRequest {
     uint32_t width, height;
     double refresh;
-    const char* text; // the words as given, for messages
-    size_t length;
-    uint32_t line; // the line of --from's file, 0 on the command line
+    const char* text; // the word or line as given, for messages
 };
 
 const char PresetsHelp[] =
@@ -49,16 +46,16 @@ const char PresetsHelp[] =
     "lines are in range and need fewer added lines), else interlaced. The presets:\n";
 
 const char BadFitMode[] =
-    "not a mode of the form WIDTHxHEIGHT@REFRESH (1 to 9999, refresh up to three decimals)";
+    ": not a mode of the form WIDTHxHEIGHT@REFRESH (1 to 9999, refresh up to three decimals)";
 
 // The monitor of --fit or --monitor, exactly one of them. CtlDone, or CtlUsage said.
 int ChooseMonitor(CtlRun& run, const char* preset, CrtMonitor* monitor) {
     const CtlOptions& o = run.options;
     if ((preset != nullptr) == (o.monitorText != nullptr))
         return run.Fail(CtlUsage, "fit", "give one of a preset and --monitor");
-    std::string why;
-    if (o.monitorText && !ParseCrtMonitor(o.monitorText, monitor, &why))
-        return run.Fail(CtlUsage, "--monitor", why.c_str());
+    const char* why = "";
+    if (o.monitorText && !ParseCrtMonitor(o.monitorText, std::strlen(o.monitorText), monitor, &why))
+        return run.Fail(CtlUsage, "--monitor", why);
     if (preset && !FindCrtPreset(preset, monitor))
         return run.Fail(CtlUsage, preset, "not a monitor preset (see velmoractl help presets)");
     return CtlDone;
@@ -67,13 +64,13 @@ int ChooseMonitor(CtlRun& run, const char* preset, CrtMonitor* monitor) {
 // The fit of one mode as a stored timing under its key: the fitted width, the rate aimed at
 // rounded (the request itself when the monitor takes it). 1, or 0 with the reason.
 int FitToTiming(const CrtMonitor& monitor, const CtlOptions& o, const FitRequest& q,
-                CustomTiming* timing, CrtFit* fit, std::string* why) {
+                CustomTiming* timing, CrtFit* fit, CrtReason* why) {
     const CrtRequest request = {q.width, q.height, q.refresh,
                                 o.haveMinClock ? o.minClock100 * 10000 : 0};
     if (!FitCrtMode(monitor, request, fit, why))
         return 0;
     if (fit->raster.hDisplay > 9999) {
-        *why = "the widened width passes 9999";
+        std::snprintf(why->text, sizeof why->text, "the widened width passes 9999");
         return 0;
     }
     timing->width = fit->raster.hDisplay;
@@ -81,27 +78,49 @@ int FitToTiming(const CrtMonitor& monitor, const CtlOptions& o, const FitRequest
     timing->refresh = static_cast<uint32_t>(std::floor(fit->vRateHz + 0.5));
     const char* reason = "";
     if (!RasterToTimingBlock(fit->raster, &timing->block, &reason)) {
-        *why = reason;
+        std::snprintf(why->text, sizeof why->text, "%s", reason);
         return 0;
     }
     return 1;
 }
 
+// A figure with `decimals` (1 to 3) decimals, with its sign when `sign`, by integers: the console
+// program carries no floating-point formatting.
+void PrintFixed(CtlPrinter& out, double value, int decimals, int sign) {
+    const unsigned scale = decimals == 1 ? 10 : decimals == 2 ? 100 : 1000;
+    double magnitude = value < 0 ? -value : value;
+    if (!(magnitude < 1e12))
+        magnitude = 1e12;
+    const uint64_t scaled = static_cast<uint64_t>(std::floor(magnitude * scale + 0.5));
+    if (sign || value < 0)
+        out.Text(value < 0 && scaled ? "-" : "+");
+    out.Number(scaled / scale);
+    out.Format(".%0*u", decimals, static_cast<unsigned>(scaled % scale));
+}
+
 // "320x240@60: 424x261 total, 15.660 kHz, 60.001 Hz (+0.001 Hz, +0.00 %), interlaced"
 void PrintFitLine(CtlPrinter& out, const FitRequest& q, const CrtFit& f) {
-    out.Bytes(q.text, q.length);
+    out.Printable(q.text);
     const double off = f.realRefreshHz - q.refresh;
-    out.Format(": %ux%u total, %.3f kHz, %.3f Hz (%+.3f Hz, %+.2f %%)",
-               static_cast<unsigned>(f.raster.hTotal), static_cast<unsigned>(f.raster.vTotal),
-               f.hFreqKHz, f.realRefreshHz, off, 100 * off / q.refresh);
+    out.Format(": %ux%u total, ", static_cast<unsigned>(f.raster.hTotal),
+               static_cast<unsigned>(f.raster.vTotal));
+    PrintFixed(out, f.hFreqKHz, 3, 0);
+    out.Text(" kHz, ");
+    PrintFixed(out, f.realRefreshHz, 3, 0);
+    out.Text(" Hz (");
+    PrintFixed(out, off, 3, 1);
+    out.Text(" Hz, ");
+    PrintFixed(out, 100 * off / q.refresh, 2, 1);
+    out.Text(" %)");
     if (f.raster.flags & RasterInterlace)
         out.Text(", interlaced");
     if (f.raster.flags & RasterDoubleScan)
         out.Text(", double-scan");
-    if (f.atLimit)
-        out.Format(", at the monitor's %.3f Hz limit", f.vRateHz);
-    else if (f.vRateHz != q.refresh)
-        out.Format(", at %.3f Hz, %g times the request", f.vRateHz, f.vRateHz / q.refresh);
+    if (f.atLimit || f.vRateHz != q.refresh) {
+        out.Text(f.atLimit ? ", at the monitor's limit of " : ", at ");
+        PrintFixed(out, f.vRateHz, 3, 0);
+        out.Text(f.atLimit ? " Hz" : " Hz, a multiple of the request");
+    }
     if (f.widthFactor > 1)
         out.Format(", %u wide (x%u) for --min-clock", static_cast<unsigned>(f.raster.hDisplay),
                    static_cast<unsigned>(f.widthFactor));
@@ -126,7 +145,8 @@ int ParseFitMode(const char* text, size_t length, uint32_t* width, uint32_t* hei
         const char* start = p;
         if (!ReadDigits(&p, end, 3, &fraction))
             return 0;
-        scale = std::pow(10.0, static_cast<double>(p - start));
+        for (; start < p; ++start)
+            scale *= 10;
     }
     const double r = whole + fraction / scale;
     if (p != end || w == 0 || h == 0 || r < 1 || r > 1000)
@@ -144,66 +164,96 @@ struct Fitted {
     CustomTiming timing;
 };
 
+// A mode left out by --skip-bad, and why.
+struct LeftOut {
+    const char* text;
+    CrtReason why;
+};
+
 // The modes of a fit: its words and --from's lines, the monitor and, once fitted, the timings
 // and those left out.
 struct FitSet {
     CrtMonitor monitor;
-    std::string file; // --from's text, which the requests point into
+    CtlArray<char> file; // --from's text, each line ended by a zero, which requests point into
     CtlArray<FitRequest> requests;
     CtlArray<Fitted> fitted;
-    CtlArray<FitRequest> leftOut;
-    std::vector<std::string> reasons; // one per left out
+    CtlArray<LeftOut> leftOut;
 };
 
-// One mode word or file line into the set. CtlDone, or CtlUsage (or CtlSystem) said.
-int TakeRequest(CtlRun& run, FitSet& set, const char* text, size_t length, uint32_t line) {
-    FitRequest q = {0, 0, 0, text, length, line};
-    if (!ParseFitMode(text, length, &q.width, &q.height, &q.refresh)) {
-        const std::string shown(text, length);
+// One mode word or file line (`line` 0 for a word) into the set. CtlDone, or the exit code said.
+int TakeRequest(CtlRun& run, FitSet& set, const char* text, uint32_t line) {
+    FitRequest q = {0, 0, 0, text};
+    if (!ParseFitMode(text, std::strlen(text), &q.width, &q.height, &q.refresh)) {
         if (!line)
-            return run.Fail(CtlUsage, shown.c_str(), BadFitMode);
+            return run.Fail(CtlUsage, text, BadFitMode + 2);
         char at[32];
         std::snprintf(at, sizeof at, "line %u: ", static_cast<unsigned>(line));
-        return run.Fail(CtlUsage, run.options.fromFile, at, (shown + ": " + BadFitMode).c_str());
+        return run.Fail(CtlUsage, run.options.fromFile, at, text, BadFitMode);
     }
     if (!set.requests.Push(q))
         return run.Fail(CtlSystem, "fit", "not enough memory; nothing was written");
     return CtlDone;
 }
 
-// --from's file: one mode a line, '#' to the line's end a comment, blank lines skipped.
-int ReadFitFile(CtlRun& run, FitSet& set) {
+// Reads the whole of --from's file into set.file, zero-ended. CtlDone, or CtlSystem said.
+int LoadFitFile(CtlRun& run, FitSet& set) {
     FILE* file = std::fopen(run.options.fromFile, "rb");
     if (!file)
         return run.Fail(CtlSystem, run.options.fromFile, "cannot be read");
     char chunk[4096];
     size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        set.file.append(chunk, got);
-    const int failed = std::ferror(file);
+    int kept = 1;
+    while (kept && (got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        for (size_t i = 0; kept && i < got; ++i)
+            kept = set.file.Push(chunk[i]);
+    const int failed = std::ferror(file) || !kept || !set.file.Push('\0');
     std::fclose(file);
-    if (failed)
-        return run.Fail(CtlSystem, run.options.fromFile, "cannot be read");
+    return failed ? run.Fail(CtlSystem, run.options.fromFile, "cannot be read") : CtlDone;
+}
+
+// --from's file: one mode a line, '#' to the line's end a comment, blank lines skipped. Each
+// line's mode is ended by a zero in place.
+int ReadFitFile(CtlRun& run, FitSet& set) {
+    const int loaded = LoadFitFile(run, set);
+    if (loaded != CtlDone)
+        return loaded;
+    char* text = set.file.items;
+    const size_t size = set.file.count - 1;
     uint32_t line = 0;
-    for (size_t at = 0; at < set.file.size(); ++line) {
-        size_t end = set.file.find('\n', at);
-        if (end == std::string::npos)
-            end = set.file.size();
-        size_t stop = set.file.find('#', at);
-        stop = stop < end ? stop : end;
+    for (size_t at = 0; at < size; ++line) {
+        size_t end = at;
+        while (end < size && text[end] != '\n')
+            ++end;
+        size_t stop = at;
+        while (stop < end && text[stop] != '#')
+            ++stop;
         size_t first = at;
-        while (first < stop && std::strchr(" \t\r", set.file[first]))
+        while (first < stop && std::strchr(" \t\r", text[first]))
             ++first;
-        while (stop > first && std::strchr(" \t\r", set.file[stop - 1]))
+        while (stop > first && std::strchr(" \t\r", text[stop - 1]))
             --stop;
-        const int taken = stop > first
-                              ? TakeRequest(run, set, &set.file[first], stop - first, line + 1)
-                              : CtlDone;
+        if (std::memchr(text + first, '\0', stop - first)) {
+            char at[32];
+            std::snprintf(at, sizeof at, "line %u: ", static_cast<unsigned>(line + 1));
+            return run.Fail(CtlUsage, run.options.fromFile, at, "holds a zero byte");
+        }
+        text[stop] = '\0'; // a newline, a '#', a space or the closing zero
+        const int taken = stop > first ? TakeRequest(run, set, text + first, line + 1) : CtlDone;
         if (taken != CtlDone)
             return taken;
         at = end + 1;
     }
     return CtlDone;
+}
+
+// 1 when an earlier fitted mode has the same key.
+int KeyTaken(const FitSet& set, const CustomTiming& timing) {
+    for (uint32_t j = 0; j < set.fitted.count; ++j) {
+        const CustomTiming& t = set.fitted.items[j].timing;
+        if (t.width == timing.width && t.height == timing.height && t.refresh == timing.refresh)
+            return 1;
+    }
+    return 0;
 }
 
 // Fits every request; one that does not fit refuses the set unless --skip-bad, which leaves it
@@ -212,21 +262,17 @@ int FitAll(CtlRun& run, FitSet& set) {
     for (uint32_t i = 0; i < set.requests.count; ++i) {
         Fitted f{};
         f.request = set.requests.items[i];
-        std::string why;
-        int ok = FitToTiming(set.monitor, run.options, f.request, &f.timing, &f.fit, &why);
-        for (uint32_t j = 0; ok && j < set.fitted.count; ++j) {
-            const CustomTiming& t = set.fitted.items[j].timing;
-            if (t.width == f.timing.width && t.height == f.timing.height &&
-                t.refresh == f.timing.refresh)
-                ok = 0, why = "gives the mode key of an earlier mode";
+        LeftOut out = {f.request.text, {}};
+        int ok = FitToTiming(set.monitor, run.options, f.request, &f.timing, &f.fit, &out.why);
+        if (ok && KeyTaken(set, f.timing)) {
+            ok = 0;
+            std::snprintf(out.why.text, sizeof out.why.text,
+                          "gives the mode key of an earlier mode");
         }
-        const std::string shown(f.request.text, f.request.length);
         if (!ok && !run.options.skipBad)
-            return run.Fail(CtlUsage, shown.c_str(), why.c_str(), "; nothing was written");
-        if (!(ok ? set.fitted.Push(f) : set.leftOut.Push(f.request)))
+            return run.Fail(CtlUsage, f.request.text, out.why.text, "; nothing was written");
+        if (!(ok ? set.fitted.Push(f) : set.leftOut.Push(out)))
             return run.Fail(CtlSystem, "fit", "not enough memory; nothing was written");
-        if (!ok)
-            set.reasons.push_back(why);
     }
     if (set.fitted.count == 0)
         return run.Fail(CtlUsage, "fit", "no mode fits; nothing was written");
@@ -251,9 +297,8 @@ int PutAll(CtlRun& run, FitSet& set, CtlMonitor& monitor, TimingList& timings,
     for (uint32_t i = 0; i < set.fitted.count; ++i) {
         const Fitted& f = set.fitted.items[i];
         CustomTiming* existing = Existing(timings, f.timing);
-        const std::string shown(f.request.text, f.request.length);
         if (existing && !run.options.replace)
-            return run.Fail(CtlUsage, shown.c_str(),
+            return run.Fail(CtlUsage, f.request.text,
                             "the device holds this mode already; give --replace to replace it");
         const int refused = MonitorRefuses(run, monitor, f.timing, nullptr, 0);
         if (refused != CtlDone)
@@ -281,9 +326,9 @@ void PrintWritten(CtlRun& run, const FitSet& set, const CtlMonitor& monitor) {
         PrintTimingRow(run.out, set.fitted.items[i].timing, 1);
     for (uint32_t i = 0; i < set.leftOut.count; ++i) {
         run.out.Text("left out ");
-        run.out.Bytes(set.leftOut.items[i].text, set.leftOut.items[i].length);
+        run.out.Printable(set.leftOut.items[i].text);
         run.out.Text(": ");
-        run.out.Text(set.reasons[i].c_str());
+        run.out.Text(set.leftOut.items[i].why.text);
         run.out.EndLine();
     }
 }
@@ -322,7 +367,7 @@ int CommandFit(CtlRun& run) {
         preset = run.words.items[first++];
     int chosen = ChooseMonitor(run, preset, &set.monitor);
     for (uint32_t i = first; chosen == CtlDone && i < run.words.count; ++i)
-        chosen = TakeRequest(run, set, run.words.items[i], std::strlen(run.words.items[i]), 0);
+        chosen = TakeRequest(run, set, run.words.items[i], 0);
     if (chosen == CtlDone && run.options.fromFile)
         chosen = ReadFitFile(run, set);
     if (chosen != CtlDone)
@@ -337,7 +382,7 @@ int CommandAddFitted(CtlRun& run) {
     const char* text = run.options.argument;
     int chosen = ChooseMonitor(run, run.options.fitPreset, &set.monitor);
     if (chosen == CtlDone)
-        chosen = TakeRequest(run, set, text, std::strlen(text), 0);
+        chosen = TakeRequest(run, set, text, 0);
     return chosen != CtlDone ? chosen : WriteSet(run, set);
 }
 

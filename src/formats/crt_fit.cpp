@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -33,51 +34,49 @@ const CrtPreset Presets[] = {
      "arcade monitor taking 15, 25 and 31 kHz"},
 };
 
-// printf into a string of whatever length the text needs.
-std::string Format(const char* format, ...) {
+// printf into a reason; the texts are short and their figures bounded, so nothing is cut.
+void Say(CrtReason* reason, const char* format, ...) {
+    if (!reason)
+        return;
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int n = std::vsnprintf(nullptr, 0, format, args);
+    std::vsnprintf(reason->text, sizeof reason->text, format, args);
     va_end(args);
-    std::string out;
-    if (n > 0) {
-        out.resize(static_cast<size_t>(n) + 1);
-        std::vsnprintf(&out[0], out.size(), format, again);
-        out.resize(static_cast<size_t>(n));
-    }
-    va_end(again);
-    return out;
 }
 
-// Splits text at each `separator`; the pieces keep their spaces.
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts(1);
-    for (char c : text) {
-        if (c == separator)
-            parts.emplace_back();
-        else
-            parts.back() += c;
-    }
-    return parts;
+// A figure in whole units and thousandths, which texts print without floating-point formatting
+// (it would pull its own conversion code into the console program).
+struct Milli {
+    unsigned whole, part;
+};
+Milli ToMilli(double value) {
+    const double v = value >= 0 && value < 4e9 ? value : value >= 4e9 ? 4e9 : 0;
+    const uint64_t m = static_cast<uint64_t>(std::floor(v * 1000 + 0.5));
+    return Milli{static_cast<unsigned>(m / 1000), static_cast<unsigned>(m % 1000)};
 }
+
+// A piece of text between two separators: [begin, end).
+struct Piece {
+    const char* begin;
+    const char* end;
+};
 
 // A plain decimal number ("15.625"), spaces around it allowed, at most 15 digits. 1 and the
 // value; 0 when anything else is there.
-int ReadDecimal(const std::string& text, double* value) {
-    size_t at = text.find_first_not_of(' ');
-    const size_t end = text.find_last_not_of(' ');
-    if (at == std::string::npos)
-        return 0;
+int ReadDecimal(Piece piece, double* value) {
+    const char* at = piece.begin;
+    const char* end = piece.end;
+    while (at < end && *at == ' ')
+        ++at;
+    while (end > at && end[-1] == ' ')
+        --end;
     double v = 0, scale = 0;
     int digits = 0;
-    for (; at <= end; ++at) {
-        const char c = text[at];
-        if (c == '.' && scale == 0) {
+    for (; at < end; ++at) {
+        if (*at == '.' && scale == 0) {
             scale = 1;
-        } else if (c >= '0' && c <= '9' && digits < 15) {
-            v = v * 10 + (c - '0');
+        } else if (*at >= '0' && *at <= '9' && digits < 15) {
+            v = v * 10 + (*at - '0');
             scale *= 10;
             ++digits;
         } else {
@@ -91,30 +90,49 @@ int ReadDecimal(const std::string& text, double* value) {
 }
 
 // "min-max" or one figure, which then stands for itself within CrtPointTolerance.
-int ReadRange(const std::string& text, double* low, double* high) {
-    const size_t dash = text.find('-');
-    if (dash == std::string::npos) {
-        if (!ReadDecimal(text, low))
+int ReadRange(Piece piece, double* low, double* high) {
+    const char* dash = piece.begin;
+    while (dash < piece.end && *dash != '-')
+        ++dash;
+    if (dash == piece.end) {
+        if (!ReadDecimal(piece, low))
             return 0;
         *high = *low * (1 + CrtPointTolerance);
         *low *= 1 - CrtPointTolerance;
         return 1;
     }
-    return ReadDecimal(text.substr(0, dash), low) && ReadDecimal(text.substr(dash + 1), high) &&
-           *low <= *high;
+    return ReadDecimal(Piece{piece.begin, dash}, low) &&
+           ReadDecimal(Piece{dash + 1, piece.end}, high) && *low <= *high;
 }
 
 // A whole count of lines, 0 to 65535. 1 when it reads.
-int ReadLines(const std::string& text, uint32_t* lines) {
+int ReadLines(Piece piece, uint32_t* lines) {
     double v = 0;
-    if (!ReadDecimal(text, &v) || v != std::floor(v) || v > 65535)
+    if (!ReadDecimal(piece, &v) || v != std::floor(v) || v > 65535)
         return 0;
     *lines = static_cast<uint32_t>(v);
     return 1;
 }
 
+// Cuts [begin, end) at each separator into at most `most` pieces. The count of pieces, or
+// most + 1 when there are more.
+size_t Cut(const char* begin, const char* end, char separator, Piece* pieces, size_t most) {
+    size_t n = 0;
+    const char* start = begin;
+    for (const char* at = begin;; ++at) {
+        if (at == end || *at == separator) {
+            if (n == most)
+                return most + 1;
+            pieces[n++] = Piece{start, at};
+            start = at + 1;
+        }
+        if (at == end)
+            return n;
+    }
+}
+
 // The fourteen fields of one band, read without their bounds. 1 when each reads.
-int ReadBandFields(const std::vector<std::string>& f, CrtBand* b) {
+int ReadBandFields(const Piece* f, CrtBand* b) {
     double* times[6] = {&b->hFrontUs, &b->hSyncUs, &b->hBackUs,
                         &b->vFrontMs, &b->vSyncMs, &b->vBackMs};
     for (int i = 0; i < 6; ++i)
@@ -132,7 +150,7 @@ int ReadBandFields(const std::vector<std::string>& f, CrtBand* b) {
 }
 
 // The bounds a band must keep. 1 when it does; 0 with the reason.
-int BandInBounds(const CrtBand& b, std::string* reason) {
+int BandInBounds(const CrtBand& b, const char** reason) {
     const char* why = nullptr;
     if (b.hMinKHz < 14 * (1 - CrtPointTolerance) || b.hMaxKHz > 540 * (1 + CrtPointTolerance))
         why = "the horizontal range must lie within 14 to 540 kHz";
@@ -162,19 +180,27 @@ const CrtPreset* CrtPresets(size_t* count) {
     return Presets;
 }
 
-int FindCrtPreset(const std::string& name, CrtMonitor* monitor) {
+int FindCrtPreset(const char* name, CrtMonitor* monitor) {
     for (const CrtPreset& p : Presets)
-        if (name == p.name)
-            return ParseCrtMonitor(p.text, monitor, nullptr);
+        if (name && std::strcmp(name, p.name) == 0)
+            return ParseCrtMonitor(p.text, std::strlen(p.text), monitor, nullptr);
     return 0;
 }
 
-int ParseCrtMonitor(const std::string& text, CrtMonitor* monitor, std::string* reason) {
-    CrtMonitor made;
-    for (const std::string& bandText : Split(text, ';')) {
-        const std::vector<std::string> fields = Split(bandText, ',');
-        CrtBand b{};
-        if (fields.size() != 14 || !ReadBandFields(fields, &b)) {
+int ParseCrtMonitor(const char* text, size_t length, CrtMonitor* monitor, const char** reason) {
+    Piece bands[CrtMaxBands];
+    const size_t count = Cut(text, text + length, ';', bands, CrtMaxBands);
+    if (count > CrtMaxBands) {
+        if (reason)
+            *reason = "a monitor has at most 8 bands";
+        return 0;
+    }
+    CrtMonitor made{};
+    for (size_t i = 0; i < count; ++i) {
+        Piece fields[14];
+        CrtBand& b = made.bands[i];
+        if (Cut(bands[i].begin, bands[i].end, ',', fields, 14) != 14 ||
+            !ReadBandFields(fields, &b)) {
             if (reason)
                 *reason = "a monitor band is fourteen numbers: H kHz, V Hz, three times in us, "
                           "three in ms, two polarities, four line counts";
@@ -182,8 +208,8 @@ int ParseCrtMonitor(const std::string& text, CrtMonitor* monitor, std::string* r
         }
         if (!BandInBounds(b, reason))
             return 0;
-        made.bands.push_back(b);
     }
+    made.count = count;
     if (monitor)
         *monitor = made;
     return 1;
@@ -282,7 +308,7 @@ int FitVertical(const CrtBand& b, uint32_t lines, uint32_t total, double hFreq, 
 // One band and scan: totals from the fewest lines whose rate reaches the bottom of the
 // horizontal range up to its top. 1 and the fit; 0 with the reason.
 int FitScan(const CrtBand& b, const CrtRequest& q, const Scan& scan, CrtFit* fit,
-            std::string* reason) {
+            CrtReason* reason) {
     const double perTotal = scan.linesPerStored * fit->vRateHz; // Hz per stored line
     const double first = std::ceil(b.hMinKHz * 1000 / perTotal);
     const double last = std::floor(b.hMaxKHz * 1000 / perTotal);
@@ -302,13 +328,15 @@ int FitScan(const CrtBand& b, const CrtRequest& q, const Scan& scan, CrtFit* fit
     }
     const double blank = (b.vFrontMs + b.vSyncMs + b.vBackMs) / 1000 * fit->vRateHz;
     const double need = q.height * perTotal / (1 - blank) / 1000;
-    *reason = need > b.hMaxKHz
-                  ? Format("%u lines at %.3f Hz need %.3f kHz, above the monitor's top of "
-                           "%.3f kHz",
-                           q.height, fit->vRateHz, need, b.hMaxKHz)
-                  : Format("the 10 kHz pixel clock cannot keep %ux%u at %.3f Hz inside the "
-                           "monitor's ranges",
-                           q.width, q.height, fit->vRateHz);
+    const Milli rate = ToMilli(fit->vRateHz), needed = ToMilli(need), top = ToMilli(b.hMaxKHz);
+    if (need > b.hMaxKHz)
+        Say(reason,
+            "%u lines at %u.%03u Hz need %u.%03u kHz, above the monitor's top of %u.%03u kHz",
+            q.height, rate.whole, rate.part, needed.whole, needed.part, top.whole, top.part);
+    else
+        Say(reason,
+            "the 10 kHz pixel clock cannot keep %ux%u at %u.%03u Hz inside the monitor's ranges",
+            q.width, q.height, rate.whole, rate.part);
     return 0;
 }
 
@@ -318,7 +346,7 @@ namespace {
 
 // The band's progressive fit: single-scan when the lines are in its range, double-scan when
 // twice the lines are; both allowed, the one that adds fewer lines of border. 1 and the fit.
-int FitProgressive(const CrtBand& b, const CrtRequest& q, CrtFit* fit, std::string* reason) {
+int FitProgressive(const CrtBand& b, const CrtRequest& q, CrtFit* fit, CrtReason* reason) {
     const uint32_t lines = q.height;
     CrtFit single = *fit, doubled = *fit;
     const int singleOk =
@@ -334,13 +362,14 @@ int FitProgressive(const CrtBand& b, const CrtRequest& q, CrtFit* fit, std::stri
 }
 
 // The reason a band gives when the lines are in none of its ranges.
-std::string LinesReason(const CrtBand& b, uint32_t lines) {
+void LinesReason(const CrtBand& b, uint32_t lines, CrtReason* reason) {
     if (b.interMax == 0)
-        return Format("%u lines are outside the monitor's %u-%u progressive lines", lines,
-                      b.progMin, b.progMax);
-    return Format("%u lines are outside the monitor's %u-%u progressive and %u-%u interlaced "
-                  "lines",
-                  lines, b.progMin, b.progMax, b.interMin, b.interMax);
+        return Say(reason, "%u lines are outside the monitor's %u-%u progressive lines", lines,
+                   b.progMin, b.progMax);
+    Say(reason,
+        "%u lines are outside the monitor's %u-%u progressive and %u-%u interlaced "
+        "lines",
+        lines, b.progMin, b.progMax, b.interMin, b.interMax);
 }
 
 int InRange(uint32_t lines, uint32_t low, uint32_t high) {
@@ -350,7 +379,7 @@ int InRange(uint32_t lines, uint32_t low, uint32_t high) {
 // One band, progressive (with double-scan) or interlaced. 1 and the fit; 0 with the reason,
 // which stays empty when the lines are in none of the band's ranges for that scan.
 int FitBand(const CrtMonitor& monitor, size_t band, const CrtRequest& q, int interlaced,
-            CrtFit* fit, std::string* reason) {
+            CrtFit* fit, CrtReason* reason) {
     const CrtBand& b = monitor.bands[band];
     const int inLines = interlaced ? InRange(q.height, b.interMin, b.interMax)
                                    : InRange(q.height, b.progMin, b.progMax) ||
@@ -369,30 +398,31 @@ int FitBand(const CrtMonitor& monitor, size_t band, const CrtRequest& q, int int
 
 } // namespace
 
-int FitCrtMode(const CrtMonitor& monitor, const CrtRequest& q, CrtFit* fit, std::string* reason) {
-    std::string why;
+int FitCrtMode(const CrtMonitor& monitor, const CrtRequest& q, CrtFit* fit, CrtReason* reason) {
     if (q.width == 0 || q.height == 0 || q.width > 65535 || q.height > 65535 ||
         !(q.refreshHz >= 1 && q.refreshHz <= 1000)) {
-        why = "width and height must be 1 to 65535, refresh 1 to 1000 Hz";
-    } else if (monitor.bands.empty()) {
-        why = "the monitor has no band";
-    } else {
-        // Progressive in any band before interlaced in any: interlace only when the lines need
-        // it. The reason kept is that of the first band whose lines ranges hold the lines.
-        for (int interlaced = 0; interlaced < 2; ++interlaced) {
-            for (size_t i = 0; i < monitor.bands.size(); ++i) {
-                std::string bandWhy;
-                if (FitBand(monitor, i, q, interlaced, fit, &bandWhy))
-                    return 1;
-                if (why.empty())
-                    why = bandWhy;
-            }
-        }
-        if (why.empty())
-            why = LinesReason(monitor.bands[0], q.height);
+        Say(reason, "width and height must be 1 to 65535, refresh 1 to 1000 Hz");
+        return 0;
     }
-    if (reason)
-        *reason = why;
+    if (monitor.count == 0 || monitor.count > CrtMaxBands) {
+        Say(reason, "the monitor has no band");
+        return 0;
+    }
+    // Progressive in any band before interlaced in any: interlace only when the lines need it.
+    // The reason kept is that of the first band whose line ranges hold the lines.
+    int said = 0;
+    for (int interlaced = 0; interlaced < 2; ++interlaced) {
+        for (size_t i = 0; i < monitor.count; ++i) {
+            CrtReason bandWhy{};
+            if (FitBand(monitor, i, q, interlaced, fit, &bandWhy))
+                return 1;
+            if (!said && bandWhy.text[0] && reason)
+                *reason = bandWhy;
+            said = said || bandWhy.text[0];
+        }
+    }
+    if (!said)
+        LinesReason(monitor.bands[0], q.height, reason);
     return 0;
 }
 

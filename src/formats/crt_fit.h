@@ -19,10 +19,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 const double CrtPointTolerance = 0.005; // a single figure is taken as +-0.5 %
+const size_t CrtMaxBands = 8;           // a monitor text of more bands is refused
 
 struct CrtBand {
     double hMinKHz, hMaxKHz, vMinHz, vMaxHz;
@@ -33,7 +32,13 @@ struct CrtBand {
 };
 
 struct CrtMonitor {
-    std::vector<CrtBand> bands;
+    CrtBand bands[CrtMaxBands];
+    size_t count;
+};
+
+// Why a mode does not fit, as a line of text with its figures.
+struct CrtReason {
+    char text[256];
 };
 
 struct CrtPreset {
@@ -46,11 +51,11 @@ struct CrtPreset {
 const CrtPreset* CrtPresets(size_t* count);
 
 // The monitor of a preset name. 1 when the name is a preset; 0 otherwise.
-int FindCrtPreset(const std::string& name, CrtMonitor* monitor);
+int FindCrtPreset(const char* name, CrtMonitor* monitor);
 
-// Reads a custom monitor text. 1 and the monitor; 0 (monitor untouched) with a reason when a
-// field does not read or a figure is outside the accepted bounds.
-int ParseCrtMonitor(const std::string& text, CrtMonitor* monitor, std::string* reason);
+// Reads `length` bytes of custom monitor text. 1 and the monitor; 0 (monitor untouched) with a
+// reason (when not null) when a field does not read or a figure is outside the bounds.
+int ParseCrtMonitor(const char* text, size_t length, CrtMonitor* monitor, const char** reason);
 
 // What the caller asks: the picture and its refresh (Hz, decimals allowed), the card's lowest
 // pixel clock in Hz (0: none).
@@ -76,7 +81,7 @@ struct CrtFit {
 // added until the horizontal frequency reaches the range, the horizontal porches in 8-pixel
 // steps, the clock in 10 kHz. 1 and the fit; 0 with the reason naming the limit that stops it.
 int FitCrtMode(const CrtMonitor& monitor, const CrtRequest& request, CrtFit* fit,
-               std::string* reason);
+               CrtReason* reason);
 
 // The vertical refresh of a raster as X counts it (doubled interlaced, halved double-scan), in
 // Hz; 0 when a total is 0.

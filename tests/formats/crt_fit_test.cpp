@@ -72,8 +72,8 @@ void CheckScan(const CrtMonitor& m, const CrtRequest& q, const CrtFit& f, const 
     if (f.raster.flags & RasterInterlace) {
         EXPECT_TRUE(q.height >= b.interMin && q.height <= b.interMax) << what;
         CrtMonitor progressiveOnly = m;
-        for (CrtBand& other : progressiveOnly.bands)
-            other.interMin = other.interMax = 0;
+        for (size_t i = 0; i < progressiveOnly.count; ++i)
+            progressiveOnly.bands[i].interMin = progressiveOnly.bands[i].interMax = 0;
         EXPECT_EQ(0, FitCrtMode(progressiveOnly, q, nullptr, nullptr)) << what;
     } else if (f.raster.flags & RasterDoubleScan) {
         EXPECT_TRUE(2 * q.height >= b.progMin && 2 * q.height <= b.progMax) << what;
@@ -101,9 +101,9 @@ TEST(CrtFit, EveryFitOfTheGridKeepsThePresetsFigures) {
                                              std::to_string(w) + "x" + std::to_string(h) + "@" +
                                              std::to_string(v);
                     CrtFit f{};
-                    std::string why;
+                    CrtReason why{};
                     if (!FitCrtMode(m, q, &f, &why)) {
-                        EXPECT_FALSE(why.empty()) << what;
+                        EXPECT_NE('\0', why.text[0]) << what;
                         ++refused;
                         continue;
                     }
@@ -174,8 +174,8 @@ TEST(CrtFit, WorkedExamples) {
     };
     for (const auto& c : cases) {
         CrtFit f{};
-        std::string why;
-        ASSERT_EQ(1, FitCrtMode(Preset(c.preset), c.request, &f, &why)) << why;
+        CrtReason why{};
+        ASSERT_EQ(1, FitCrtMode(Preset(c.preset), c.request, &f, &why)) << why.text;
         const Raster& r = f.raster;
         const Raster& e = c.raster;
         EXPECT_TRUE(r.hDisplay == e.hDisplay && r.hSyncStart == e.hSyncStart &&
@@ -213,9 +213,9 @@ TEST(CrtFit, RefusalsNameTheLimit) {
          "60.000 Hz inside the monitor's ranges"},
     };
     for (const auto& c : cases) {
-        std::string why;
+        CrtReason why{};
         EXPECT_EQ(0, FitCrtMode(Preset(c.preset), c.request, nullptr, &why));
-        EXPECT_EQ(c.reason, why);
+        EXPECT_STREQ(c.reason, why.text);
     }
 }
 
@@ -246,14 +246,17 @@ TEST(CrtFit, MonitorText) {
         {"15.625-16.2,49.5-65,2e0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576", 0, 0},
         {"15.625-16.2,49.5-65," + ok + ";", 0, 0},
         {std::string(100000, '1') + ",49.5-65," + ok, 0, 0},
+        {std::string("15.625-16.2\0,49.5-65,", 21) + ok, 0, 0},    // a zero byte inside
+        {"15.625-16.2,49.5-65," + ok + std::string(8, ';'), 0, 0}, // nine bands
     };
     for (const auto& c : cases) {
-        CrtMonitor m;
-        std::string why;
-        EXPECT_EQ(c.accepted, ParseCrtMonitor(c.text, &m, &why)) << c.text.substr(0, 80);
+        CrtMonitor m{};
+        const char* why = nullptr;
+        EXPECT_EQ(c.accepted, ParseCrtMonitor(c.text.data(), c.text.size(), &m, &why))
+            << c.text.substr(0, 80);
         if (c.accepted)
-            EXPECT_EQ(c.bands, m.bands.size());
+            EXPECT_EQ(c.bands, m.count);
         else
-            EXPECT_FALSE(why.empty());
+            EXPECT_NE(nullptr, why);
     }
 }
