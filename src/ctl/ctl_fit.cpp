@@ -29,24 +29,14 @@ struct FitRequest {
 };
 
 const char PresetsHelp[] =
-    "Monitor presets for add --fit and fit, and the custom monitor text of --monitor.\n"
-    "\n"
-    "A monitor is one or more bands separated by ';'. A band is fourteen numbers separated by\n"
-    "commas:\n"
-    "  H kHz range, V Hz range,\n"
-    "  H front porch, sync, back porch in us, V front porch, sync, back porch in ms,\n"
-    "  H polarity, V polarity (1 positive, 0 negative),\n"
-    "  progressive lines min, max, interlaced lines min, max (0,0 for none)\n"
-    "A range is MIN-MAX or one figure, which is taken within 0.5 % either way. Accepted: H 14\n"
-    "to 540 kHz, V 40 to 200 Hz, every porch and sync above 0 and together shorter than a line\n"
-    "and a frame, progressive lines reaching 128 at least. For example:\n"
-    "  --monitor \"15.625-16.2,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576\"\n"
-    "\n"
-    "A mode is fitted to the first band that takes it progressive (double-scan when twice its\n"
-    "lines are in range and need fewer added lines), else interlaced. The presets:\n";
+    "A monitor: bands split by ';', each a one-band preset or 14 numbers:\n"
+    "  H kHz, V Hz, H front, sync, back (us), V front, sync, back (ms), H and V polarity\n"
+    "  (1 +, 0 -), progressive lines min, max, interlaced lines min, max (0,0: none)\n"
+    "A range is MIN-MAX or one figure (+-0.5 %); H 14-540 kHz, V 40-200 Hz, porches above 0\n"
+    "within a line and a frame, progressive lines reaching 128.\n"
+    "A mode takes the first band that takes it progressive, else interlaced. Presets:\n";
 
-const char BadFitMode[] =
-    ": not a mode of the form WIDTHxHEIGHT@REFRESH (1 to 9999, refresh up to three decimals)";
+const char BadFitMode[] = ": not a mode such as 320x240@59.19 (up to 9999, 3 decimals)";
 
 // The monitor of --fit or --monitor, exactly one of them. CtlDone, or CtlUsage said.
 int ChooseMonitor(CtlRun& run, const char* preset, CrtMonitor* monitor) {
@@ -84,43 +74,40 @@ int FitToTiming(const CrtMonitor& monitor, const CtlOptions& o, const FitRequest
     return 1;
 }
 
-// A figure with `decimals` (1 to 3) decimals, with its sign when `sign`, by integers: the console
+// A figure as sign, whole units and a part in `scale`ths, printed by integers: the console
 // program carries no floating-point formatting.
-void PrintFixed(CtlPrinter& out, double value, int decimals, int sign) {
-    const unsigned scale = decimals == 1 ? 10 : decimals == 2 ? 100 : 1000;
-    double magnitude = value < 0 ? -value : value;
-    if (!(magnitude < 1e12))
-        magnitude = 1e12;
-    const uint64_t scaled = static_cast<uint64_t>(std::floor(magnitude * scale + 0.5));
-    if (sign || value < 0)
-        out.Text(value < 0 && scaled ? "-" : "+");
-    out.Number(scaled / scale);
-    out.Format(".%0*u", decimals, static_cast<unsigned>(scaled % scale));
+struct Fixed {
+    const char* sign;
+    unsigned whole, part;
+};
+Fixed ToFixed(double value, unsigned scale) {
+    const double magnitude = value < 0 ? -value : value;
+    const uint64_t scaled = magnitude < 4e9
+                                ? static_cast<uint64_t>(std::floor(magnitude * scale + 0.5))
+                                : 4000000000ull;
+    return Fixed{value < 0 && scaled ? "-" : "+", static_cast<unsigned>(scaled / scale),
+                 static_cast<unsigned>(scaled % scale)};
 }
 
 // "320x240@60: 424x261 total, 15.660 kHz, 60.001 Hz (+0.001 Hz, +0.00 %), interlaced"
 void PrintFitLine(CtlPrinter& out, const FitRequest& q, const CrtFit& f) {
     out.Printable(q.text);
     const double off = f.realRefreshHz - q.refresh;
-    out.Format(": %ux%u total, ", static_cast<unsigned>(f.raster.hTotal),
-               static_cast<unsigned>(f.raster.vTotal));
-    PrintFixed(out, f.hFreqKHz, 3, 0);
-    out.Text(" kHz, ");
-    PrintFixed(out, f.realRefreshHz, 3, 0);
-    out.Text(" Hz (");
-    PrintFixed(out, off, 3, 1);
-    out.Text(" Hz, ");
-    PrintFixed(out, 100 * off / q.refresh, 2, 1);
-    out.Text(" %)");
+    const Fixed h = ToFixed(f.hFreqKHz, 1000), v = ToFixed(f.realRefreshHz, 1000),
+                hz = ToFixed(off, 1000), pc = ToFixed(100 * off / q.refresh, 100),
+                rate = ToFixed(f.vRateHz, 1000);
+    out.Format(": %ux%u total, %u.%03u kHz, %u.%03u Hz (%s%u.%03u Hz, %s%u.%02u %%)",
+               static_cast<unsigned>(f.raster.hTotal), static_cast<unsigned>(f.raster.vTotal),
+               h.whole, h.part, v.whole, v.part, hz.sign, hz.whole, hz.part, pc.sign, pc.whole,
+               pc.part);
     if (f.raster.flags & RasterInterlace)
         out.Text(", interlaced");
     if (f.raster.flags & RasterDoubleScan)
         out.Text(", double-scan");
-    if (f.atLimit || f.vRateHz != q.refresh) {
-        out.Text(f.atLimit ? ", at the monitor's limit of " : ", at ");
-        PrintFixed(out, f.vRateHz, 3, 0);
-        out.Text(f.atLimit ? " Hz" : " Hz, a multiple of the request");
-    }
+    if (f.atLimit || f.vRateHz != q.refresh)
+        out.Format(f.atLimit ? ", at the monitor's limit of %u.%03u Hz"
+                             : ", at %u.%03u Hz, a multiple of the request",
+                   rate.whole, rate.part);
     if (f.widthFactor > 1)
         out.Format(", %u wide (x%u) for --min-clock", static_cast<unsigned>(f.raster.hDisplay),
                    static_cast<unsigned>(f.widthFactor));
@@ -205,7 +192,7 @@ int LoadFitFile(CtlRun& run, FitSet& set) {
     int kept = 1;
     while (kept && (got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
         for (size_t i = 0; kept && i < got; ++i)
-            kept = set.file.Push(chunk[i]);
+            kept = set.file.Push(chunk[i] ? chunk[i] : '?'); // a zero byte makes no mode
     const int failed = std::ferror(file) || !kept || !set.file.Push('\0');
     std::fclose(file);
     return failed ? run.Fail(CtlSystem, run.options.fromFile, "cannot be read") : CtlDone;
@@ -232,11 +219,6 @@ int ReadFitFile(CtlRun& run, FitSet& set) {
             ++first;
         while (stop > first && std::strchr(" \t\r", text[stop - 1]))
             --stop;
-        if (std::memchr(text + first, '\0', stop - first)) {
-            char at[32];
-            std::snprintf(at, sizeof at, "line %u: ", static_cast<unsigned>(line + 1));
-            return run.Fail(CtlUsage, run.options.fromFile, at, "holds a zero byte");
-        }
         text[stop] = '\0'; // a newline, a '#', a space or the closing zero
         const int taken = stop > first ? TakeRequest(run, set, text + first, line + 1) : CtlDone;
         if (taken != CtlDone)
@@ -244,16 +226,6 @@ int ReadFitFile(CtlRun& run, FitSet& set) {
         at = end + 1;
     }
     return CtlDone;
-}
-
-// 1 when an earlier fitted mode has the same key.
-int KeyTaken(const FitSet& set, const CustomTiming& timing) {
-    for (uint32_t j = 0; j < set.fitted.count; ++j) {
-        const CustomTiming& t = set.fitted.items[j].timing;
-        if (t.width == timing.width && t.height == timing.height && t.refresh == timing.refresh)
-            return 1;
-    }
-    return 0;
 }
 
 // Fits every request; one that does not fit refuses the set unless --skip-bad, which leaves it
@@ -264,11 +236,14 @@ int FitAll(CtlRun& run, FitSet& set) {
         f.request = set.requests.items[i];
         LeftOut out = {f.request.text, {}};
         int ok = FitToTiming(set.monitor, run.options, f.request, &f.timing, &f.fit, &out.why);
-        if (ok && KeyTaken(set, f.timing)) {
-            ok = 0;
+        for (uint32_t j = 0; ok && j < set.fitted.count; ++j) {
+            const CustomTiming& t = set.fitted.items[j].timing;
+            ok = !(t.width == f.timing.width && t.height == f.timing.height &&
+                   t.refresh == f.timing.refresh);
+        }
+        if (!ok && !out.why.text[0]) // fitted, but an earlier mode has its key
             std::snprintf(out.why.text, sizeof out.why.text,
                           "gives the mode key of an earlier mode");
-        }
         if (!ok && !run.options.skipBad)
             return run.Fail(CtlUsage, f.request.text, out.why.text, "; nothing was written");
         if (!(ok ? set.fitted.Push(f) : set.leftOut.Push(out)))
@@ -393,7 +368,7 @@ int CommandHelpTopic(CtlRun& run) {
     size_t count = 0;
     const CrtPreset* presets = CrtPresets(&count);
     for (size_t i = 0; i < count; ++i) {
-        run.out.Format("  %-16s %s\n    ", presets[i].name, presets[i].about);
+        run.out.Format("  %-16s ", presets[i].name);
         run.out.Text(presets[i].text);
         run.out.EndLine();
     }

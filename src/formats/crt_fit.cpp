@@ -7,31 +7,19 @@
 
 namespace {
 
-// The published figures of the common presets; a combined preset lists its bands.
+// The published figures of the common presets; a combined preset names the one-band presets
+// whose bands it lists.
 const CrtPreset Presets[] = {
-    {"generic_15", "15.625-15.750,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576",
-     "15 kHz TV or monitor, the narrowest 15 kHz range"},
-    {"arcade_15", "15.625-16.200,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576",
-     "15 kHz arcade monitor"},
-    {"arcade_15ex", "15.625-16.500,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576",
-     "15 kHz arcade monitor with an extended range"},
-    {"arcade_25", "24.960,49.5-65,0.8,4.0,3.2,0.080,0.200,1.000,0,0,384,400,768,800",
-     "25 kHz arcade monitor"},
-    {"arcade_31", "31.400-31.500,49.5-65,0.940,3.770,1.890,0.349,0.064,1.017,0,0,400,512,0,0",
-     "31 kHz arcade monitor"},
-    {"ntsc", "15.734264,59.94,1.5,4.7,4.7,0.191,0.191,0.953,0,0,192,240,448,480", "NTSC TV set"},
-    {"pal", "15.625,50,1.5,4.7,5.8,0.064,0.160,1.056,0,0,192,288,448,576", "PAL TV set"},
-    {"vga", "31.5,50-70,0.636,3.813,1.906,0.318,0.064,1.048,0,1,128,576,0,0",
-     "VGA monitor at 31.5 kHz"},
-    {"arcade_15_25",
-     "15.625-16.200,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576;"
-     "24.960,49.5-65,0.8,4.0,3.2,0.080,0.200,1.000,0,0,384,400,768,800",
-     "arcade monitor taking 15 and 25 kHz"},
-    {"arcade_15_25_31",
-     "15.625-16.200,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576;"
-     "24.960,49.5-65,0.8,4.0,3.2,0.080,0.200,1.000,0,0,384,400,768,800;"
-     "31.400-31.500,49.5-65,0.940,3.770,1.890,0.349,0.064,1.017,0,0,400,512,0,0",
-     "arcade monitor taking 15, 25 and 31 kHz"},
+    {"generic_15", "15.625-15.750,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576"},
+    {"arcade_15", "15.625-16.200,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576"},
+    {"arcade_15ex", "15.625-16.500,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576"},
+    {"arcade_25", "24.960,49.5-65,0.8,4.0,3.2,0.080,0.200,1.000,0,0,384,400,768,800"},
+    {"arcade_31", "31.400-31.500,49.5-65,0.940,3.770,1.890,0.349,0.064,1.017,0,0,400,512,0,0"},
+    {"ntsc", "15.734264,59.94,1.5,4.7,4.7,0.191,0.191,0.953,0,0,192,240,448,480"},
+    {"pal", "15.625,50,1.5,4.7,5.8,0.064,0.160,1.056,0,0,192,288,448,576"},
+    {"vga", "31.5,50-70,0.636,3.813,1.906,0.318,0.064,1.048,0,1,128,576,0,0"},
+    {"arcade_15_25", "arcade_15;arcade_25"},
+    {"arcade_15_25_31", "arcade_15;arcade_25;arcade_31"},
 };
 
 // printf into a reason; the texts are short and their figures bounded, so nothing is cut.
@@ -153,20 +141,20 @@ int ReadBandFields(const Piece* f, CrtBand* b) {
 int BandInBounds(const CrtBand& b, const char** reason) {
     const char* why = nullptr;
     if (b.hMinKHz < 14 * (1 - CrtPointTolerance) || b.hMaxKHz > 540 * (1 + CrtPointTolerance))
-        why = "the horizontal range must lie within 14 to 540 kHz";
+        why = "H must be within 14-540 kHz";
     else if (b.vMinHz < 40 * (1 - CrtPointTolerance) || b.vMaxHz > 200 * (1 + CrtPointTolerance))
-        why = "the vertical range must lie within 40 to 200 Hz";
+        why = "V must be within 40-200 Hz";
     else if (!(b.hFrontUs > 0 && b.hSyncUs > 0 && b.hBackUs > 0 && b.vFrontMs > 0 &&
                b.vSyncMs > 0 && b.vBackMs > 0))
-        why = "every porch and sync must be above 0";
+        why = "a porch or sync is 0";
     else if ((b.hFrontUs + b.hSyncUs + b.hBackUs) * b.hMaxKHz >= 1000)
-        why = "the horizontal porches and sync must be shorter than a line";
+        why = "the H porches are a line or more";
     else if ((b.vFrontMs + b.vSyncMs + b.vBackMs) * b.vMaxHz >= 1000)
-        why = "the vertical porches and sync must be shorter than a frame";
+        why = "the V porches are a frame or more";
     else if (b.progMin == 0 || b.progMax < 128 || b.progMin > b.progMax)
-        why = "the progressive lines must be a range of 1 to 65535 reaching 128 at least";
+        why = "the progressive lines must reach 128";
     else if ((b.interMax != 0 || b.interMin != 0) && (b.interMin == 0 || b.interMin > b.interMax))
-        why = "the interlaced lines must be a range above 0, or 0,0 for none";
+        why = "the interlaced lines are no range";
     if (why && reason)
         *reason = why;
     return why == nullptr;
@@ -179,6 +167,25 @@ const CrtPreset* CrtPresets(size_t* count) {
         *count = sizeof Presets / sizeof Presets[0];
     return Presets;
 }
+
+namespace {
+
+// A band given by the name of a one-band preset. 1 and its band; 0 for anything else.
+int OnePresetBand(Piece piece, CrtBand* band) {
+    const size_t length = static_cast<size_t>(piece.end - piece.begin);
+    for (const CrtPreset& p : Presets) {
+        CrtMonitor one;
+        if (std::strlen(p.name) == length && std::memcmp(p.name, piece.begin, length) == 0 &&
+            std::strchr(p.text, ',') &&
+            ParseCrtMonitor(p.text, std::strlen(p.text), &one, nullptr) && one.count == 1) {
+            *band = one.bands[0];
+            return 1;
+        }
+    }
+    return 0;
+}
+
+} // namespace
 
 int FindCrtPreset(const char* name, CrtMonitor* monitor) {
     for (const CrtPreset& p : Presets)
@@ -199,11 +206,12 @@ int ParseCrtMonitor(const char* text, size_t length, CrtMonitor* monitor, const 
     for (size_t i = 0; i < count; ++i) {
         Piece fields[14];
         CrtBand& b = made.bands[i];
+        if (OnePresetBand(bands[i], &b))
+            continue;
         if (Cut(bands[i].begin, bands[i].end, ',', fields, 14) != 14 ||
             !ReadBandFields(fields, &b)) {
             if (reason)
-                *reason = "a monitor band is fourteen numbers: H kHz, V Hz, three times in us, "
-                          "three in ms, two polarities, four line counts";
+                *reason = "a band is a preset or 14 numbers (see help presets)";
             return 0;
         }
         if (!BandInBounds(b, reason))

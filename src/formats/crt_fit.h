@@ -44,7 +44,6 @@ struct CrtReason {
 struct CrtPreset {
     const char* name;
     const char* text; // the custom monitor text that gives it
-    const char* about;
 };
 
 // The presets, in the order help lists them; *count gets their number.
