@@ -126,8 +126,9 @@ TEST_F(Velmoractl, FittedSetFromAFileIsShownByTheWindow) {
     ASSERT_TRUE(run.Start());
     HWND window = run.WaitForMainWindow();
     ASSERT_NE(nullptr, window) << run.Windows();
-    EXPECT_EQ((std::vector<std::string>{"640 480 60", "800 600 75", "320 240 60", "256 224 59",
-                                        "640 448 60"}),
+    // In the order of the value names, as the registry gives them back.
+    EXPECT_EQ((std::vector<std::string>{"256 224 59", "320 240 60", "640 448 60", "640 480 60",
+                                        "800 600 75"}),
               Rows(window));
     ASSERT_TRUE(SendCommand(window, 40002));
     uint32_t exitCode = 1;
