@@ -18,7 +18,12 @@ enum OptionBit {
     OptModeline = 1 << 7,
     OptReplace = 1 << 8,
     OptForce = 1 << 9,
-    OptJson = 1 << 10
+    OptJson = 1 << 10,
+    OptFit = 1 << 11,
+    OptMonitor = 1 << 12,
+    OptMinClock = 1 << 13,
+    OptFrom = 1 << 14,
+    OptSkipBad = 1 << 15
 };
 
 struct OptionSpec {
@@ -28,13 +33,25 @@ struct OptionSpec {
 };
 
 const OptionSpec Options[] = {
-    {"--modelines", OptModelines, 0}, {"--hfreq", OptHFreq, 1},       {"--vfreq", OptVFreq, 1},
-    {"--max-clock", OptMaxClock, 1},  {"--gtf", OptGtf, 0},           {"--cvt", OptCvt, 0},
-    {"--cvt-rb", OptCvtReduced, 0},   {"--modeline", OptModeline, 1}, {"--replace", OptReplace, 0},
-    {"--force", OptForce, 0},         {"--json", OptJson, 0},
+    {"--modelines", OptModelines, 0},
+    {"--hfreq", OptHFreq, 1},
+    {"--vfreq", OptVFreq, 1},
+    {"--max-clock", OptMaxClock, 1},
+    {"--gtf", OptGtf, 0},
+    {"--cvt", OptCvt, 0},
+    {"--cvt-rb", OptCvtReduced, 0},
+    {"--modeline", OptModeline, 1},
+    {"--replace", OptReplace, 0},
+    {"--force", OptForce, 0},
+    {"--json", OptJson, 0},
+    {"--fit", OptFit, 1},
+    {"--monitor", OptMonitor, 1},
+    {"--min-clock", OptMinClock, 1},
+    {"--from", OptFrom, 1},
+    {"--skip-bad", OptSkipBad, 0},
 };
 
-enum ArgumentRule { NoArgument, ModeArgument, FileArgument };
+enum ArgumentRule { NoArgument, ModeArgument, FileArgument, ManyArguments };
 
 struct CommandSpec {
     const char* name;
@@ -61,6 +78,8 @@ const char GeneralHelp[] =
     "  import FILE            takes the timings and the mode list of a .reg file\n"
     "  restore                makes the device's modes exactly those of its one-time backup\n"
     "  monitor                what is known of the device's monitor and its limits\n"
+    "  fit PRESET WxH@R...    adds modes fitted to a CRT's ranges (see help presets)\n"
+    "  help presets           the monitor presets and the custom monitor text\n"
     "\n"
     "Options:\n"
     "  --device NAME|INDEX    the device by its short name (DISPLAY2, any case) or its index\n"
@@ -130,6 +149,10 @@ const char AddHelp[] =
     "                        numbers, flags (+hsync -hsync +vsync -vsync interlace doublescan);\n"
     "                        \"Modeline\" and the name may come first\n"
     "\n"
+    "  --fit PRESET          fitted to a CRT (see help presets and fit --help)\n"
+    "  --monitor \"TEXT\"      fitted to a monitor given as text\n"
+    "  --min-clock MHZ       (--fit, --monitor) the card's lowest clock\n"
+    "\n"
     "  --replace             replace a timing of that mode key that exists\n"
     "  --force               write a timing outside the monitor's limits\n"
     "\n"
@@ -187,17 +210,36 @@ const char MonitorHelp[] =
     "\n"
     "  --json        one JSON document instead\n";
 
+const char FitHelp[] =
+    "Usage: velmoractl [--device NAME|INDEX] fit PRESET|--monitor \"TEXT\" [WxH@R...]\n"
+    "                  [--from FILE] [--min-clock MHZ] [--skip-bad] [--replace] [--force]\n"
+    "\n"
+    "Fits modes to a CRT (see help presets), R up to 3 decimals, and writes them with one load,\n"
+    "one backup, one save; --from FILE: a mode a line, '#' a comment. Each fit's totals, rates\n"
+    "and distance from R are printed; a key's refresh is R rounded (or the multiple or limit\n"
+    "fitted); --min-clock widens a mode below the card's lowest clock. One mode that cannot\n"
+    "fit refuses all (exit code 2); --skip-bad writes the others.\n";
+
+int CommandHelp(CtlRun& run);
+
+const char HelpHelp[] = "Usage: velmoractl help [presets]\n";
+
 const CommandSpec Commands[] = {
     {"devices", CommandDevices, OptJson, NoArgument, DevicesHelp, 1},
     {"list", CommandList, OptModelines | OptJson, NoArgument, ListHelp, 1},
     {"check", CommandCheck, OptHFreq | OptVFreq | OptMaxClock | OptJson, NoArgument, CheckHelp, 1},
-    {"add", CommandAdd, OptGtf | OptCvt | OptCvtReduced | OptModeline | OptReplace | OptForce,
+    {"add", CommandAdd,
+     OptGtf | OptCvt | OptCvtReduced | OptModeline | OptReplace | OptForce | OptFit | OptMonitor |
+         OptMinClock,
      ModeArgument, AddHelp, 0},
     {"remove", CommandRemove, 0, ModeArgument, RemoveHelp, 0},
     {"export", CommandExport, 0, FileArgument, ExportHelp, 1},
     {"import", CommandImport, OptReplace | OptForce, FileArgument, ImportHelp, 0},
     {"restore", CommandRestore, OptForce, NoArgument, RestoreHelp, 0},
     {"monitor", CommandMonitor, OptJson, NoArgument, MonitorHelp, 1},
+    {"fit", CommandFit, OptMonitor | OptMinClock | OptFrom | OptSkipBad | OptReplace | OptForce,
+     ManyArguments, FitHelp, 0},
+    {"help", CommandHelp, 0, ManyArguments, HelpHelp, 1},
 };
 
 // Reads a decimal number of at most two decimals ("96", "31.5", "25.18") into hundredths, up to
@@ -249,6 +291,34 @@ const OptionSpec* FindOption(const char* text) {
     return nullptr;
 }
 
+// The options of fitting to a CRT. CtlDone, or CtlUsage after saying why.
+int TakeFitOption(CtlRun& run, const OptionSpec& option, const char* value) {
+    CtlOptions& o = run.options;
+    if (option.bit == OptFit)
+        o.fitPreset = value;
+    else if (option.bit == OptMonitor)
+        o.monitorText = value;
+    else if (option.bit == OptFrom)
+        o.fromFile = value;
+    else if (option.bit == OptSkipBad)
+        o.skipBad = 1;
+    else if (!ParseHundredths(value, nullptr, &o.minClock100) || o.minClock100 == 0)
+        return run.Fail(CtlUsage, "--min-clock", "expects a clock in MHz, such as 25");
+    else
+        o.haveMinClock = 1;
+    return CtlDone;
+}
+
+int ShowHelp(CtlRun& run, const char* text) {
+    run.out.Text(text);
+    return CtlDone;
+}
+
+// help alone is --help; help presets documents the presets.
+int CommandHelp(CtlRun& run) {
+    return run.words.count == 0 ? ShowHelp(run, GeneralHelp) : CommandHelpTopic(run);
+}
+
 // Stores one option of a command. CtlDone, or CtlUsage after saying why.
 int TakeOption(CtlRun& run, const OptionSpec& option, const char* value) {
     CtlOptions& o = run.options;
@@ -292,12 +362,9 @@ int TakeOption(CtlRun& run, const OptionSpec& option, const char* value) {
     case OptJson:
         o.json = 1;
         break;
+    default:
+        return TakeFitOption(run, option, value);
     }
-    return CtlDone;
-}
-
-int ShowHelp(CtlRun& run, const char* text) {
-    run.out.Text(text);
     return CtlDone;
 }
 
@@ -388,6 +455,11 @@ int ReadCommandWords(CommandLine& line, const CommandSpec& command) {
             const int read = ReadCommandOption(line, command, &optionsEnded);
             if (read != RunGoesOn)
                 return read;
+            continue;
+        }
+        if (command.argument == ManyArguments) {
+            if (!line.run.words.Push(word))
+                return line.run.Fail(CtlSystem, command.name, "not enough memory");
             continue;
         }
         if (command.argument == NoArgument || options.argument)

@@ -80,8 +80,14 @@ struct CtlOptions {
     uint64_t hFreqMax100;
     uint64_t vFreqMin100; // Hz x 100
     uint64_t vFreqMax100;
-    uint64_t maxClock100; // MHz x 100
-    int json;             // --json: one JSON document on standard output
+    uint64_t maxClock100;    // MHz x 100
+    int json;                // --json: one JSON document on standard output
+    const char* fitPreset;   // add's --fit
+    const char* monitorText; // --monitor
+    int haveMinClock;
+    uint64_t minClock100; // --min-clock, MHz x 100
+    const char* fromFile; // fit's --from
+    int skipBad;          // fit's --skip-bad
 };
 
 // One run of a command: the streams, the options and, once chosen, the device.
@@ -93,9 +99,10 @@ struct CtlRun {
     CtlPrinter err;
     CtlOptions options;
     DisplayDeviceList devices;
-    const char* deviceName; // the chosen device's short name, owned by devices
-    const char* systemName; // its system name (\\.\DISPLAY1), owned by devices
-    int readOnly;           // the command only reads: keys are opened for reading only
+    const char* deviceName;      // the chosen device's short name, owned by devices
+    const char* systemName;      // its system name (\\.\DISPLAY1), owned by devices
+    int readOnly;                // the command only reads: keys are opened for reading only
+    CtlArray<const char*> words; // the words of a command that takes many (fit, help)
 
     // Writes "velmoractl: <what>: <why><more><tail>" as one line to err and returns `code`.
     int Fail(int code, const char* what, const char* why, const char* more = nullptr,
@@ -232,6 +239,16 @@ int CommandExport(CtlRun& run);
 int CommandImport(CtlRun& run);
 int CommandRestore(CtlRun& run);
 int CommandMonitor(CtlRun& run);
+int CommandFit(CtlRun& run);
+// add with --fit or --monitor, which ctl_fit.cpp serves.
+int CommandAddFitted(CtlRun& run);
+// help presets.
+int CommandHelpTopic(CtlRun& run);
+
+// Reads "WIDTHxHEIGHT@REFRESH" of `length` bytes, the refresh with up to three decimals (width
+// and height 1 to 9999, refresh 1 to 1000). 1 and the figures; 0 when it does not read.
+int ParseFitMode(const char* text, size_t length, uint32_t* width, uint32_t* height,
+                 double* refresh);
 
 // Reads "WIDTHxHEIGHT@REFRESH" (width and height 1 to 9999, refresh 1 to 9999). 1 and the key.
 int ParseModeKey(const char* text, CtlModeKey* key);

@@ -10,6 +10,8 @@
 
 namespace {
 
+const char FitSources[] = "give one of --gtf, --cvt, --cvt-rb, --modeline, --fit and --monitor";
+
 const char BadModeKey[] = "not a mode of the form WIDTHxHEIGHT@REFRESH (each 1 to 9999)";
 
 // The record of the mode key in the list, or null.
@@ -27,7 +29,7 @@ int MakeTiming(CtlRun& run, const CtlModeKey& key, TimingBlock* block) {
     const CtlOptions& o = run.options;
     const int sources = (o.gtf != 0) + (o.cvt != 0) + (o.cvtReduced != 0) + (o.modeline != nullptr);
     if (sources != 1)
-        return run.Fail(CtlUsage, "add", "give one of --gtf, --cvt, --cvt-rb and --modeline");
+        return run.Fail(CtlUsage, "add", FitSources);
     Raster raster{};
     const char* reason = "";
     const char* what = run.options.argument;
@@ -85,6 +87,14 @@ int StoredUnderName(const CtlModeKey& key) {
 } // namespace
 
 int CommandAdd(CtlRun& run) {
+    const CtlOptions& o = run.options;
+    if (o.fitPreset || o.monitorText) {
+        if (o.gtf || o.cvt || o.cvtReduced || o.modeline || (o.fitPreset && o.monitorText))
+            return run.Fail(CtlUsage, "add", FitSources);
+        return CommandAddFitted(run);
+    }
+    if (o.haveMinClock)
+        return run.Fail(CtlUsage, "--min-clock", "goes with --fit or --monitor");
     CtlModeKey key;
     if (!ParseModeKey(run.options.argument, &key))
         return run.Fail(CtlUsage, run.options.argument, BadModeKey);

@@ -235,6 +235,41 @@ TEST_F(CtlTest, UsageErrorsAndRefusedArgumentsWriteNothing) {
         {{"remove", "1280x1024@60"}, CtlUsage, "velmoractl: 1280x1024@60: the device holds no"},
         {{"import", "/nonexistent/file.reg"}, CtlRefused, "velmoractl: /nonexistent/file.reg: "},
         {{"restore"}, CtlSystem, "velmoractl: DISPLAY1: has no backup"},
+        {{"add", "320x300@60", "--fit", "arcade_15"},
+         CtlUsage,
+         "velmoractl: 320x300@60: 300 lines are outside the monitor's 192-288 progressive and "
+         "448-576 interlaced lines; nothing was written"},
+        {{"add", "320x240@120", "--fit", "arcade_15"},
+         CtlUsage,
+         "velmoractl: 320x240@120: 240 lines at 65.000 Hz need 17.016 kHz, above the monitor's "
+         "top of 16.200 kHz"},
+        {{"add", "320x240@60", "--fit", "frob"},
+         CtlUsage,
+         "velmoractl: frob: not a monitor preset"},
+        {{"add", "320x240@60", "--fit", "pal", "--gtf"}, CtlUsage, "velmoractl: add: give one of"},
+        {{"add", "320x240@60", "--min-clock", "25", "--gtf"},
+         CtlUsage,
+         "velmoractl: --min-clock: "},
+        {{"add", "320x240@60.1234", "--fit", "pal"},
+         CtlUsage,
+         "velmoractl: 320x240@60.1234: not a mode"},
+        {{"add", "320x240@60", "--monitor", "15.6,50,1,1,1,10,5,6,0,0,192,288,0,0"},
+         CtlUsage,
+         "velmoractl: --monitor: the V porches are a frame or more"},
+        {{"fit", "arcade_15", "320x240@60", "320x300@60"}, CtlUsage, "velmoractl: 320x300@60: "},
+        {{"fit", "arcade_15", "320x240@60", "320x240@60.2"},
+         CtlUsage,
+         "velmoractl: 320x240@60.2: gives the mode key of an earlier mode"},
+        {{"fit", "arcade_15"}, CtlUsage, "velmoractl: fit: expects modes"},
+        {{"fit", "arcade_15", "640x480@60"}, CtlUsage, "velmoractl: 640x480@60: the device holds"},
+        {{"fit", "--monitor", "x", "320x240@60"},
+         CtlUsage,
+         "velmoractl: --monitor: a band is"},
+        {{"fit", "arcade_15", "--from", "/nonexistent/modes.txt"},
+         CtlSystem,
+         "velmoractl: /nonexistent/modes.txt: cannot be read"},
+        {{"help", "presets"}, CtlDone, "A monitor: bands split"},
+        {{"help", "frob"}, CtlUsage, "velmoractl: help: the one topic is presets"},
     };
     const std::string before = Everything();
     for (const auto& c : cases) {
@@ -885,4 +920,65 @@ TEST_F(CtlTest, JsonIsValidForAnyStoredData) {
               r.out.find("{\"mode\":\"800x600@75\",\"problem\":\"refresh 75.00 Hz outside "
                          "50.00-60.00\"}"))
         << r.out;
+}
+
+// Fitted modes: one add, then a set from a file with comments, blank lines and CRLF ends, whose
+// one mode that cannot fit refuses it whole unless --skip-bad; the interlaced mode's flags in
+// --modelines.
+TEST_F(CtlTest, FitWritesTheWholeSetOrNothing) {
+    const auto original = Dump(RegistryLocalMachine, Path0);
+    Result r = Ctl({"add", "320x240@60", "--fit", "arcade_15"});
+    ASSERT_EQ(CtlDone, r.code) << r.err;
+    EXPECT_EQ(std::string(NoLimits1) +
+                  "320x240@60: 424x261 total, 15.660 kHz, 60.001 Hz (+0.001 Hz, +0.00 %)\n" +
+                  ListHeader +
+                  "320x240@60       320   336     32    424   240   241      3    261       "
+                  "6.64      15.66     60.00  -hsync -vsync\n",
+              r.out);
+    const std::string file = TempFile("ctl_fit.txt");
+    WriteFile(file, "# a 15 kHz set\r\n640x480@60   # interlaced\r\n\n  256x224@59.19\n"
+                    "320x300@60\n384x224@55.02");
+    const std::string before = Everything();
+    const struct {
+        std::vector<const char*> args;
+        int code;
+        std::vector<const char*> out; // lines the output holds, or the start of the error
+    } cases[] = {
+        {{"fit", "arcade_15", "--from", file.c_str()},
+         CtlUsage,
+         {"velmoractl: 320x300@60: 300 lines are outside"}},
+        {{"fit", "arcade_15", "--from", file.c_str(), "320x240@60"},
+         CtlUsage,
+         {"velmoractl: 320x300@60: "}},
+        {{"fit", "arcade_15", "--from", file.c_str(), "--skip-bad", "--replace"},
+         CtlDone,
+         {"640x480@60: 832x521 total, 15.625 kHz, 59.981 Hz (-0.019 Hz, -0.03 %), interlaced\n",
+          "256x224@59.19: ", "384x224@55.02: ", "left out 320x300@60: 300 lines are outside"}},
+    };
+    for (const auto& c : cases) {
+        r = Ctl(c.args);
+        EXPECT_EQ(c.code, r.code) << r.err;
+        for (const char* line : c.out)
+            EXPECT_NE(std::string::npos, (c.code ? r.err : r.out).find(line)) << line << r.out;
+        if (c.code) {
+            EXPECT_EQ(before, Everything());
+        }
+    }
+    auto after = Dump(RegistryLocalMachine, Path0);
+    for (const std::string& name : {Name(640, 480, 60), Name(256, 224, 59), Name(384, 224, 55)})
+        EXPECT_EQ(1u, after.count(name)) << name;
+    auto backup = Dump(RegistryCurrentUser, Backup0);
+    EXPECT_EQ(1u, backup.erase("Original Registry Path"));
+    EXPECT_EQ(original, backup) << "the backup is taken once, before the first fit";
+
+    r = Ctl({"list", "--modelines"});
+    EXPECT_NE(std::string::npos, r.out.find(" 13.00 640 664 728 832 480 482 488 521 interlace "
+                                            "-hsync -vsync\n"))
+        << r.out;
+    r = Ctl({"fit", "vga", "320x240@60", "--min-clock", "50"});
+    ASSERT_EQ(CtlDone, r.code) << r.err;
+    EXPECT_NE(std::string::npos, r.out.find(", double-scan, 1280 wide (x4) for --min-clock\n"))
+        << r.out;
+    r = Ctl({"list", "--modelines"});
+    EXPECT_NE(std::string::npos, r.out.find(" 262 doublescan -hsync +vsync\n")) << r.out;
 }

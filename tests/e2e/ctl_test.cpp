@@ -104,6 +104,37 @@ TEST_F(Velmoractl, AddedModeIsListedAndShownByTheWindow) {
     EXPECT_TRUE(run.WaitForExit(&exitCode));
 }
 
+// A 15 kHz set from a file: written in one go, shown by the window, its scan flags in modelines.
+TEST_F(Velmoractl, FittedSetFromAFileIsShownByTheWindow) {
+    const std::string modes = BesideExe("ctl_test_modes.txt");
+    FILE* text = std::fopen(modes.c_str(), "wb");
+    ASSERT_NE(nullptr, text);
+    std::fputs("# arcade\r\n320x240@60\r\n256x224@59.19  # a fraction\r\n640x448@60\r\n", text);
+    std::fclose(text);
+    Output r = RunCtl("fit arcade_15 --from \"" + modes + "\"");
+    std::remove(modes.c_str());
+    ASSERT_EQ(0u, r.code) << r.err;
+    EXPECT_NE(std::string::npos, r.out.find("640x448@60: ")) << r.out;
+    for (const auto& key :
+         {TimingName(320, 240, 60), TimingName(256, 224, 59), TimingName(640, 448, 60)})
+        EXPECT_EQ(1u, Modes(DriverKey0).count(key)) << key;
+    r = RunCtl("list --modelines");
+    EXPECT_NE(std::string::npos, r.out.find(" 448 ")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find(" interlace -hsync -vsync\n")) << r.out;
+
+    Session run;
+    ASSERT_TRUE(run.Start());
+    HWND window = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, window) << run.Windows();
+    // In the order of the value names, as the registry gives them back.
+    EXPECT_EQ((std::vector<std::string>{"256 224 59", "320 240 60", "640 448 60", "640 480 60",
+                                        "800 600 75"}),
+              Rows(window));
+    ASSERT_TRUE(SendCommand(window, 40002));
+    uint32_t exitCode = 1;
+    EXPECT_TRUE(run.WaitForExit(&exitCode));
+}
+
 TEST_F(Velmoractl, ExportedModesComeBackWithImportReplace) {
     const std::string start = RunCtl("list").out;
     Output r = RunCtl("export \"" + file + "\"");

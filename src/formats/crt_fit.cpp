@@ -1,0 +1,446 @@
+#include "formats/crt_fit.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// The published figures of the common presets; a combined preset names the one-band presets
+// whose bands it lists.
+const CrtPreset Presets[] = {
+    {"generic_15", "15.625-15.750,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576"},
+    {"arcade_15", "15.625-16.200,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576"},
+    {"arcade_15ex", "15.625-16.500,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576"},
+    {"arcade_25", "24.960,49.5-65,0.8,4.0,3.2,0.080,0.200,1.000,0,0,384,400,768,800"},
+    {"arcade_31", "31.400-31.500,49.5-65,0.940,3.770,1.890,0.349,0.064,1.017,0,0,400,512,0,0"},
+    {"ntsc", "15.734264,59.94,1.5,4.7,4.7,0.191,0.191,0.953,0,0,192,240,448,480"},
+    {"pal", "15.625,50,1.5,4.7,5.8,0.064,0.160,1.056,0,0,192,288,448,576"},
+    {"vga", "31.5,50-70,0.636,3.813,1.906,0.318,0.064,1.048,0,1,128,576,0,0"},
+    {"arcade_15_25", "arcade_15;arcade_25"},
+    {"arcade_15_25_31", "arcade_15;arcade_25;arcade_31"},
+};
+
+// printf into a reason; the texts are short and their figures bounded, so nothing is cut.
+void Say(CrtReason* reason, const char* format, ...) {
+    if (!reason)
+        return;
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(reason->text, sizeof reason->text, format, args);
+    va_end(args);
+}
+
+// A figure in whole units and thousandths, which texts print without floating-point formatting
+// (it would pull its own conversion code into the console program).
+struct Milli {
+    unsigned whole, part;
+};
+Milli ToMilli(double value) {
+    const double v = value >= 0 && value < 4e9 ? value : value >= 4e9 ? 4e9 : 0;
+    const uint64_t m = static_cast<uint64_t>(std::floor(v * 1000 + 0.5));
+    return Milli{static_cast<unsigned>(m / 1000), static_cast<unsigned>(m % 1000)};
+}
+
+// A piece of text between two separators: [begin, end).
+struct Piece {
+    const char* begin;
+    const char* end;
+};
+
+// A plain decimal number ("15.625"), spaces around it allowed, at most 15 digits. 1 and the
+// value; 0 when anything else is there.
+int ReadDecimal(Piece piece, double* value) {
+    const char* at = piece.begin;
+    const char* end = piece.end;
+    while (at < end && *at == ' ')
+        ++at;
+    while (end > at && end[-1] == ' ')
+        --end;
+    double v = 0, scale = 0;
+    int digits = 0;
+    for (; at < end; ++at) {
+        if (*at == '.' && scale == 0) {
+            scale = 1;
+        } else if (*at >= '0' && *at <= '9' && digits < 15) {
+            v = v * 10 + (*at - '0');
+            scale *= 10;
+            ++digits;
+        } else {
+            return 0;
+        }
+    }
+    if (digits == 0)
+        return 0;
+    *value = scale > 1 ? v / scale : v;
+    return 1;
+}
+
+// "min-max" or one figure, which then stands for itself within CrtPointTolerance.
+int ReadRange(Piece piece, double* low, double* high) {
+    const char* dash = piece.begin;
+    while (dash < piece.end && *dash != '-')
+        ++dash;
+    if (dash == piece.end) {
+        if (!ReadDecimal(piece, low))
+            return 0;
+        *high = *low * (1 + CrtPointTolerance);
+        *low *= 1 - CrtPointTolerance;
+        return 1;
+    }
+    return ReadDecimal(Piece{piece.begin, dash}, low) &&
+           ReadDecimal(Piece{dash + 1, piece.end}, high) && *low <= *high;
+}
+
+// A whole count of lines, 0 to 65535. 1 when it reads.
+int ReadLines(Piece piece, uint32_t* lines) {
+    double v = 0;
+    if (!ReadDecimal(piece, &v) || v != std::floor(v) || v > 65535)
+        return 0;
+    *lines = static_cast<uint32_t>(v);
+    return 1;
+}
+
+// Cuts [begin, end) at each separator into at most `most` pieces. The count of pieces, or
+// most + 1 when there are more.
+size_t Cut(const char* begin, const char* end, char separator, Piece* pieces, size_t most) {
+    size_t n = 0;
+    const char* start = begin;
+    for (const char* at = begin;; ++at) {
+        if (at == end || *at == separator) {
+            if (n == most)
+                return most + 1;
+            pieces[n++] = Piece{start, at};
+            start = at + 1;
+        }
+        if (at == end)
+            return n;
+    }
+}
+
+// The fourteen fields of one band, read without their bounds. 1 when each reads.
+int ReadBandFields(const Piece* f, CrtBand* b) {
+    double* times[6] = {&b->hFrontUs, &b->hSyncUs, &b->hBackUs,
+                        &b->vFrontMs, &b->vSyncMs, &b->vBackMs};
+    for (int i = 0; i < 6; ++i)
+        if (!ReadDecimal(f[2 + i], times[i]))
+            return 0;
+    uint32_t polarity[2] = {0, 0};
+    for (int i = 0; i < 2; ++i)
+        if (!ReadLines(f[8 + i], &polarity[i]) || polarity[i] > 1)
+            return 0;
+    b->hSyncPositive = static_cast<int>(polarity[0]);
+    b->vSyncPositive = static_cast<int>(polarity[1]);
+    return ReadRange(f[0], &b->hMinKHz, &b->hMaxKHz) && ReadRange(f[1], &b->vMinHz, &b->vMaxHz) &&
+           ReadLines(f[10], &b->progMin) && ReadLines(f[11], &b->progMax) &&
+           ReadLines(f[12], &b->interMin) && ReadLines(f[13], &b->interMax);
+}
+
+// The bounds a band must keep. 1 when it does; 0 with the reason.
+int BandInBounds(const CrtBand& b, const char** reason) {
+    const char* why = nullptr;
+    if (b.hMinKHz < 14 * (1 - CrtPointTolerance) || b.hMaxKHz > 540 * (1 + CrtPointTolerance))
+        why = "H must be within 14-540 kHz";
+    else if (b.vMinHz < 40 * (1 - CrtPointTolerance) || b.vMaxHz > 200 * (1 + CrtPointTolerance))
+        why = "V must be within 40-200 Hz";
+    else if (!(b.hFrontUs > 0 && b.hSyncUs > 0 && b.hBackUs > 0 && b.vFrontMs > 0 &&
+               b.vSyncMs > 0 && b.vBackMs > 0))
+        why = "a porch or sync is 0";
+    else if ((b.hFrontUs + b.hSyncUs + b.hBackUs) * b.hMaxKHz >= 1000)
+        why = "the H porches are a line or more";
+    else if ((b.vFrontMs + b.vSyncMs + b.vBackMs) * b.vMaxHz >= 1000)
+        why = "the V porches are a frame or more";
+    else if (b.progMin == 0 || b.progMax < 128 || b.progMin > b.progMax)
+        why = "the progressive lines must reach 128";
+    else if ((b.interMax != 0 || b.interMin != 0) && (b.interMin == 0 || b.interMin > b.interMax))
+        why = "the interlaced lines are no range";
+    if (why && reason)
+        *reason = why;
+    return why == nullptr;
+}
+
+} // namespace
+
+const CrtPreset* CrtPresets(size_t* count) {
+    if (count)
+        *count = sizeof Presets / sizeof Presets[0];
+    return Presets;
+}
+
+namespace {
+
+// A band given by the name of a one-band preset. 1 and its band; 0 for anything else.
+int OnePresetBand(Piece piece, CrtBand* band) {
+    const size_t length = static_cast<size_t>(piece.end - piece.begin);
+    for (const CrtPreset& p : Presets) {
+        CrtMonitor one;
+        if (std::strlen(p.name) == length && std::memcmp(p.name, piece.begin, length) == 0 &&
+            std::strchr(p.text, ',') &&
+            ParseCrtMonitor(p.text, std::strlen(p.text), &one, nullptr) && one.count == 1) {
+            *band = one.bands[0];
+            return 1;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+int FindCrtPreset(const char* name, CrtMonitor* monitor) {
+    for (const CrtPreset& p : Presets)
+        if (name && std::strcmp(name, p.name) == 0)
+            return ParseCrtMonitor(p.text, std::strlen(p.text), monitor, nullptr);
+    return 0;
+}
+
+int ParseCrtMonitor(const char* text, size_t length, CrtMonitor* monitor, const char** reason) {
+    Piece bands[CrtMaxBands];
+    const size_t count = Cut(text, text + length, ';', bands, CrtMaxBands);
+    if (count > CrtMaxBands) {
+        if (reason)
+            *reason = "a monitor has at most 8 bands";
+        return 0;
+    }
+    CrtMonitor made{};
+    for (size_t i = 0; i < count; ++i) {
+        Piece fields[14];
+        CrtBand& b = made.bands[i];
+        if (OnePresetBand(bands[i], &b))
+            continue;
+        if (Cut(bands[i].begin, bands[i].end, ',', fields, 14) != 14 ||
+            !ReadBandFields(fields, &b)) {
+            if (reason)
+                *reason = "a band is a preset or 14 numbers (see help presets)";
+            return 0;
+        }
+        if (!BandInBounds(b, reason))
+            return 0;
+    }
+    made.count = count;
+    if (monitor)
+        *monitor = made;
+    return 1;
+}
+
+namespace {
+
+// How a scan counts lines: stored lines x linesPerStored are the lines one refresh period
+// draws (2 double-scan, a half interlaced, which draws half the frame each field).
+struct Scan {
+    double linesPerStored;
+    uint32_t flags;
+};
+const Scan Progressive = {1, 0};
+const Scan DoubleScanned = {2, RasterDoubleScan};
+const Scan Interlaced = {0.5, RasterInterlace};
+
+// The lines, in the stored count, that a time takes at a line rate; one at least.
+uint32_t LinesOf(double ms, double hFreqHz, const Scan& scan) {
+    const double lines = std::floor(ms / 1000 * hFreqHz / scan.linesPerStored + 0.5);
+    return lines < 1 ? 1 : static_cast<uint32_t>(lines);
+}
+
+// Pixels of a time at a clock, in 8-pixel steps; one step at least.
+uint32_t PixelsOf(double us, double clockHz) {
+    const double steps = std::floor(us / 1e6 * clockHz / 8 + 0.5);
+    return steps < 1 ? 8 : static_cast<uint32_t>(steps) * 8;
+}
+
+// The rate aimed at: the refresh when inside, else its smallest multiple inside, else the
+// nearest limit (*atLimit 1).
+double VerticalRate(const CrtBand& b, double refresh, int* atLimit) {
+    *atLimit = 0;
+    if (refresh >= b.vMinHz && refresh <= b.vMaxHz)
+        return refresh;
+    if (refresh < b.vMinHz) {
+        const double multiple = std::ceil(b.vMinHz / refresh) * refresh;
+        if (multiple <= b.vMaxHz)
+            return multiple;
+    }
+    *atLimit = 1;
+    return refresh < b.vMinHz ? b.vMinHz : b.vMaxHz;
+}
+
+// The horizontal part at a line rate, with the clock in 10 kHz rounded to nearest or, failing
+// the ranges, the other way. 1 when the rounded frequencies stay inside the band's ranges.
+int FitHorizontal(const CrtBand& b, const CrtRequest& q, double hFreq, CrtFit* fit) {
+    Raster& r = fit->raster;
+    const double blank = (b.hFrontUs + b.hSyncUs + b.hBackUs) / 1e6 * hFreq;
+    const double estimate = q.width * hFreq / (1 - blank);
+    fit->widthFactor = 1;
+    if (q.minClockHz && estimate < q.minClockHz) {
+        const double factor = std::ceil(q.minClockHz / estimate);
+        if (factor * q.width > 65535)
+            return 0; // wider than the stored form's display takes
+        fit->widthFactor = static_cast<uint32_t>(factor);
+    }
+    const double clock = estimate * fit->widthFactor;
+    r.hDisplay = q.width * fit->widthFactor;
+    r.hSyncStart = r.hDisplay + PixelsOf(b.hFrontUs, clock);
+    r.hSyncEnd = r.hSyncStart + PixelsOf(b.hSyncUs, clock);
+    r.hTotal = r.hSyncEnd + PixelsOf(b.hBackUs, clock);
+    const double exact = r.hTotal * hFreq / 10000;
+    const double nearest = std::floor(exact + 0.5);
+    const double ways[2] = {nearest, nearest > exact ? nearest - 1 : nearest + 1};
+    for (double steps : ways) {
+        if (steps < 1)
+            continue;
+        r.clockHz = static_cast<uint64_t>(steps) * 10000;
+        fit->hFreqKHz = static_cast<double>(r.clockHz) / r.hTotal / 1000;
+        fit->realRefreshHz = CrtRasterRefresh(r);
+        if (fit->hFreqKHz >= b.hMinKHz && fit->hFreqKHz <= b.hMaxKHz &&
+            fit->realRefreshHz >= b.vMinHz && fit->realRefreshHz <= b.vMaxHz)
+            return 1;
+    }
+    return 0;
+}
+
+// The vertical part of a total of `total` stored lines, with the lines beyond the porches split
+// between the front and back porch. 1 when the porches fit the total.
+int FitVertical(const CrtBand& b, uint32_t lines, uint32_t total, double hFreq, const Scan& scan,
+                Raster* r) {
+    const uint32_t front = LinesOf(b.vFrontMs, hFreq, scan);
+    const uint32_t sync = LinesOf(b.vSyncMs, hFreq, scan);
+    const uint32_t back = LinesOf(b.vBackMs, hFreq, scan);
+    if (static_cast<uint64_t>(lines) + front + sync + back > total)
+        return 0;
+    const uint32_t added = total - lines - front - sync - back;
+    r->vDisplay = lines;
+    r->vSyncStart = lines + front + added / 2;
+    r->vSyncEnd = r->vSyncStart + sync;
+    r->vTotal = total;
+    return 1;
+}
+
+// One band and scan: totals from the fewest lines whose rate reaches the bottom of the
+// horizontal range up to its top. 1 and the fit; 0 with the reason.
+int FitScan(const CrtBand& b, const CrtRequest& q, const Scan& scan, CrtFit* fit,
+            CrtReason* reason) {
+    const double perTotal = scan.linesPerStored * fit->vRateHz; // Hz per stored line
+    const double first = std::ceil(b.hMinKHz * 1000 / perTotal);
+    const double last = std::floor(b.hMaxKHz * 1000 / perTotal);
+    fit->raster = Raster{};
+    fit->raster.flags = scan.flags | (b.hSyncPositive ? RasterHSyncPositive : RasterHSyncNegative) |
+                        (b.vSyncPositive ? RasterVSyncPositive : RasterVSyncNegative);
+    for (double t = first < q.height ? q.height : first; t <= last; ++t) {
+        const uint32_t total = static_cast<uint32_t>(t);
+        if ((scan.flags & RasterInterlace) && total % 2 == 0)
+            continue; // an odd total offsets the two fields by half a line
+        if (!FitVertical(b, q.height, total, total * perTotal, scan, &fit->raster))
+            continue;
+        TimingBlock block;
+        if (FitHorizontal(b, q, total * perTotal, fit) &&
+            RasterToTimingBlock(fit->raster, &block, nullptr))
+            return 1;
+    }
+    const double blank = (b.vFrontMs + b.vSyncMs + b.vBackMs) / 1000 * fit->vRateHz;
+    const double need = q.height * perTotal / (1 - blank) / 1000;
+    const Milli rate = ToMilli(fit->vRateHz), needed = ToMilli(need), top = ToMilli(b.hMaxKHz);
+    if (need > b.hMaxKHz)
+        Say(reason,
+            "%u lines at %u.%03u Hz need %u.%03u kHz, above the monitor's top of %u.%03u kHz",
+            q.height, rate.whole, rate.part, needed.whole, needed.part, top.whole, top.part);
+    else
+        Say(reason,
+            "the 10 kHz pixel clock cannot keep %ux%u at %u.%03u Hz inside the monitor's ranges",
+            q.width, q.height, rate.whole, rate.part);
+    return 0;
+}
+
+} // namespace
+
+namespace {
+
+// The band's progressive fit: single-scan when the lines are in its range, double-scan when
+// twice the lines are; both allowed, the one that adds fewer lines of border. 1 and the fit.
+int FitProgressive(const CrtBand& b, const CrtRequest& q, CrtFit* fit, CrtReason* reason) {
+    const uint32_t lines = q.height;
+    CrtFit single = *fit, doubled = *fit;
+    const int singleOk =
+        lines >= b.progMin && lines <= b.progMax && FitScan(b, q, Progressive, &single, reason);
+    const int doubleOk = 2ull * lines >= b.progMin && 2ull * lines <= b.progMax &&
+                         FitScan(b, q, DoubleScanned, &doubled, reason);
+    if (!singleOk && !doubleOk)
+        return 0;
+    const uint64_t singleSpare = single.raster.vTotal - lines;
+    const uint64_t doubleSpare = 2ull * (doubled.raster.vTotal - lines);
+    *fit = singleOk && (!doubleOk || singleSpare <= doubleSpare) ? single : doubled;
+    return 1;
+}
+
+// The reason a band gives when the lines are in none of its ranges.
+void LinesReason(const CrtBand& b, uint32_t lines, CrtReason* reason) {
+    if (b.interMax == 0)
+        return Say(reason, "%u lines are outside the monitor's %u-%u progressive lines", lines,
+                   b.progMin, b.progMax);
+    Say(reason,
+        "%u lines are outside the monitor's %u-%u progressive and %u-%u interlaced "
+        "lines",
+        lines, b.progMin, b.progMax, b.interMin, b.interMax);
+}
+
+int InRange(uint32_t lines, uint32_t low, uint32_t high) {
+    return high != 0 && lines >= low && lines <= high;
+}
+
+// One band, progressive (with double-scan) or interlaced. 1 and the fit; 0 with the reason,
+// which stays empty when the lines are in none of the band's ranges for that scan.
+int FitBand(const CrtMonitor& monitor, size_t band, const CrtRequest& q, int interlaced,
+            CrtFit* fit, CrtReason* reason) {
+    const CrtBand& b = monitor.bands[band];
+    const int inLines = interlaced ? InRange(q.height, b.interMin, b.interMax)
+                                   : InRange(q.height, b.progMin, b.progMax) ||
+                                         InRange(2 * q.height, b.progMin, b.progMax);
+    if (!inLines)
+        return 0;
+    CrtFit made{};
+    made.band = band;
+    made.vRateHz = VerticalRate(b, q.refreshHz, &made.atLimit);
+    const int ok =
+        interlaced ? FitScan(b, q, Interlaced, &made, reason) : FitProgressive(b, q, &made, reason);
+    if (ok && fit)
+        *fit = made;
+    return ok;
+}
+
+} // namespace
+
+int FitCrtMode(const CrtMonitor& monitor, const CrtRequest& q, CrtFit* fit, CrtReason* reason) {
+    if (q.width == 0 || q.height == 0 || q.width > 65535 || q.height > 65535 ||
+        !(q.refreshHz >= 1 && q.refreshHz <= 1000)) {
+        Say(reason, "width and height must be 1 to 65535, refresh 1 to 1000 Hz");
+        return 0;
+    }
+    if (monitor.count == 0 || monitor.count > CrtMaxBands) {
+        Say(reason, "the monitor has no band");
+        return 0;
+    }
+    // Progressive in any band before interlaced in any: interlace only when the lines need it.
+    // The reason kept is that of the first band whose line ranges hold the lines.
+    int said = 0;
+    for (int interlaced = 0; interlaced < 2; ++interlaced) {
+        for (size_t i = 0; i < monitor.count; ++i) {
+            CrtReason bandWhy{};
+            if (FitBand(monitor, i, q, interlaced, fit, &bandWhy))
+                return 1;
+            if (!said && bandWhy.text[0] && reason)
+                *reason = bandWhy;
+            said = said || bandWhy.text[0];
+        }
+    }
+    if (!said)
+        LinesReason(monitor.bands[0], q.height, reason);
+    return 0;
+}
+
+double CrtRasterRefresh(const Raster& r) {
+    if (r.hTotal == 0 || r.vTotal == 0)
+        return 0;
+    double rate = static_cast<double>(r.clockHz) / r.hTotal / r.vTotal;
+    if (r.flags & RasterInterlace)
+        rate *= 2;
+    if (r.flags & RasterDoubleScan)
+        rate /= 2;
+    return rate;
+}

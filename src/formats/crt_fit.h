@@ -1,0 +1,87 @@
+// Fitting a mode to a CRT: the monitor presets, the custom monitor text, and the raster that a
+// width, height and refresh get on a monitor with narrow ranges (15, 25 and 31 kHz sets, TVs).
+//
+// A monitor is one or more bands. A band is a horizontal range (kHz), a vertical range (Hz), the
+// porches and sync as times, the sync polarities, and the active line counts it takes
+// progressive and interlaced. A range given as one figure (a TV's 15.625 kHz) is that figure
+// within CrtPointTolerance either way: no whole line count and 10 kHz clock hit it exactly.
+//
+// Custom monitor text, bands separated by ';', each band fourteen comma-separated fields:
+//   H kHz range, V Hz range, H front, sync, back (us), V front, sync, back (ms),
+//   H polarity, V polarity (1 positive, 0 negative),
+//   progressive lines min, max, interlaced lines min, max (0, 0 for none)
+// A range is "min-max" or one figure. Accepted: H 14 to 540 kHz, V 40 to 200 Hz, every porch and
+// sync above 0 and together shorter than a line (at the top H) or a frame (at the top V), at
+// least 128 progressive lines within 1 to 65535, an interlaced range above 0 when given.
+#pragma once
+
+#include "formats/raster.h"
+
+#include <cstddef>
+#include <cstdint>
+
+const double CrtPointTolerance = 0.005; // a single figure is taken as +-0.5 %
+const size_t CrtMaxBands = 8;           // a monitor text of more bands is refused
+
+struct CrtBand {
+    double hMinKHz, hMaxKHz, vMinHz, vMaxHz;
+    double hFrontUs, hSyncUs, hBackUs;
+    double vFrontMs, vSyncMs, vBackMs;
+    int hSyncPositive, vSyncPositive;
+    uint32_t progMin, progMax, interMin, interMax; // interMax 0: no interlaced modes
+};
+
+struct CrtMonitor {
+    CrtBand bands[CrtMaxBands];
+    size_t count;
+};
+
+// Why a mode does not fit, as a line of text with its figures.
+struct CrtReason {
+    char text[256];
+};
+
+struct CrtPreset {
+    const char* name;
+    const char* text; // the custom monitor text that gives it
+};
+
+// The presets, in the order help lists them; *count gets their number.
+const CrtPreset* CrtPresets(size_t* count);
+
+// The monitor of a preset name. 1 when the name is a preset; 0 otherwise.
+int FindCrtPreset(const char* name, CrtMonitor* monitor);
+
+// Reads `length` bytes of custom monitor text. 1 and the monitor; 0 (monitor untouched) with a
+// reason (when not null) when a field does not read or a figure is outside the bounds.
+int ParseCrtMonitor(const char* text, size_t length, CrtMonitor* monitor, const char** reason);
+
+// What the caller asks: the picture and its refresh (Hz, decimals allowed), the card's lowest
+// pixel clock in Hz (0: none).
+struct CrtRequest {
+    uint32_t width, height;
+    double refreshHz;
+    uint64_t minClockHz;
+};
+
+struct CrtFit {
+    Raster raster;        // clock already in whole 10 kHz
+    size_t band;          // the band of the monitor used
+    uint32_t widthFactor; // the width was multiplied by this for the lowest clock
+    double vRateHz;       // the rate aimed at: the refresh, a multiple of it, or a limit
+    int atLimit;          // 1 when no multiple of the refresh is inside: a limit is taken
+    double realRefreshHz; // from the rounded clock
+    double hFreqKHz;      // from the rounded clock
+};
+
+// Fits one mode to a monitor: the vertical rate (the smallest multiple of the refresh inside
+// the range, else the nearest limit), the scan (progressive, double-scan for too few lines,
+// interlaced for lines only that range takes), the vertical total from the porch times with lines
+// added until the horizontal frequency reaches the range, the horizontal porches in 8-pixel
+// steps, the clock in 10 kHz. 1 and the fit; 0 with the reason naming the limit that stops it.
+int FitCrtMode(const CrtMonitor& monitor, const CrtRequest& request, CrtFit* fit,
+               CrtReason* reason);
+
+// The vertical refresh of a raster as X counts it (doubled interlaced, halved double-scan), in
+// Hz; 0 when a total is 0.
+double CrtRasterRefresh(const Raster& raster);
