@@ -84,6 +84,29 @@ int StoredUnderName(const CtlModeKey& key) {
     return found ? 1 : missing ? 0 : -1;
 }
 
+// The timing that `add` asks for, from its mode key and its source (--gtf, --cvt, --cvt-rb or
+// --modeline). CtlDone, or the exit code after saying why.
+int ComputeAddedTiming(CtlRun& run, CtlModeKey* key, CustomTiming* timing) {
+    if (!ParseModeKey(run.options.argument, key))
+        return run.Fail(CtlUsage, run.options.argument, BadModeKey);
+    timing->width = key->width;
+    timing->height = key->height;
+    timing->refresh = key->refresh;
+    return MakeTiming(run, *key, &timing->block);
+}
+
+// Puts the timing, over `existing` when there is one, and its non-standard mode into the loaded
+// lists. 1, or 0 without memory.
+int PutTiming(TimingList& timings, NonStandardModeList& modes, const CtlModeKey& key,
+              const CustomTiming& timing, CustomTiming* existing) {
+    const NonStandardMode mode = {static_cast<uint16_t>(key.width),
+                                  static_cast<uint16_t>(key.height), 0,
+                                  static_cast<uint16_t>(key.refresh)};
+    if (existing)
+        *existing = timing;
+    return (existing || timings.Append(timing)) && modes.AddMode(mode);
+}
+
 } // namespace
 
 int CommandAdd(CtlRun& run) {
@@ -96,13 +119,8 @@ int CommandAdd(CtlRun& run) {
     if (o.haveMinClock)
         return run.Fail(CtlUsage, "--min-clock", "goes with --fit or --monitor");
     CtlModeKey key;
-    if (!ParseModeKey(run.options.argument, &key))
-        return run.Fail(CtlUsage, run.options.argument, BadModeKey);
     CustomTiming timing;
-    timing.width = key.width;
-    timing.height = key.height;
-    timing.refresh = key.refresh;
-    const int made = MakeTiming(run, key, &timing.block);
+    const int made = ComputeAddedTiming(run, &key, &timing);
     if (made != CtlDone)
         return made;
 
@@ -122,12 +140,7 @@ int CommandAdd(CtlRun& run) {
     const int gated = GateOnMonitor(run, &monitor, timing);
     if (gated != CtlDone)
         return gated;
-    const NonStandardMode mode = {static_cast<uint16_t>(key.width),
-                                  static_cast<uint16_t>(key.height), 0,
-                                  static_cast<uint16_t>(key.refresh)};
-    if (existing)
-        *existing = timing;
-    if ((!existing && !timings.Append(timing)) || !modes.AddMode(mode))
+    if (!PutTiming(timings, modes, key, timing, existing))
         return run.Fail(CtlSystem, run.deviceName, "not enough memory; nothing was written");
     const int finished = FinishWrite(run, timings, modes);
     if (finished != CtlDone)
