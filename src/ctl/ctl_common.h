@@ -122,6 +122,8 @@ int FailRead(CtlRun& run);
 // load of both lists by the store's rules. CtlDone when the lists hold the whole key; otherwise
 // the exit code, after saying why, with nothing written.
 int PrepareWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes);
+// The device chosen (SelectDevice), then PrepareWrite: what add, remove, import and fit begin with.
+int SelectAndPrepareWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes);
 
 // The last steps: the one-time backup when the device has none yet, then the write-then-prune
 // save of the timings and the mode list. CtlDone when all was written; CtlSystem (said) when the

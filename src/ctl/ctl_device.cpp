@@ -84,6 +84,11 @@ int FailRead(CtlRun& run) {
                         : "the driver key cannot be opened: administrator rights are needed");
 }
 
+int SelectAndPrepareWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes) {
+    const int selected = SelectDevice(run);
+    return selected != CtlDone ? selected : PrepareWrite(run, timings, modes);
+}
+
 int PrepareWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes) {
     if (!ProbeWriteAccess()) {
         RegistryKey key;

@@ -124,12 +124,9 @@ int CommandAdd(CtlRun& run) {
     if (made != CtlDone)
         return made;
 
-    const int selected = SelectDevice(run);
-    if (selected != CtlDone)
-        return selected;
     TimingList timings;
     NonStandardModeList modes;
-    const int prepared = PrepareWrite(run, timings, modes);
+    const int prepared = SelectAndPrepareWrite(run, timings, modes);
     if (prepared != CtlDone)
         return prepared;
     CustomTiming* existing = FindTiming(timings, key);
@@ -156,12 +153,9 @@ int CommandRemove(CtlRun& run) {
     CtlModeKey key;
     if (!ParseModeKey(run.options.argument, &key))
         return run.Fail(CtlUsage, run.options.argument, BadModeKey);
-    const int selected = SelectDevice(run);
-    if (selected != CtlDone)
-        return selected;
     TimingList timings;
     NonStandardModeList modes;
-    const int prepared = PrepareWrite(run, timings, modes);
+    const int prepared = SelectAndPrepareWrite(run, timings, modes);
     if (prepared != CtlDone)
         return prepared;
 

@@ -313,12 +313,9 @@ int WriteSet(CtlRun& run, FitSet& set) {
     const int fitted = FitAll(run, set);
     if (fitted != CtlDone)
         return fitted;
-    const int selected = SelectDevice(run);
-    if (selected != CtlDone)
-        return selected;
     TimingList timings;
     NonStandardModeList modes;
-    const int prepared = PrepareWrite(run, timings, modes);
+    const int prepared = SelectAndPrepareWrite(run, timings, modes);
     if (prepared != CtlDone)
         return prepared;
     CtlMonitor monitor;

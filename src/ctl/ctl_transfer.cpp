@@ -269,12 +269,9 @@ int CommandImport(CtlRun& run) {
         return read;
     if (!file.Index())
         return run.Fail(CtlSystem, path, "not enough memory to read it");
-    const int selected = SelectDevice(run);
-    if (selected != CtlDone)
-        return selected;
     TimingList timings;
     NonStandardModeList modes;
-    const int prepared = PrepareWrite(run, timings, modes);
+    const int prepared = SelectAndPrepareWrite(run, timings, modes);
     if (prepared != CtlDone)
         return prepared;
     CtlMonitor monitor;

@@ -25,11 +25,13 @@ void Report(LONG result, int* missing) {
 
 } // namespace
 
-int RegistryOpenKey(RegistryRoot root, const char* path, RegistryKey* key, int* missing) {
+namespace {
+
+int OpenKey(RegistryRoot root, const char* path, REGSAM access, RegistryKey* key, int* missing) {
     HKEY base = root == RegistryLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     HKEY opened = nullptr;
     *key = nullptr;
-    LONG result = RegOpenKeyExA(base, path, 0, KEY_ALL_ACCESS, &opened);
+    LONG result = RegOpenKeyExA(base, path, 0, access, &opened);
     Report(result, missing);
     if (result != ERROR_SUCCESS)
         return 0;
@@ -37,16 +39,14 @@ int RegistryOpenKey(RegistryRoot root, const char* path, RegistryKey* key, int* 
     return 1;
 }
 
+} // namespace
+
+int RegistryOpenKey(RegistryRoot root, const char* path, RegistryKey* key, int* missing) {
+    return OpenKey(root, path, KEY_ALL_ACCESS, key, missing);
+}
+
 int RegistryOpenKeyToRead(RegistryRoot root, const char* path, RegistryKey* key, int* missing) {
-    HKEY base = root == RegistryLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-    HKEY opened = nullptr;
-    *key = nullptr;
-    LONG result = RegOpenKeyExA(base, path, 0, KEY_READ, &opened);
-    Report(result, missing);
-    if (result != ERROR_SUCCESS)
-        return 0;
-    *key = FromHkey(opened);
-    return 1;
+    return OpenKey(root, path, KEY_READ, key, missing);
 }
 
 // RegEnumKeyA, which Windows 95 has, rather than the Ex form: only the name is wanted.
