@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace MemoryRegistry {
 
@@ -33,6 +34,12 @@ inline void ExpectCounts(const Counts& want) {
     EXPECT_EQ(want.remove, got.remove) << "delete";
     EXPECT_EQ(want.close, got.close) << "close";
     EXPECT_EQ(0, OpenHandles());
+}
+
+// Sets a binary value into an open key, as the counted tests build their driver keys.
+inline void SetBinary(RegistryKey key, const char* name, const std::vector<uint8_t>& data) {
+    ASSERT_EQ(1, RegistrySetValue(key, name, RegistryTypeBinary, data.data(),
+                                  static_cast<uint32_t>(data.size())));
 }
 
 } // namespace MemoryRegistry

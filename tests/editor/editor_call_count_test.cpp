@@ -32,6 +32,7 @@
 namespace {
 
 using MemoryRegistry::ExpectCounts;
+using MemoryRegistry::SetBinary;
 
 const char KeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\orvdisp\\Device0";
 
@@ -40,11 +41,6 @@ struct Device {
     uint32_t bad;     // d: the first d timings fail their checksum
     uint32_t others;  // k
 };
-
-void Set(RegistryKey key, const char* name, const std::vector<uint8_t>& data) {
-    ASSERT_EQ(1, RegistrySetValue(key, name, RegistryTypeBinary, data.data(),
-                                  static_cast<uint32_t>(data.size())));
-}
 
 // The company key exists (as the driver's installation leaves it); the program's own key and
 // the device's backup key do not.
@@ -65,7 +61,7 @@ void MakeDevice(const Device& device) {
     }
     if (list.empty())
         list.assign(ModeStoredSize, 0); // the list has entries in every case
-    Set(key, ModeListValueName, list);
+    SetBinary(key, ModeListValueName, list);
     for (uint32_t i = 0; i < device.timings; ++i) {
         TimingBlock block = {};
         block.words[2] = 1024 + i;
@@ -74,19 +70,19 @@ void MakeDevice(const Device& device) {
         EncodeTimingBlock(block, stored);
         char name[RegistryBufferSize];
         ASSERT_EQ(1, FormatTimingValueName(640 + i / 100, 400 + i % 100, 75, name, sizeof name));
-        Set(key, name, std::vector<uint8_t>(stored, stored + TimingStoredSize));
+        SetBinary(key, name, std::vector<uint8_t>(stored, stored + TimingStoredSize));
         if (i == device.timings / 2)
             for (uint32_t j = 0; j < device.others; ++j) {
                 char other[32];
                 std::snprintf(other, sizeof other, "Other%u", j);
-                Set(key, other, {1});
+                SetBinary(key, other, {1});
             }
     }
     if (device.timings == 0)
         for (uint32_t j = 0; j < device.others; ++j) {
             char other[32];
             std::snprintf(other, sizeof other, "Other%u", j);
-            Set(key, other, {1});
+            SetBinary(key, other, {1});
         }
     RegistryCloseKey(key);
     MemoryRegistry::ResetCounters();

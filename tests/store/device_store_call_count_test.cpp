@@ -24,6 +24,7 @@
 namespace {
 
 using MemoryRegistry::ExpectCounts;
+using MemoryRegistry::SetBinary;
 
 const char KeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\orvdisp\\Device0";
 
@@ -37,11 +38,6 @@ struct Device {
     uint32_t others;  // k
 };
 
-void Set(RegistryKey key, const char* name, const std::vector<uint8_t>& data) {
-    ASSERT_EQ(1, RegistrySetValue(key, name, RegistryTypeBinary, data.data(),
-                                  static_cast<uint32_t>(data.size())));
-}
-
 void MakeDevice(const Device& device) {
     MemoryRegistry::Reset();
     ASSERT_EQ(1, MemoryRegistry::CreateKey(RegistryLocalMachine, KeyPath));
@@ -51,7 +47,7 @@ void MakeDevice(const Device& device) {
     for (uint32_t i = 0; i < device.others; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "Other%u", i);
-        Set(key, name, {1, 2, 3});
+        SetBinary(key, name, {1, 2, 3});
     }
     std::vector<uint8_t> list;
     for (uint32_t i = 0; i < device.timings; ++i) {
@@ -63,7 +59,7 @@ void MakeDevice(const Device& device) {
         }
     }
     if (device.list)
-        Set(key, ModeListValueName, list);
+        SetBinary(key, ModeListValueName, list);
     for (uint32_t i = 0; i < device.timings; ++i) {
         TimingBlock block = {};
         block.words[1] = 800 + i;
@@ -72,7 +68,7 @@ void MakeDevice(const Device& device) {
         EncodeTimingBlock(block, stored);
         char name[RegistryBufferSize];
         ASSERT_EQ(1, FormatTimingValueName(640 + i / 100, 400 + i % 100, 60, name, sizeof name));
-        Set(key, name, std::vector<uint8_t>(stored, stored + TimingStoredSize));
+        SetBinary(key, name, std::vector<uint8_t>(stored, stored + TimingStoredSize));
     }
     RegistryCloseKey(key);
     MemoryRegistry::ResetCounters();
