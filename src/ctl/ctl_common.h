@@ -9,6 +9,7 @@
 #include "formats/edid.h"
 #include "formats/monitor_limits.h"
 #include "formats/raster.h"
+#include "store/device_edit.h"
 #include "store/device_store.h"
 #include "store/mode_list.h"
 #include "store/timing.h"
@@ -102,6 +103,7 @@ struct CtlRun {
     const char* deviceName;      // the chosen device's short name, owned by devices
     const char* systemName;      // its system name (\\.\DISPLAY1), owned by devices
     int readOnly;                // the command only reads: keys are opened for reading only
+    DeviceEdit edit;             // the chosen device's edit, its key opened as readOnly says
     CtlArray<const char*> words; // the words of a command that takes many (fit, help)
 
     // Writes "velmoractl: <what>: <why><more><tail>" as one line to err and returns `code`.
@@ -109,26 +111,25 @@ struct CtlRun {
              const char* tail = nullptr);
 };
 
-// Finds the display devices and makes the one that --device names current (its path in
-// CurrentDevicePath, opened for reading only when the run only reads). CtlDone, or CtlSystem after
+// Finds the display devices and opens the edit of the one that --device names (for reading only
+// when the run only reads). CtlDone, or CtlSystem after
 // saying why (no device, no such device).
 int SelectDevice(CtlRun& run);
 
-// Says why the current driver key could not be read (missing, no rights, or a failed read).
+// Says why the chosen device's driver key could not be read (missing, no rights, or a failed read).
 // Returns CtlSystem.
 int FailRead(CtlRun& run);
 
 // The first steps of every command that writes the driver key: the write-access probe, then the
-// load of both lists by the store's rules. CtlDone when the lists hold the whole key; otherwise
-// the exit code, after saying why, with nothing written.
-int PrepareWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes);
+// edit's load. CtlDone when the edit holds the whole key; otherwise the exit code, after saying
+// why, with nothing written.
+int PrepareWrite(CtlRun& run);
 // The device chosen (SelectDevice), then PrepareWrite: what add, remove, import and fit begin with.
-int SelectAndPrepareWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes);
+int SelectAndPrepareWrite(CtlRun& run);
 
-// The last steps: the one-time backup when the device has none yet, then the write-then-prune
-// save of the timings and the mode list. CtlDone when all was written; CtlSystem (said) when the
-// backup could not be taken (nothing written) or the key could not be written whole.
-int FinishWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes);
+// The last step: the edit's one save (the backup made whole, the timings, the mode list, the
+// prune). CtlDone when all was written; CtlSystem, after saying why, otherwise.
+int FinishWrite(CtlRun& run);
 
 // A stored timing as the driver key holds it, valid or not.
 struct CtlStoredTiming {
@@ -144,19 +145,15 @@ public:
     CtlSnapshot(const CtlSnapshot&) = delete;
     CtlSnapshot& operator=(const CtlSnapshot&) = delete;
 
-    // Reads the current driver key with exactly the registry calls of a load of both lists.
+    // Reads the driver key with exactly the registry calls of a load of both lists.
     // 1 when it was read whole; 0 when it could not be opened, a value could not be read or
     // memory ran out (the arrays then hold what was read).
-    int Read();
+    int Read(const DriverKey& device);
 
-    // 1 when an entry covers the mode (same resolution with its refresh, or with refresh 0).
-    // Needs IndexModes first.
-    int Covered(uint32_t width, uint32_t height, uint32_t refresh) const;
     // 1 when a stored timing answers the entry (its resolution with its refresh, or any refresh
     // when the entry's is 0). Needs IndexTimings first.
     int Answered(const NonStandardMode& mode) const;
-    // Sorted copies for the two lookups. 0 without memory.
-    int IndexModes();
+    // A sorted copy for the lookup. 0 without memory.
     int IndexTimings();
 
     CtlArray<CtlStoredTiming> timings;
@@ -164,7 +161,6 @@ public:
     int modeListPresent;
 
 private:
-    CtlArray<CtlModeKey> modeKeys;
     CtlArray<CtlModeKey> timingKeys;
 };
 

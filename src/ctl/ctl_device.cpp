@@ -55,8 +55,7 @@ int SelectDevice(CtlRun& run) {
     }
     run.deviceName = run.devices.NameAt(chosen);
     run.systemName = run.devices.SystemNameAt(chosen);
-    CurrentDeviceReadOnly = run.readOnly;
-    if (!SetCurrentDevicePath(run.devices.PathAt(chosen)))
+    if (!run.edit.Open(run.deviceName, run.devices.PathAt(chosen), run.readOnly))
         return run.Fail(CtlSystem, run.deviceName, "its driver key path is too long");
     return CtlDone;
 }
@@ -65,82 +64,74 @@ int SelectDevice(CtlRun& run) {
 // missing, or one that cannot be opened (for writing, a writer's want of rights; for reading,
 // the driver's key is closed even to reading), or a read that failed afterwards.
 int FailRead(CtlRun& run) {
+    const char* path = run.edit.Key().path;
     RegistryKey key;
     int missing = 0;
-    const int opened =
-        run.readOnly
-            ? RegistryOpenKeyToRead(RegistryLocalMachine, CurrentDevicePath, &key, &missing)
-            : RegistryOpenKey(RegistryLocalMachine, CurrentDevicePath, &key, &missing);
+    const int opened = run.readOnly
+                           ? RegistryOpenKeyToRead(RegistryLocalMachine, path, &key, &missing)
+                           : RegistryOpenKey(RegistryLocalMachine, path, &key, &missing);
     if (opened) {
         RegistryCloseKey(key);
         return run.Fail(CtlSystem, run.deviceName, "the driver key could not be read whole");
     }
     if (missing)
-        return run.Fail(CtlSystem, run.deviceName,
-                        "the driver key does not exist: ", CurrentDevicePath);
+        return run.Fail(CtlSystem, run.deviceName, "the driver key does not exist: ", path);
     return run.Fail(CtlSystem, run.deviceName,
                     run.readOnly
                         ? "the driver key cannot be opened for reading"
                         : "the driver key cannot be opened: administrator rights are needed");
 }
 
-int SelectAndPrepareWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes) {
+int SelectAndPrepareWrite(CtlRun& run) {
     const int selected = SelectDevice(run);
-    return selected != CtlDone ? selected : PrepareWrite(run, timings, modes);
+    return selected != CtlDone ? selected : PrepareWrite(run);
 }
 
-int PrepareWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes) {
-    if (!ProbeWriteAccess()) {
+int PrepareWrite(CtlRun& run) {
+    const DriverKey& device = run.edit.Key();
+    if (!ProbeWriteAccess(device)) {
         RegistryKey key;
         int missing = 0;
-        if (RegistryOpenKey(RegistryLocalMachine, CurrentDevicePath, &key, &missing))
+        if (RegistryOpenKey(RegistryLocalMachine, device.path, &key, &missing))
             RegistryCloseKey(key);
         if (missing)
             return run.Fail(CtlSystem, run.deviceName,
-                            "the driver key does not exist: ", CurrentDevicePath);
+                            "the driver key does not exist: ", device.path);
         return run.Fail(CtlSystem, run.deviceName,
                         "the driver key cannot be written: administrator rights are needed");
     }
-    // The timing load drops the entry of each timing that fails its checksum, so the mode list
-    // is read first, as the window does.
-    const int modesRead = modes.LoadFromDevice();
-    const int timingsRead = timings.LoadFromDevice(modes);
-    if (!modesRead || !timingsRead)
+    if (!run.edit.Load())
         return run.Fail(CtlSystem, run.deviceName, NoWholeRead);
     return CtlDone;
 }
 
 // A backup that is not whole and cannot be taken (again) stops the write: the original values
 // would be gone once it is written. Without the company key nothing can be kept, as in the window.
-int FinishWrite(CtlRun& run, TimingList& timings, NonStandardModeList& modes) {
-    if (!EnsureWholeBackup(run.deviceName))
+int FinishWrite(CtlRun& run) {
+    int why = EditNotWritten;
+    if (run.edit.Save(&why))
+        return CtlDone;
+    switch (why) {
+    case EditNoBackup:
         return run.Fail(CtlSystem, run.deviceName,
                         "the one-time backup could not be taken; nothing was written");
-    // Both are attempted whatever the first gives, so that the key comes as close as it can.
-    int written = timings.SaveToDevice();
-    written &= modes.SaveToDevice();
-    if (!written)
+    case EditNotStorable:
+        return run.Fail(CtlSystem, run.deviceName,
+                        "a mode would not read back as it is; nothing was written");
+    case EditNotLoaded:
+        return run.Fail(CtlSystem, run.deviceName, NoWholeRead);
+    default:
         return run.Fail(CtlSystem, run.deviceName,
                         "the driver key could not be written whole (every mode it held is kept, "
                         "in its old or new form); run the command again");
-    return CtlDone;
+    }
 }
 
 // The store's read of the key as stored, into the snapshot's arrays.
-int CtlSnapshot::Read() {
+int CtlSnapshot::Read(const DriverKey& device) {
     timings.Clear();
     modes.Clear();
-    return ReadStoredModes(StoredModeSink{this, TakeTiming, TakeMode}, &modeListPresent);
-}
-
-int CtlSnapshot::IndexModes() {
-    modeKeys.Clear();
-    for (uint32_t i = 0; i < modes.count; ++i)
-        if (!modeKeys.Push(
-                CtlModeKey{modes.items[i].width, modes.items[i].height, modes.items[i].refresh}))
-            return 0;
-    std::sort(modeKeys.items, modeKeys.items + modeKeys.count, CtlModeKeyBefore);
-    return 1;
+    return ReadStoredModes(device, StoredModeSink{this, TakeTiming, TakeMode}, &modeListPresent);
 }
 
 int CtlSnapshot::IndexTimings() {
@@ -152,18 +143,6 @@ int CtlSnapshot::IndexTimings() {
     }
     std::sort(timingKeys.items, timingKeys.items + timingKeys.count, CtlModeKeyBefore);
     return 1;
-}
-
-int CtlSnapshot::Covered(uint32_t width, uint32_t height, uint32_t refresh) const {
-    const CtlModeKey* begin = modeKeys.items;
-    const CtlModeKey* end = begin + modeKeys.count;
-    for (uint32_t r : {refresh, 0u}) {
-        const CtlModeKey key{width, height, r};
-        const CtlModeKey* at = std::lower_bound(begin, end, key, CtlModeKeyBefore);
-        if (at != end && at->width == width && at->height == height && at->refresh == r)
-            return 1;
-    }
-    return 0;
 }
 
 int CtlSnapshot::Answered(const NonStandardMode& mode) const {

@@ -14,14 +14,6 @@ const char FitSources[] = "give one of --gtf, --cvt, --cvt-rb, --modeline, --fit
 
 const char BadModeKey[] = "not a mode of the form WIDTHxHEIGHT@REFRESH (each 1 to 9999)";
 
-// The record of the mode key in the list, or null.
-CustomTiming* FindTiming(TimingList& timings, const CtlModeKey& key) {
-    for (CustomTiming* t = timings.FirstTiming(); t; t = timings.NextTiming())
-        if (t->width == key.width && t->height == key.height && t->refresh == key.refresh)
-            return t;
-    return nullptr;
-}
-
 // The timing of the one source that the options name. CtlDone and the block, or the exit code
 // after saying why: a calculator that cannot give the mode is a usage error, a modeline that is
 // refused is a refused input.
@@ -70,12 +62,12 @@ int MakeTiming(CtlRun& run, const CtlModeKey& key, TimingBlock* block) {
 
 // 1 when the driver key holds a value of the mode's timing name (one whose checksum fails, which
 // the load left out), 0 when it does not, -1 when that could not be learnt.
-int StoredUnderName(const CtlModeKey& key) {
+int StoredUnderName(const DriverKey& device, const CtlModeKey& key) {
     char name[RegistryBufferSize];
     if (!FormatTimingValueName(key.width, key.height, key.refresh, name, sizeof name))
         return 0;
     RegistryKey driverKey;
-    if (!OpenCurrentDeviceKey(&driverKey))
+    if (!device.Open(&driverKey))
         return -1;
     uint32_t length = 0;
     int missing = 0;
@@ -95,18 +87,6 @@ int ComputeAddedTiming(CtlRun& run, CtlModeKey* key, CustomTiming* timing) {
     return MakeTiming(run, *key, &timing->block);
 }
 
-// Puts the timing, over `existing` when there is one, and its non-standard mode into the loaded
-// lists. 1, or 0 without memory.
-int PutTiming(TimingList& timings, NonStandardModeList& modes, const CtlModeKey& key,
-              const CustomTiming& timing, CustomTiming* existing) {
-    const NonStandardMode mode = {static_cast<uint16_t>(key.width),
-                                  static_cast<uint16_t>(key.height), 0,
-                                  static_cast<uint16_t>(key.refresh)};
-    if (existing)
-        *existing = timing;
-    return (existing || timings.Append(timing)) && modes.AddMode(mode);
-}
-
 } // namespace
 
 int CommandAdd(CtlRun& run) {
@@ -124,22 +104,19 @@ int CommandAdd(CtlRun& run) {
     if (made != CtlDone)
         return made;
 
-    TimingList timings;
-    NonStandardModeList modes;
-    const int prepared = SelectAndPrepareWrite(run, timings, modes);
+    const int prepared = SelectAndPrepareWrite(run);
     if (prepared != CtlDone)
         return prepared;
-    CustomTiming* existing = FindTiming(timings, key);
-    if (existing && !run.options.replace)
+    if (run.edit.Find(key.width, key.height, key.refresh) && !run.options.replace)
         return run.Fail(CtlUsage, run.options.argument,
                         "the device holds this mode already; give --replace to replace it");
     CtlMonitor monitor;
     const int gated = GateOnMonitor(run, &monitor, timing);
     if (gated != CtlDone)
         return gated;
-    if (!PutTiming(timings, modes, key, timing, existing))
+    if (!run.edit.Put(timing))
         return run.Fail(CtlSystem, run.deviceName, "not enough memory; nothing was written");
-    const int finished = FinishWrite(run, timings, modes);
+    const int finished = FinishWrite(run);
     if (finished != CtlDone)
         return finished;
     NoteNoLimits(run, monitor);
@@ -153,31 +130,19 @@ int CommandRemove(CtlRun& run) {
     CtlModeKey key;
     if (!ParseModeKey(run.options.argument, &key))
         return run.Fail(CtlUsage, run.options.argument, BadModeKey);
-    TimingList timings;
-    NonStandardModeList modes;
-    const int prepared = SelectAndPrepareWrite(run, timings, modes);
+    const int prepared = SelectAndPrepareWrite(run);
     if (prepared != CtlDone)
         return prepared;
-
-    int32_t index = 0;
-    int found = 0;
-    for (CustomTiming* t = timings.FirstTiming(); t && !found; t = timings.NextTiming(), ++index)
-        found = t->width == key.width && t->height == key.height && t->refresh == key.refresh;
-    if (found)
-        timings.RemoveAt(index - 1);
-    const int entryRemoved =
-        modes.RemoveMode(static_cast<uint16_t>(key.width), static_cast<uint16_t>(key.height),
-                         static_cast<uint16_t>(key.refresh));
-    if (!found && !entryRemoved) {
+    if (!run.edit.Remove(key.width, key.height, key.refresh)) {
         // A timing whose checksum fails is not in the list, yet it is stored: the save's prune
         // deletes it.
-        const int stored = StoredUnderName(key);
+        const int stored = StoredUnderName(run.edit.Key(), key);
         if (stored < 0)
             return FailRead(run);
         if (!stored)
             return run.Fail(CtlUsage, run.options.argument, "the device holds no such mode");
     }
-    const int finished = FinishWrite(run, timings, modes);
+    const int finished = FinishWrite(run);
     if (finished != CtlDone)
         return finished;
     run.out.Text("removed ");

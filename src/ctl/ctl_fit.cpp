@@ -254,36 +254,22 @@ int FitAll(CtlRun& run, FitSet& set) {
     return CtlDone;
 }
 
-// The record of a mode key in the list, or null.
-CustomTiming* Existing(TimingList& timings, const CustomTiming& key) {
-    for (CustomTiming* t = timings.FirstTiming(); t; t = timings.NextTiming())
-        if (t->width == key.width && t->height == key.height && t->refresh == key.refresh)
-            return t;
-    return nullptr;
-}
-
 // Puts every fitted timing into the lists, after --replace and the monitor's limits let each.
 // CtlDone, or the exit code said with nothing written.
-int PutAll(CtlRun& run, FitSet& set, CtlMonitor& monitor, TimingList& timings,
-           NonStandardModeList& modes) {
+int PutAll(CtlRun& run, FitSet& set, CtlMonitor& monitor) {
     const int read = ReadMonitor(run, &monitor);
     if (read != CtlDone)
         return read;
     for (uint32_t i = 0; i < set.fitted.count; ++i) {
         const Fitted& f = set.fitted.items[i];
-        CustomTiming* existing = Existing(timings, f.timing);
-        if (existing && !run.options.replace)
+        if (run.edit.Find(f.timing.width, f.timing.height, f.timing.refresh) &&
+            !run.options.replace)
             return run.Fail(CtlUsage, f.request.text,
                             "the device holds this mode already; give --replace to replace it");
         const int refused = MonitorRefuses(run, monitor, f.timing, nullptr, 0);
         if (refused != CtlDone)
             return refused;
-        const NonStandardMode mode = {static_cast<uint16_t>(f.timing.width),
-                                      static_cast<uint16_t>(f.timing.height), 0,
-                                      static_cast<uint16_t>(f.timing.refresh)};
-        if (existing)
-            *existing = f.timing;
-        if ((!existing && !timings.Append(f.timing)) || !modes.AddMode(mode))
+        if (!run.edit.Put(f.timing))
             return run.Fail(CtlSystem, run.deviceName, "not enough memory; nothing was written");
     }
     return CtlDone;
@@ -313,16 +299,14 @@ int WriteSet(CtlRun& run, FitSet& set) {
     const int fitted = FitAll(run, set);
     if (fitted != CtlDone)
         return fitted;
-    TimingList timings;
-    NonStandardModeList modes;
-    const int prepared = SelectAndPrepareWrite(run, timings, modes);
+    const int prepared = SelectAndPrepareWrite(run);
     if (prepared != CtlDone)
         return prepared;
     CtlMonitor monitor;
-    const int put = PutAll(run, set, monitor, timings, modes);
+    const int put = PutAll(run, set, monitor);
     if (put != CtlDone)
         return put;
-    const int finished = FinishWrite(run, timings, modes);
+    const int finished = FinishWrite(run);
     if (finished != CtlDone)
         return finished;
     PrintWritten(run, set, monitor);

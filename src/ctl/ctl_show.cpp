@@ -130,6 +130,15 @@ void CheckLimits(CheckReport& report, const CustomTiming& t, const MonitorLimits
     }
 }
 
+// 1 when an entry of the stored mode list covers the timing's mode.
+int Listed(const CtlSnapshot& snapshot, const CustomTiming& t) {
+    for (uint32_t i = 0; i < snapshot.modes.count; ++i)
+        if (EntryCovers(snapshot.modes.items[i], static_cast<uint16_t>(t.width),
+                        static_cast<uint16_t>(t.height), static_cast<uint16_t>(t.refresh)))
+            return 1;
+    return 0;
+}
+
 // Every problem of one stored timing, reported in this order: the raster's order, the words that
 // are 0, the refresh, the missing non-standard mode, then the monitor's limits.
 void CheckTiming(CheckReport& report, const CtlSnapshot& snapshot, const MonitorLimits& o,
@@ -155,7 +164,7 @@ void CheckTiming(CheckReport& report, const CtlSnapshot& snapshot, const Monitor
         report.out.Format(" Hz is more than 1 Hz from the mode's %u\n",
                           static_cast<unsigned>(t.refresh));
     }
-    if (!snapshot.Covered(t.width, t.height, t.refresh)) {
+    if (!Listed(snapshot, t)) {
         report.Problem(t);
         report.out.Text("no non-standard mode for it\n");
     }
@@ -167,7 +176,7 @@ int ReadChosen(CtlRun& run, CtlSnapshot& snapshot) {
     const int selected = SelectDevice(run);
     if (selected != CtlDone)
         return selected;
-    if (!snapshot.Read())
+    if (!snapshot.Read(run.edit.Key()))
         return FailRead(run);
     return CtlDone;
 }
@@ -256,7 +265,9 @@ int AppendToArray(void* context, const char* text, size_t length) {
 int DeviceRow(CtlRun& run, uint32_t i, CtlJson* json) {
     const char* name = run.devices.NameAt(i);
     CtlSnapshot snapshot;
-    const int read = SetCurrentDevicePath(run.devices.PathAt(i)) && snapshot.Read();
+    DriverKey device;
+    device.readOnly = run.readOnly;
+    const int read = device.SetPath(run.devices.PathAt(i)) && snapshot.Read(device);
     const char* backup = BackupText(name);
     if (json) {
         json->Open('{');
@@ -411,7 +422,6 @@ void CheckJson(CtlRun& run, const CtlArray<char>& report, const MonitorLimits& u
 } // namespace
 
 int CommandDevices(CtlRun& run) {
-    CurrentDeviceReadOnly = run.readOnly;
     const uint32_t count = run.devices.Enumerate();
     if (count == 0)
         return run.Fail(CtlSystem, "devices", "no display device answers as an Orvane device");
@@ -460,8 +470,6 @@ int CommandCheck(CtlRun& run) {
     const int known = ReadMonitor(run, &monitor);
     if (known != CtlDone)
         return known;
-    if (!snapshot.IndexModes())
-        return run.Fail(CtlSystem, run.deviceName, "not enough memory");
     MonitorLimits fromMonitor;
     const MonitorLimits used = CheckedLimits(run.options, monitor, &fromMonitor);
     CtlArray<char> buffer;

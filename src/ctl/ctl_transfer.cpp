@@ -32,7 +32,6 @@ struct ImportedTiming {
     CustomTiming timing;
     uint32_t line;
     int kept; // the last of the file's timings with its mode key
-    int used; // merged into a record of the device
 };
 
 struct ImportedKey {
@@ -56,11 +55,8 @@ public:
     // Reads the file. CtlDone, or CtlRefused after saying which line and why (CtlSystem when
     // memory ran out).
     int Read(CtlRun& run, const char* path);
-    // Marks the last timing of each mode key as kept and sorts the keys for Find. 0 without
-    // memory.
+    // Marks the last timing of each mode key as kept. 0 without memory.
     int Index();
-    // The kept timing of the mode key, or null.
-    ImportedTiming* Find(uint32_t width, uint32_t height, uint32_t refresh);
 
     CtlArray<ImportedTiming> timings;
     CtlArray<NonStandardMode> modes;
@@ -159,40 +155,18 @@ int ImportFile::Index() {
     return 1;
 }
 
-ImportedTiming* ImportFile::Find(uint32_t width, uint32_t height, uint32_t refresh) {
-    const ImportedKey wanted{{width, height, refresh}, UINT32_MAX};
-    ImportedKey* end = keys.items + keys.count;
-    ImportedKey* after = std::upper_bound(keys.items, end, wanted, ImportedKeyBefore);
-    if (after == keys.items)
-        return nullptr;
-    const CtlModeKey& found = after[-1].key;
-    if (found.width != width || found.height != height || found.refresh != refresh)
-        return nullptr;
-    return &timings.items[after[-1].index];
-}
-
-// Puts the file's timings and modes into the device's lists: merged by mode key, or in place of
-// them. 0 without memory.
-int Merge(ImportFile& file, TimingList& timings, NonStandardModeList& modes, int replace) {
-    if (replace) {
-        timings.Clear();
-        modes.Clear();
-    } else {
-        for (CustomTiming* t = timings.FirstTiming(); t; t = timings.NextTiming()) {
-            ImportedTiming* imported = file.Find(t->width, t->height, t->refresh);
-            if (imported) {
-                t->block = imported->timing.block;
-                imported->used = 1;
-            }
-        }
-    }
+// Puts the file's timings and modes into the device's edit: merged by mode key, or in place of
+// what it held. 0 without memory.
+int Merge(const ImportFile& file, DeviceEdit& edit, int replace) {
+    if (replace)
+        edit.Clear();
     for (uint32_t i = 0; i < file.timings.count; ++i) {
         const ImportedTiming& imported = file.timings.items[i];
-        if (imported.kept && !imported.used && !timings.Append(imported.timing))
+        if (imported.kept && !edit.Put(imported.timing))
             return 0;
     }
     for (uint32_t i = 0; i < file.modes.count; ++i)
-        if (!modes.AddMode(file.modes.items[i]))
+        if (!edit.modes.AddMode(file.modes.items[i]))
             return 0;
     return 1;
 }
@@ -227,15 +201,15 @@ int CommandExport(CtlRun& run) {
     const int selected = SelectDevice(run);
     if (selected != CtlDone)
         return selected;
-    TimingList timings;
-    NonStandardModeList modes;
-    const int modesRead = modes.LoadFromDevice();
-    if (!timings.LoadFromDevice(modes) || !modesRead)
+    if (!run.edit.Load())
         return FailRead(run);
 
+    TimingList& timings = run.edit.timings;
+    NonStandardModeList& modes = run.edit.modes;
     char keyPath[OriginalPathSize];
     RegWriter writer;
-    int formed = FormatOriginalPath(keyPath) && writer.Begin() && writer.Key(keyPath);
+    int formed =
+        FormatOriginalPath(run.edit.Key(), keyPath) && writer.Begin() && writer.Key(keyPath);
     uint32_t timingCount = 0;
     for (CustomTiming* t = timings.FirstTiming(); t && formed; t = timings.NextTiming()) {
         char name[RegistryBufferSize];
@@ -269,18 +243,16 @@ int CommandImport(CtlRun& run) {
         return read;
     if (!file.Index())
         return run.Fail(CtlSystem, path, "not enough memory to read it");
-    TimingList timings;
-    NonStandardModeList modes;
-    const int prepared = SelectAndPrepareWrite(run, timings, modes);
+    const int prepared = SelectAndPrepareWrite(run);
     if (prepared != CtlDone)
         return prepared;
     CtlMonitor monitor;
     const int gated = GateImport(run, path, file, &monitor);
     if (gated != CtlDone)
         return gated;
-    if (!Merge(file, timings, modes, run.options.replace))
+    if (!Merge(file, run.edit, run.options.replace))
         return run.Fail(CtlSystem, run.deviceName, "not enough memory; nothing was written");
-    const int finished = FinishWrite(run, timings, modes);
+    const int finished = FinishWrite(run);
     if (finished != CtlDone)
         return finished;
     NoteImport(run, file, monitor);
@@ -336,14 +308,12 @@ int CommandRestore(CtlRun& run) {
     const int read = backup.Read(run.deviceName);
     if (read != BackupReadWhole)
         return FailBackupRead(run, read);
-    if (!run.options.force && !backup.FromCurrentDevice())
+    if (!run.options.force && !backup.FromDevice(run.edit.Key()))
         return FailOtherKey(run, backup);
-    TimingList timings;
-    NonStandardModeList modes;
-    const int prepared = PrepareWrite(run, timings, modes);
+    const int prepared = PrepareWrite(run);
     if (prepared != CtlDone)
         return prepared;
-    if (!backup.Restore())
+    if (!backup.Restore(run.edit.Key()))
         return run.Fail(CtlSystem, run.deviceName,
                         "the driver key could not be written whole; run the command again");
     run.out.Format("restored %u timing values ", static_cast<unsigned>(backup.TimingCount()));

@@ -73,8 +73,7 @@ void LoadText(uint32_t id, char* buffer, int32_t limit) {
 } // namespace
 
 EditorState::EditorState()
-    : mainWindow(nullptr), selectedItem(-1), currentDevice(0), dirty(0), loadedWhole(1),
-      paneEnabled(-1) {
+    : mainWindow(nullptr), selectedItem(-1), currentDevice(0), dirty(0), paneEnabled(-1) {
     std::snprintf(templateName, sizeof(templateName), "%s", IDD_MAIN);
     CurrentEditor = this;
 }
@@ -120,9 +119,9 @@ int EditorState::FinishStartup() {
         ListInsertColumn(mainWindow, column, ListColumnWidth, title);
     }
 
-    // A refused path leaves CurrentDevicePath empty, which the probe reports as no access.
-    SetCurrentDevicePath(devices.PathAt(0));
-    if (!ProbeWriteAccess()) {
+    // A refused path names no key, which the probe reports as no access.
+    edit.Open(devices.NameAt(0), devices.PathAt(0), 0);
+    if (!ProbeWriteAccess(edit.Key())) {
         ShowMessage(IDS_ACCESS_ERROR, STRING_LIMIT_ACCESS_ERROR, nullptr);
         return 0;
     }
@@ -177,21 +176,16 @@ void EditorState::ListClicked(int32_t item) {
 }
 
 void EditorState::LoadDevice() {
-    const char* name = devices.NameAt(currentDevice);
-    if (name)
-        BackupOriginalSettings(name);
+    edit.TakeBackup();
     EnablePane(0);
     selectedItem = -1;
-
-    // The timing load drops the non-standard entry of every timing that fails its checksum, so
-    // the non-standard list has to be there first.
-    int modesRead = nonStandardModes.LoadFromDevice();
-    loadedWhole = timings.LoadFromDevice(nonStandardModes) && modesRead;
+    edit.Load();
 
     // The list is drawn once after the last row rather than once per row.
     ListSetRedraw(mainWindow, 0);
     ListDeleteAllRows(mainWindow);
-    for (CustomTiming* timing = timings.FirstTiming(); timing; timing = timings.NextTiming())
+    for (CustomTiming* timing = edit.timings.FirstTiming(); timing;
+         timing = edit.timings.NextTiming())
         AppendRow(*timing);
     ListSetRedraw(mainWindow, 1);
 }
@@ -207,22 +201,11 @@ void EditorState::AddNewMode() {
     timing.height = request.height;
     timing.refresh = request.refresh;
     timing.block.words[TimingChecksumWord] = ComputeTimingChecksum(timing.block.words);
-    // Rows mirror the records, so a record that could not be kept gets no row either.
-    if (!timings.Append(timing))
+    // Rows mirror the records, so a record that could not be kept gets no row either; a timing
+    // without its non-standard mode would be written as half a mode, so the edit keeps both or
+    // neither.
+    if (!edit.Add(timing))
         return;
-
-    NonStandardMode mode;
-    mode.width = request.width;
-    mode.height = request.height;
-    mode.reserved = 0;
-    mode.refresh = request.refresh;
-    // A timing without its non-standard mode would be written as half a mode: the whole Add is
-    // undone when the entry cannot be kept.
-    if (!nonStandardModes.AddMode(mode)) {
-        timings.RemoveAt(CountTimings() - 1);
-        return;
-    }
-
     AppendRow(timing);
 }
 
@@ -241,7 +224,7 @@ static int32_t ReadNumber(const char* text) {
 void EditorState::ModifySelectedMode() {
     if (selectedItem < 0)
         return;
-    CustomTiming* timing = timings.TimingAt(selectedItem);
+    CustomTiming* timing = edit.timings.TimingAt(selectedItem);
     if (!timing)
         return;
 
@@ -263,20 +246,14 @@ void EditorState::ModifySelectedMode() {
     timing->block.words[TimingFlagsWord] = flags;
     for (uint32_t i = 0; i < PaneEditCount; ++i)
         timing->block.words[PaneEdits[i].word] = values[i];
-    timings.RefreshChecksumAt(selectedItem);
+    edit.timings.RefreshChecksumAt(selectedItem);
 }
 
 void EditorState::RemoveSelectedMode() {
     if (selectedItem < 0)
         return;
-    CustomTiming* timing = timings.TimingAt(selectedItem);
-    if (!timing)
+    if (!edit.RemoveAt(selectedItem))
         return;
-
-    nonStandardModes.RemoveMode(static_cast<uint16_t>(timing->width),
-                                static_cast<uint16_t>(timing->height),
-                                static_cast<uint16_t>(timing->refresh));
-    timings.RemoveAt(selectedItem);
     ListDeleteRow(mainWindow, selectedItem);
     selectedItem = -1;
     ListResetSelectionMark(mainWindow);
@@ -284,13 +261,7 @@ void EditorState::RemoveSelectedMode() {
 }
 
 int EditorState::ApplyChanges() {
-    // Both writes are attempted even when the first fails: the key should come as close to the
-    // lists as it can.
-    int written = 0;
-    if (loadedWhole) {
-        written = timings.SaveToDevice();
-        written &= nonStandardModes.SaveToDevice();
-    }
+    const int written = edit.Save();
     if (!written) {
         SetDirty(1);
         ShowMessage(IDS_APPLY_FAILED, STRING_LIMIT, mainWindow);
@@ -314,19 +285,21 @@ int EditorState::ConfirmUnsavedChanges() {
 
 void EditorState::SwitchDevice(uint32_t index) {
     const char* path = devices.PathAt(index);
-    if (!path || std::strlen(path) >= DevicePathSize)
+    const char* name = devices.NameAt(index);
+    if (!path || std::strlen(path) >= DevicePathSize || !name ||
+        std::strlen(name) >= BackupKeyPathSize)
         return;
     if (!ConfirmUnsavedChanges())
         return;
 
-    SetCurrentDevicePath(path);
+    edit.Open(name, path, 0);
     currentDevice = index;
     LoadDevice();
     CheckDeviceMenuItem(mainWindow, 0, devices.Count() - 1, index);
 }
 
 void EditorState::ShowSelection(int32_t item) {
-    CustomTiming* timing = item >= 0 ? timings.TimingAt(item) : nullptr;
+    CustomTiming* timing = item >= 0 ? edit.timings.TimingAt(item) : nullptr;
     if (!timing) {
         selectedItem = -1;
         EnablePane(0);
@@ -380,14 +353,6 @@ void EditorState::AppendRow(const CustomTiming& timing) {
     ListSetCell(mainWindow, row, 1, text);
     FormatNumber(timing.refresh, text);
     ListSetCell(mainWindow, row, 2, text);
-}
-
-// Number of records, walking the list (it keeps no count).
-int32_t EditorState::CountTimings() {
-    int32_t count = 0;
-    for (CustomTiming* timing = timings.FirstTiming(); timing; timing = timings.NextTiming())
-        ++count;
-    return count;
 }
 
 // Exit and the close box: the window ends only once the unsaved-changes question allows it.

@@ -12,8 +12,7 @@
 
 #include "devices/discovery.h"
 #include "editor/window.h"
-#include "store/device_store.h"
-#include "store/mode_list.h"
+#include "store/device_edit.h"
 
 #include <cstdint>
 
@@ -24,18 +23,15 @@ const int32_t ListColumnWidth = 100;
 
 class EditorState {
 public:
-    WindowHandle mainWindow;              // null until the main window initialises
-    char templateName[TemplateNameSize];  // "VELMORA"
-    TimingList timings;                   // row i of the list shows record i
-    NonStandardModeList nonStandardModes; // the current device's non-standard modes
-    int32_t selectedItem;                 // the selected row, -1 for none
-    DisplayDeviceList devices;            // the devices found when the window initialised
-    uint32_t currentDevice;               // index in devices of the device being edited
-    uint32_t dirty;                       // 1 while the lists hold edits that are not written
-    // 0 when the last load could not read the whole driver key: an Apply would then delete or
-    // overwrite what the load missed, so it is refused until the device loads whole again.
-    uint32_t loadedWhole;
-    int32_t paneEnabled; // 1 or 0 as EnablePane last left the pane, -1 before it ran
+    WindowHandle mainWindow;             // null until the main window initialises
+    char templateName[TemplateNameSize]; // "VELMORA"
+    // The current device's edit: row i of the list shows record i of edit.timings.
+    DeviceEdit edit;
+    int32_t selectedItem;      // the selected row, -1 for none
+    DisplayDeviceList devices; // the devices found when the window initialised
+    uint32_t currentDevice;    // index in devices of the device being edited
+    uint32_t dirty;            // 1 while the lists hold edits that are not written
+    int32_t paneEnabled;       // 1 or 0 as EnablePane last left the pane, -1 before it ran
 
     // An empty editor with no window; it becomes CurrentEditor.
     EditorState();
@@ -52,11 +48,11 @@ public:
     int InitialiseWindow(WindowHandle window);
 
     // The start-up checks that follow the window's creation: the list's three columns, the first
-    // device's path into CurrentDevicePath, the write-access probe, and the first load. 1 when
+    // device opened in the edit, the write-access probe, and the first load. 1 when
     // the editor is ready to run. 0 when there is no device (already reported), or when the
     // probe fails: the access error is shown without owner and nothing is loaded. A first path
-    // too long for CurrentDevicePath leaves it empty, so the probe fails and the program ends
-    // with the access error rather than edit a key it cannot name.
+    // too long for a driver key names no key, so the probe fails and the program ends with the
+    // access error rather than edit a key it cannot name.
     int FinishStartup();
 
     // WM_COMMAND with the whole first message parameter as `id`: only commands whose
@@ -70,8 +66,9 @@ public:
     void ListClicked(int32_t item);
 
     // Reads the current device's driver key into the lists and the list view, after taking the
-    // device's one-time backup. Disables the pane, Modify and Remove (their contents stay) and
-    // forgets the selection, whose row is gone. The unsaved-changes mark is not touched.
+    // device's one-time backup (a backup that cannot be taken now is tried again at each Apply).
+    // Disables the pane, Modify and Remove (their contents stay) and forgets the selection, whose
+    // row is gone. The unsaved-changes mark is not touched.
     void LoadDevice();
 
     // Asks for a new mode and, after OK, appends a record of zero timing (checksum 0xFFFF), its
@@ -90,10 +87,12 @@ public:
     // its row, then clears the selection and the pane.
     void RemoveSelectedMode();
 
-    // Writes the timings and then the non-standard list to the driver key. 1 when everything was
-    // written. Refused (0, nothing written) after a load that could not read the whole key. 0 when
-    // the store could not write it all: the editor then stays (or becomes) dirty with Apply
-    // enabled, since the key no longer matches the lists, and the user is told.
+    // Writes the edit to the driver key through its one save: the backup made whole first, then
+    // the timings, the non-standard list and the prune. 1 when everything was written. Refused
+    // (0, nothing written) after a load that could not read the whole key, and while the backup
+    // cannot be made whole. 0 when the store could not write it all: the editor then stays (or
+    // becomes) dirty with Apply enabled, since the key does not match the lists, and the user is
+    // told; the edits stay.
     int ApplyChanges();
 
     // The question that guards Exit and the device switch. 1 when the caller may go on: nothing
@@ -103,8 +102,8 @@ public:
 
     // Makes device `index` current (after the unsaved-changes question) and loads it, reloading
     // it when it is current already; the Device menu's radio check moves to its item. Does
-    // nothing for an index without a device or a path that CurrentDevicePath cannot hold, or
-    // when the question says not to go on.
+    // nothing for an index without a device or a path that a driver key cannot hold, or when the
+    // question says not to go on.
     void SwitchDevice(uint32_t index);
 
     // Selects row `item` and fills the pane from its record, enabling the pane with Modify and
@@ -120,7 +119,6 @@ public:
 
 private:
     void AppendRow(const CustomTiming& timing);
-    int32_t CountTimings();
     void ExitWith(intptr_t result);
     void ShowMessage(uint32_t textId, int32_t textLimit, WindowHandle owner);
 };

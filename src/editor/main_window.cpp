@@ -8,7 +8,9 @@
 
 namespace {
 
-WindowHandle ToHandle(HWND window) { return reinterpret_cast<WindowHandle>(window); }
+WindowHandle ToHandle(HWND window) {
+    return reinterpret_cast<WindowHandle>(window);
+}
 
 // The editor builds the Device menu and checks for devices; the window then places itself and
 // takes the program's icon. FALSE without a device, which ends the start-up.
@@ -39,8 +41,7 @@ INT_PTR OnNotify(WPARAM wParam, LPARAM lParam) {
 } // namespace
 
 int CreateMainWindow(EditorState* editor, int showCommand) {
-    HWND window =
-        CreateDialogParamA(AppInstance, editor->templateName, nullptr, MainDialogProc, 0);
+    HWND window = CreateDialogParamA(AppInstance, editor->templateName, nullptr, MainDialogProc, 0);
     editor->mainWindow = ToHandle(window);
     if (!window)
         return 0;

@@ -24,9 +24,8 @@ static_assert(OriginalPathSize == sizeof OriginalPathPrefix - 1 + DevicePathSize
 
 } // namespace
 
-int FormatOriginalPath(char (&out)[OriginalPathSize]) {
-    const int written =
-        std::snprintf(out, sizeof out, "%s%s", OriginalPathPrefix, CurrentDevicePath);
+int FormatOriginalPath(const DriverKey& device, char (&out)[OriginalPathSize]) {
+    const int written = std::snprintf(out, sizeof out, "%s%s", OriginalPathPrefix, device.path);
     return written >= 0 && static_cast<uint32_t>(written) < sizeof out;
 }
 
@@ -57,37 +56,22 @@ int OpenOrCreateBackupKey(const char* deviceName, const char* path, RegistryKey*
     return made && *key;
 }
 
-// Reads the driver key (CurrentDevicePath) into `copy`. 1 when every value was read; 0 when the
-// key could not be opened or walked, a value could not be read, or memory ran out.
-int ReadDriverKey(HeldValues* copy) {
+// Reads the driver key into `copy`, indexed. 1 when every value was read; 0 when the key could
+// not be opened or walked, a value could not be read, or memory ran out.
+int ReadDriverKey(const DriverKey& device, HeldValues* copy) {
     RegistryKey driverKey;
     uint32_t count = 0;
-    if (!OpenCurrentDeviceKeyToWalk(&driverKey, &count))
-        return 0; // also when CurrentDevicePath holds no terminated path
-    const int read = copy->ReadKey(driverKey, count);
+    if (!device.OpenToWalk(&driverKey, &count))
+        return 0; // also when the path is empty
+    const int read = copy->ReadKey(driverKey, count) && copy->Index();
     RegistryCloseKey(driverKey);
     return read;
 }
 
-// Writes the copy into the new backup key with "Original Registry Path" last: the mark that the
-// copy is whole, since a backup interrupted before it lacks it. 1 when every set succeeded.
-int WriteBackupKey(RegistryKey backupKey, const HeldValues& copy) {
-    char original[OriginalPathSize];
-    return FormatOriginalPath(original) && copy.WriteTimings(backupKey) &&
-           copy.WriteModeList(backupKey) &&
-           RegistrySetValue(backupKey, OriginalPathValueName, RegistryTypeSz,
-                            reinterpret_cast<const uint8_t*>(original),
-                            static_cast<uint32_t>(std::strlen(original)));
-}
-
-// Deletes the device's backup key. 1 when it is gone.
-int DeleteBackupKey(const char* deviceName) {
-    RegistryKey user;
-    if (!RegistryOpenKey(RegistryCurrentUser, UserKeyPath, &user))
-        return 0;
-    const int deleted = RegistryDeleteKey(user, deviceName);
-    RegistryCloseKey(user);
-    return deleted;
+// 1 when the open backup key holds its mark, "Original Registry Path": the copy is whole.
+int HoldsMark(RegistryKey backupKey) {
+    uint32_t size = 0;
+    return RegistryQueryValue(backupKey, OriginalPathValueName, nullptr, nullptr, &size);
 }
 
 // The prune's keep for a restore: a timing value of the driver key stays when the backup holds
@@ -104,6 +88,42 @@ const void* FindHeld(const void* context, const char* name, int* exact) {
 int RewriteHeld(const void*, RegistryKey key, const void* kept) {
     const HeldValue* held = static_cast<const HeldValue*>(kept);
     return RegistrySetValue(key, held->name, held->type, held->data, held->length);
+}
+
+// Deletes the open key's mode list value; 1 when it is gone, or was never there.
+int DeleteModeList(RegistryKey key) {
+    if (RegistryDeleteValue(key, ModeListValueName))
+        return 1;
+    uint32_t size = 0;
+    int missing = 0;
+    return !RegistryQueryValue(key, ModeListValueName, nullptr, nullptr, &size, &missing) &&
+           missing;
+}
+
+// Makes the open key's mode values exactly the held ones, in the order that keeps a set whole
+// wherever it stops: every held timing value, then the mode list (or its deletion), and only then
+// the timing values that the held ones lack. 1 when every call succeeded.
+int PutHeldValues(RegistryKey key, const HeldValues& values) {
+    int result = values.WriteTimings(key);
+    const int listed = values.HasModeList() ? values.WriteModeList(key) : DeleteModeList(key);
+    uint32_t count = 0;
+    if (!listed || !RegistryCountValues(key, &count) ||
+        !PruneStoredTimings(key, count, PruneKeep{&values, FindHeld, RewriteHeld}))
+        result = 0;
+    return result;
+}
+
+// Fills the open backup key with the copy, over whatever an earlier copy that ended part-way left
+// there, and writes its mark last. A key that holds the mark already is whole (another writer
+// finished it meanwhile) and is not written again. 1 when the key is whole afterwards.
+int FillBackupKey(const DriverKey& device, RegistryKey backupKey, const HeldValues& copy) {
+    if (HoldsMark(backupKey))
+        return 1;
+    char original[OriginalPathSize];
+    return FormatOriginalPath(device, original) && PutHeldValues(backupKey, copy) &&
+           RegistrySetValue(backupKey, OriginalPathValueName, RegistryTypeSz,
+                            reinterpret_cast<const uint8_t*>(original),
+                            static_cast<uint32_t>(std::strlen(original)));
 }
 
 } // namespace
@@ -166,19 +186,22 @@ int ReadBackupState(const char* deviceName) {
 
 // The copy runs once per device and user: a whole backup key is never written again, and one
 // whose state cannot be told counts as whole. An incomplete one (a copy that ended before its
-// mark, the last value written) is deleted and taken afresh: nothing writes the driver key before
-// its backup is whole, so the key still holds the original values. A device whose backup key
-// path cannot be formed is refused before anything is read or written. The whole driver key is
-// read before the backup key is made, and a backup key that cannot be filled is deleted again.
-int BackupOriginalSettings(const char* deviceName) {
+// mark, the last value written) is taken again in place: nothing writes the driver key before its
+// backup is whole, so the key still holds the original values. No backup key is ever deleted: a
+// writer that finds an incomplete copy cannot tell a dead writer's from one still being made, and
+// deleting it would let that writer's clean-up or its next set strike a copy that another has made
+// whole since. Two writers filling one copy write the same values, the driver key's as both read
+// them. The whole driver key is read before the backup key is made or written, so a read that
+// fails writes nothing.
+int BackupOriginalSettings(const DriverKey& device, const char* deviceName) {
     char path[BackupKeyPathSize];
     if (!FormatBackupKeyPath(deviceName, path))
         return 0;
     const int state = ReadBackupState(deviceName);
-    if (state != BackupAbsent && (state != BackupIncomplete || !DeleteBackupKey(deviceName)))
+    if (state != BackupAbsent && state != BackupIncomplete)
         return 0;
     HeldValues copy;
-    if (!ReadDriverKey(&copy))
+    if (!ReadDriverKey(device, &copy))
         return 0;
 
     // Without the company key there is nowhere to keep a backup: the next load tries again.
@@ -186,22 +209,20 @@ int BackupOriginalSettings(const char* deviceName) {
     int missing = 0;
     if (!CreateUserKey(&user, &missing))
         return missing;
-    RegistryKey device;
-    int written = RegistryCreateSubkey(user, deviceName, &device);
-    if (written) {
-        written = WriteBackupKey(device, copy);
-        RegistryCloseKey(device);
-        if (!written)
-            RegistryDeleteKey(user, deviceName);
-    }
+    RegistryKey backupKey;
+    int written = RegistryCreateSubkey(user, deviceName, &backupKey);
     RegistryCloseKey(user);
+    if (written) {
+        written = FillBackupKey(device, backupKey, copy);
+        RegistryCloseKey(backupKey);
+    }
     return written;
 }
 
-int EnsureWholeBackup(const char* deviceName) {
+int EnsureWholeBackup(const DriverKey& device, const char* deviceName) {
     const int state = ReadBackupState(deviceName);
     return state == BackupWhole || ((state == BackupAbsent || state == BackupIncomplete) &&
-                                    BackupOriginalSettings(deviceName));
+                                    BackupOriginalSettings(device, deviceName));
 }
 
 int StoredBackup::Read(const char* deviceName) {
@@ -222,9 +243,9 @@ int StoredBackup::Read(const char* deviceName) {
     return result == BackupReadWhole && !values.Index() ? BackupReadFailed : result;
 }
 
-int StoredBackup::FromCurrentDevice() const {
+int StoredBackup::FromDevice(const DriverKey& device) const {
     char expected[OriginalPathSize];
-    if (!FormatOriginalPath(expected))
+    if (!FormatOriginalPath(device, expected))
         return 0;
     const uint32_t length = static_cast<uint32_t>(std::strlen(expected));
     uint32_t noteLength = 0;
@@ -239,40 +260,20 @@ int StoredBackup::FromCurrentDevice() const {
     return 1;
 }
 
-// Like Apply: every held value is written over the driver key first, and only then are the
-// timing values that the backup lacks deleted, so a failure part-way leaves each mode in its old
-// or its restored form, and the backup key is never touched.
-int StoredBackup::Restore() const {
+// As a save: the held values are the new set. The backup key is never touched, so a restore that
+// failed part-way can be run again.
+int StoredBackup::Restore(const DriverKey& device) const {
     RegistryKey key;
-    if (!OpenCurrentDeviceKey(&key))
+    if (!device.Open(&key))
         return 0;
-    int result = values.WriteTimings(key);
-    uint32_t count = 0;
-    if (!RegistryCountValues(key, &count) ||
-        !PruneStoredTimings(key, count, PruneKeep{&values, FindHeld, RewriteHeld}))
-        result = 0;
-    if (!PutModeList(key))
-        result = 0;
+    const int result = PutHeldValues(key, values);
     RegistryCloseKey(key);
     return result;
 }
 
-// Puts the backup's mode list, or deletes the driver key's when the backup has none (a list
-// that is already missing is no failure). 1 when done.
-int StoredBackup::PutModeList(RegistryKey key) const {
-    if (values.HasModeList())
-        return values.WriteModeList(key);
-    if (RegistryDeleteValue(key, ModeListValueName))
-        return 1;
-    uint32_t size = 0;
-    int missing = 0;
-    return !RegistryQueryValue(key, ModeListValueName, nullptr, nullptr, &size, &missing) &&
-           missing;
-}
-
-int ProbeWriteAccess() {
+int ProbeWriteAccess(const DriverKey& device) {
     RegistryKey key;
-    if (!OpenCurrentDeviceKey(&key))
+    if (!device.Open(&key))
         return 0;
     const uint8_t one = 1;
     int written = RegistrySetValue(key, ProbeValueName, RegistryTypeDword, &one, 1);

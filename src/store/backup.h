@@ -17,13 +17,13 @@ extern const char UserKeyPath[];           // "Software\Orvane Technologies\Velm
 extern const char CompanyKeyPath[];        // "Software\Orvane Technologies"
 extern const char OriginalPathValueName[]; // "Original Registry Path"
 
-// Size of the buffer for "HKEY_LOCAL_MACHINE\" and any path that CurrentDevicePath can hold,
+// Size of the buffer for "HKEY_LOCAL_MACHINE\" and any path that a DriverKey can hold,
 // terminating zero included.
 const uint32_t OriginalPathSize = 19 + DevicePathSize;
 
-// Forms "HKEY_LOCAL_MACHINE\" + CurrentDevicePath into out, as "Original Registry Path" holds
-// it. 1 when it fits (always, for a path that SetCurrentDevicePath took); 0 otherwise.
-int FormatOriginalPath(char (&out)[OriginalPathSize]);
+// Forms "HKEY_LOCAL_MACHINE\" + the driver key's path into out, as "Original Registry Path" holds
+// it. 1 when it fits (always, for a path that DriverKey::SetPath took); 0 otherwise.
+int FormatOriginalPath(const DriverKey& device, char (&out)[OriginalPathSize]);
 
 // Creates "Velmora" below the existing per-user company key, or opens it when it exists; the
 // company key itself is never created. 1 with the user key open in *key; 0 with nothing open,
@@ -64,23 +64,22 @@ enum BackupState {
 };
 int ReadBackupState(const char* deviceName);
 
-// Copies the driver key (CurrentDevicePath) into the device's backup key unless a whole backup
-// exists (or may exist): every timing value whose name and data fit the 260-byte walk buffers,
-// the mode list whatever its length, then "Original Registry Path". An incomplete backup key is
-// deleted first and the copy taken again. The whole driver key is read first, and the backup key
-// is made only when all of it was; a backup key whose values could not all be set is deleted
-// again. So the backup key, when this call made it, holds the whole copy, and otherwise the next
-// call tries again. 1 when the backup was written whole, and when the company key is missing
-// (nothing can be kept, nothing is written); 0 otherwise: a whole backup present or its state
-// unreadable, an incomplete one that could not be deleted, no path, a driver key value that
-// could not be read, no memory, or a backup key that could not be made or filled.
-int BackupOriginalSettings(const char* deviceName);
+// Copies the driver key into the device's backup key unless a whole backup exists (or may
+// exist): every timing value whose name and data fit the 260-byte walk buffers, the mode list
+// whatever its length, then "Original Registry Path", the mark that the copy is whole. An
+// incomplete backup key is taken again in place: its values become the driver key's and the mark
+// is written last. No backup key is ever deleted. The whole driver key is read before anything is
+// written. 1 when the backup is whole afterwards, and when the company key is missing (nothing
+// can be kept, nothing is written); 0 otherwise: a whole backup present or its state unreadable,
+// no path, a driver key value that could not be read, no memory, or a backup key that could not
+// be made or filled (it is then left incomplete, for the next writer to take again).
+int BackupOriginalSettings(const DriverKey& device, const char* deviceName);
 
 // What a writer asks before it changes the driver key: 1 when the device's backup is whole
 // afterwards (it was, or it has just been taken, or taken again over an incomplete one), or when
 // the company key is missing and nothing can be kept; 0 when the backup's state could not be
-// read, an incomplete one could not be deleted, or the copy could not be taken.
-int EnsureWholeBackup(const char* deviceName);
+// read or the copy could not be taken whole.
+int EnsureWholeBackup(const DriverKey& device, const char* deviceName);
 
 // The outcome of reading a backup for a restore.
 enum BackupReadResult {
@@ -96,15 +95,15 @@ class StoredBackup {
 public:
     // Reads every timing value, the mode list and "Original Registry Path". A BackupReadResult.
     int Read(const char* deviceName);
-    // 1 when "Original Registry Path" names the current driver key, case aside (a zero byte may
-    // follow, as Windows 95, 98 and ME store text).
-    int FromCurrentDevice() const;
-    // Makes the current driver key's modes exactly the backup's: every held timing value is
-    // written, then the timing values that the backup lacks are deleted (one named in another
-    // case comes back under the held name), then the mode list is put as the backup has it, or
-    // deleted. 1 when every call succeeded; otherwise 0, having done all it could. The backup key
-    // is never written, so a restore that failed part-way can be run again.
-    int Restore() const;
+    // 1 when "Original Registry Path" names the driver key, case aside (a zero byte may follow,
+    // as Windows 95, 98 and ME store text).
+    int FromDevice(const DriverKey& device) const;
+    // Makes the driver key's modes exactly the backup's, in a save's order: every held timing
+    // value is written, then the mode list is put as the backup has it (or deleted), and only
+    // then are the timing values that the backup lacks deleted (one named in another case comes
+    // back under the held name). 1 when every call succeeded; otherwise 0, having done all it
+    // could. The backup key is never written, so a restore that failed part-way can be run again.
+    int Restore(const DriverKey& device) const;
 
     uint32_t TimingCount() const { return values.TimingCount(); }
     int HasModeList() const { return values.HasModeList(); }
@@ -112,12 +111,10 @@ public:
     const uint8_t* Original(uint32_t* length) const { return values.Note(length); }
 
 private:
-    int PutModeList(RegistryKey key) const;
-
     HeldValues values;
 };
 
 // Writes the value "DUMMY" (REG_DWORD type, one byte 1) into the driver key and deletes it again.
-// 1 when the write succeeded, whatever became of the delete; 0 with no registry call when no
-// device is current.
-int ProbeWriteAccess();
+// 1 when the write succeeded, whatever became of the delete; 0 with no registry call when the key
+// names nothing.
+int ProbeWriteAccess(const DriverKey& device);

@@ -8,8 +8,6 @@
 #include <cstring>
 #include <new>
 
-char CurrentDevicePath[DevicePathSize];
-
 const char TimingValuePrefix[] = "QORDTMCRTBCD";
 const char ModeListValueName[] = "QORNonStandardModesBCD";
 
@@ -55,31 +53,28 @@ int TimingReadsBack(const CustomTiming& timing) {
 
 } // namespace
 
-// The path may be CurrentDevicePath itself or a part of it, hence the length first and memmove.
-int SetCurrentDevicePath(const char* path) {
-    size_t length = path ? std::strlen(path) : DevicePathSize;
+int DriverKey::SetPath(const char* text) {
+    size_t length = text ? std::strlen(text) : DevicePathSize;
     if (length >= DevicePathSize) {
-        CurrentDevicePath[0] = '\0';
+        path[0] = '\0';
         return 0;
     }
-    std::memmove(CurrentDevicePath, path, length + 1);
+    std::memmove(path, text, length + 1); // the text may be the path itself
     return 1;
 }
 
-int CurrentDeviceReadOnly = 0;
-
-int OpenCurrentDeviceKey(RegistryKey* key) {
+int DriverKey::Open(RegistryKey* key) const {
     *key = nullptr;
-    if (CurrentDevicePath[0] == '\0' || !std::memchr(CurrentDevicePath, '\0', DevicePathSize))
+    if (path[0] == '\0' || !std::memchr(path, '\0', DevicePathSize))
         return 0;
-    if (CurrentDeviceReadOnly)
-        return RegistryOpenKeyToRead(RegistryLocalMachine, CurrentDevicePath, key);
-    return RegistryOpenKey(RegistryLocalMachine, CurrentDevicePath, key);
+    if (readOnly)
+        return RegistryOpenKeyToRead(RegistryLocalMachine, path, key);
+    return RegistryOpenKey(RegistryLocalMachine, path, key);
 }
 
-int OpenCurrentDeviceKeyToWalk(RegistryKey* key, uint32_t* count) {
+int DriverKey::OpenToWalk(RegistryKey* key, uint32_t* count) const {
     *count = 0;
-    if (!OpenCurrentDeviceKey(key))
+    if (!Open(key))
         return 0;
     if (!RegistryCountValues(*key, count)) {
         RegistryCloseKey(*key);
@@ -188,10 +183,10 @@ int FormatStoredTiming(const CustomTiming& timing, char (&name)[RegistryBufferSi
 
 // Each value is enumerated into the walk buffers once; one that does not fit them is skipped, as
 // every walk skips it. The name is scanned whole before the data is decoded.
-int WalkStoredTimings(const StoredModeSink& sink) {
+int WalkStoredTimings(const DriverKey& device, const StoredModeSink& sink) {
     RegistryKey key;
     uint32_t count = 0;
-    if (!OpenCurrentDeviceKeyToWalk(&key, &count))
+    if (!device.OpenToWalk(&key, &count))
         return 0;
     int result = 1;
     char name[RegistryBufferSize];
@@ -321,11 +316,11 @@ int LoadTiming(void* context, const CustomTiming& timing, int valid) {
 // Reads the mode list value whole through an open of its own, as the list's load does. 0 when
 // the key could not be opened; otherwise 1, with *read as ReadWholeValue gives it (the data, when
 // 1, in a new[] buffer for the caller to free).
-int ReadModeListValue(uint8_t** data, uint32_t* length, int* read) {
+int ReadModeListValue(const DriverKey& device, uint8_t** data, uint32_t* length, int* read) {
     *data = nullptr;
     *length = 0;
     RegistryKey key;
-    if (!OpenCurrentDeviceKey(&key))
+    if (!device.Open(&key))
         return 0;
     *read = ReadWholeValue(key, ModeListValueName, data, length, nullptr);
     RegistryCloseKey(key);
@@ -336,20 +331,20 @@ int ReadModeListValue(uint8_t** data, uint32_t* length, int* read) {
 
 // A valid timing that could not be kept for want of memory makes the result 0, since a save would
 // then delete it from the key.
-int TimingList::LoadFromDevice(NonStandardModeList& modes) {
+int TimingList::LoadFromDevice(const DriverKey& device, NonStandardModeList& modes) {
     Clear();
     LoadTarget target{this, &modes};
-    return WalkStoredTimings(StoredModeSink{&target, LoadTiming, nullptr});
+    return WalkStoredTimings(device, StoredModeSink{&target, LoadTiming, nullptr});
 }
 
 // The two reads of the loads, without their rules: the mode list's groups are handed on as
 // stored rather than added, and every timing whatever its checksum.
-int ReadStoredModes(const StoredModeSink& sink, int* modeListPresent) {
+int ReadStoredModes(const DriverKey& device, const StoredModeSink& sink, int* modeListPresent) {
     *modeListPresent = 0;
     uint8_t* list = nullptr;
     uint32_t length = 0;
     int read = 0;
-    if (!ReadModeListValue(&list, &length, &read))
+    if (!ReadModeListValue(device, &list, &length, &read))
         return 0;
     int result = read >= 0;
     *modeListPresent = read > 0;
@@ -357,7 +352,7 @@ int ReadStoredModes(const StoredModeSink& sink, int* modeListPresent) {
         if (!sink.mode(sink.context, DecodeModeEntry(list + at)))
             result = 0;
     delete[] list;
-    return WalkStoredTimings(sink) && result;
+    return WalkStoredTimings(device, sink) && result;
 }
 
 namespace {
@@ -492,10 +487,10 @@ int PruneStoredTimings(RegistryKey key, uint32_t count, const PruneKeep& keep) {
     return result;
 }
 
-int DeleteStoredTimings() {
+int DeleteStoredTimings(const DriverKey& device) {
     RegistryKey key;
     uint32_t count = 0;
-    if (!OpenCurrentDeviceKeyToWalk(&key, &count))
+    if (!device.OpenToWalk(&key, &count))
         return 0;
     const WrittenList none{nullptr, 0};
     const int result =
@@ -504,81 +499,75 @@ int DeleteStoredTimings() {
     return result;
 }
 
-// Every record is written before anything is deleted, so that the key never holds less than it
-// did or than the list: whenever the save stops, each stored mode is there in its old form or
-// its new one. Only then are the timing values that no record names deleted. A set replaces the
-// value of its name, so a record's old value is never deleted; when its set failed, the old
-// value stays. Every set and the prune are attempted whatever fails before them, so that the key
-// comes as close to the list as it can; 0 tells the caller that it does not match the list.
+int TimingList::ReadsBack() const {
+    for (const TimingNode* node = head; node; node = node->next)
+        if (!TimingReadsBack(node->timing))
+            return 0;
+    return 1;
+}
+
+// Every record is written, then the list, before anything is deleted: a set replaces the value of
+// its name, so a record's old value is never deleted, and a timing that the list names is never
+// pruned while a list that names it is stored. Whenever the writing stops, the stored list names
+// only values that are there, in their old or new form. Every set and the prune are attempted
+// whatever fails before them, so that the key comes as close to the lists as it can, except that
+// a list that could not be written leaves the old timings unpruned, since it still names them.
 // A record that would be written as another timing (which the next load drops for its checksum,
 // taking its mode with it) stops the save before anything is written: writing it would lose the
 // stored value it came from and still report success.
-int TimingList::SaveToDevice() {
+int WriteStoredModes(const DriverKey& device, const TimingList& timings,
+                     const NonStandardModeList& modes) {
+    if (!timings.ReadsBack() || !modes.ReadsBack())
+        return 0;
     uint32_t records = 0;
-    for (const TimingNode* node = head; node; node = node->next, ++records)
-        if (!TimingReadsBack(node->timing) || records == UINT32_MAX)
+    for (const TimingNode* node = timings.head; node; node = node->next)
+        if (++records == UINT32_MAX)
             return 0;
     WrittenMode* written = new (std::nothrow) WrittenMode[records ? records : 1];
-    if (!written)
+    uint32_t listLength = 0;
+    uint8_t* list = written ? modes.EncodeModeList(&listLength) : nullptr;
+    RegistryKey key;
+    if (!list || !device.Open(&key)) {
+        delete[] written;
+        delete[] list;
         return 0;
+    }
     uint32_t at = 0;
-    for (const TimingNode* node = head; node; node = node->next, ++at)
+    for (const TimingNode* node = timings.head; node; node = node->next, ++at)
         written[at] = WrittenMode{node->timing.width, node->timing.height, node->timing.refresh, at,
                                   &node->timing};
     std::sort(written, written + records, ModeBefore);
 
-    RegistryKey key;
-    if (!OpenCurrentDeviceKey(&key)) {
-        delete[] written;
-        return 0;
-    }
     int result = 1;
-    for (const TimingNode* node = head; node; node = node->next)
+    for (const TimingNode* node = timings.head; node; node = node->next)
         if (!WriteTiming(key, node->timing))
             result = 0;
+    const int listed =
+        RegistrySetValue(key, ModeListValueName, RegistryTypeBinary, list, listLength);
     uint32_t count = 0;
-    const WrittenList list{written, records};
-    if (!RegistryCountValues(key, &count) ||
-        !PruneStoredTimings(key, count, PruneKeep{&list, FindWritten, RewriteWritten}))
+    const WrittenList keep{written, records};
+    if (!listed || !RegistryCountValues(key, &count) ||
+        !PruneStoredTimings(key, count, PruneKeep{&keep, FindWritten, RewriteWritten}))
         result = 0;
     RegistryCloseKey(key);
     delete[] written;
+    delete[] list;
     return result;
 }
 
 // A value that is missing leaves the list empty; one that exists but cannot be read whole, or
 // whose entries cannot all be stored, makes the result 0: an Apply would otherwise write a list
 // without the entries that no timing covers.
-int NonStandardModeList::LoadFromDevice() {
+int NonStandardModeList::LoadFromDevice(const DriverKey& device) {
     Clear();
     uint8_t* data = nullptr;
     uint32_t length = 0;
     int read = 0;
-    if (!ReadModeListValue(&data, &length, &read))
+    if (!ReadModeListValue(device, &data, &length, &read))
         return 0;
     int result = read >= 0;
     if (read > 0 && length > 0 && !DecodeModeList(data, length))
         result = 0;
     delete[] data;
-    return result;
-}
-
-// A field that would be written as another number refuses the whole list, which is one value:
-// the stored list stays as it was rather than name modes nobody asked for.
-int NonStandardModeList::SaveToDevice() {
-    for (const NonStandardModeNode* node = head; node; node = node->next)
-        if (!ModeReadsBack(node->mode))
-            return 0;
-    uint32_t length = 0;
-    uint8_t* bytes = EncodeModeList(&length);
-    if (!bytes)
-        return 0;
-    RegistryKey key;
-    int result = 0;
-    if (OpenCurrentDeviceKey(&key)) {
-        result = RegistrySetValue(key, ModeListValueName, RegistryTypeBinary, bytes, length);
-        RegistryCloseKey(key);
-    }
-    delete[] bytes;
     return result;
 }

@@ -1,5 +1,5 @@
-// The device mode store: the custom timings of the current display device in memory, and their
-// movement to and from the device's driver key (HKEY_LOCAL_MACHINE\CurrentDevicePath).
+// The device mode store: the custom timings of a display device in memory, and their
+// movement to and from the device's driver key (HKEY_LOCAL_MACHINE\<path>, a DriverKey).
 //
 // Driver key values:
 //   "QORDTMCRTBCD%04uX%04uX0X%u"  (width, height, refresh)  REG_BINARY, 68 bytes, one per timing
@@ -16,27 +16,29 @@
 
 const uint32_t DevicePathSize = 260;
 
-// The current device's driver key path, relative to HKEY_LOCAL_MACHINE. Empty means no device:
-// every operation that needs the driver key then returns 0 without touching the registry.
-extern char CurrentDevicePath[DevicePathSize];
+// A display device's driver key, HKEY_LOCAL_MACHINE\<path>, as every operation on it is given it.
+// A key whose path is empty names nothing: every operation on it returns 0 without touching the
+// registry.
+struct DriverKey {
+    char path[DevicePathSize];
+    // 1: opened for reading only, which a user without administrative rights may do; nothing can
+    // then be written through it. 0: with full access, as every writer asks.
+    int readOnly;
 
-// 1: OpenCurrentDeviceKey opens the driver key for reading only, which a user without
-// administrative rights may do, and nothing can then be written through it; 0 (at process start):
-// with full access, as every writer and the window ask.
-extern int CurrentDeviceReadOnly;
+    DriverKey() : path(), readOnly(0) {}
 
-// Copies a path into CurrentDevicePath. A null path or one that does not fit (260 characters or
-// more) is refused: CurrentDevicePath becomes empty and the result is 0.
-int SetCurrentDevicePath(const char* path);
+    // Names the key at `text`. A null path or one that does not fit (260 characters or more) is
+    // refused: the key then names nothing and the result is 0.
+    int SetPath(const char* text);
 
-// Opens HKEY_LOCAL_MACHINE\CurrentDevicePath with full access (for reading only while
-// CurrentDeviceReadOnly is 1). 0 with no registry call when
-// CurrentDevicePath is empty (or, having been written directly, holds no terminating zero).
-int OpenCurrentDeviceKey(RegistryKey* key);
+    // Opens the key with full access (for reading only when readOnly is 1). 0 with no registry
+    // call when the path is empty.
+    int Open(RegistryKey* key) const;
 
-// Opens the driver key as above and counts its values, for a walk over them. 0 with no key left
-// open when either fails.
-int OpenCurrentDeviceKeyToWalk(RegistryKey* key, uint32_t* count);
+    // Opens the key as above and counts its values, for a walk over them. 0 with no key left open
+    // when either fails.
+    int OpenToWalk(RegistryKey* key, uint32_t* count) const;
+};
 
 // Enumerates the value at `index` of an open key into the fixed walk buffers, which every walk
 // uses alike. The name is always terminated inside its buffer. 1 with the value (its type in
@@ -92,7 +94,7 @@ struct StoredModeSink {
 // timing was kept; 0 when the key could not be opened or counted (nothing handed on), when a
 // value could not be enumerated for another reason than a name or data too large for the walk
 // buffers, or when the sink kept a timing not.
-int WalkStoredTimings(const StoredModeSink& sink);
+int WalkStoredTimings(const DriverKey& device, const StoredModeSink& sink);
 
 // The driver key exactly as stored, for a reader that changes nothing: every entry of the mode
 // list in order (a partial last group ignored), covered or not, then every timing value as
@@ -101,7 +103,7 @@ int WalkStoredTimings(const StoredModeSink& sink);
 // *modeListPresent is 1 when the key has a mode list value. 1 when all was read and kept; 0 when
 // the key could not be opened (nothing more is asked then), a value could not be read whole, or
 // the sink kept something not.
-int ReadStoredModes(const StoredModeSink& sink, int* modeListPresent);
+int ReadStoredModes(const DriverKey& device, const StoredModeSink& sink, int* modeListPresent);
 
 // What a prune of the timing values keeps, for the callers that decide it. find gives what is
 // to be stored under the name the registry takes `name` for, or null when nothing is, with *exact
@@ -159,28 +161,37 @@ public:
     // kept for want of memory, or when a value could not be enumerated for another reason than a
     // name or data too large for the 260-byte walk buffers (which every walk skips alike): the
     // list may then lack a timing that the next save would delete.
-    int LoadFromDevice(NonStandardModeList& modes);
+    int LoadFromDevice(const DriverKey& device, NonStandardModeList& modes);
 
-    // Writes one value per record in list order, then deletes every stored timing value that no
-    // record names (names compared without regard to case, as the registry compares them), so
-    // that the key never holds fewer modes than before the save or than the list. 1 only when the
-    // key was opened and every set, enumeration and delete succeeded; otherwise 0, having still
-    // done all it could. The cursor is not moved.
-    // A list holding a record that its stored value would not give back (width or height of
-    // 10,000 or more, a timing word of TimingWordLimit or more) is refused with 0 before anything
-    // is written, so the key keeps what it held; so is a list for whose names no memory could be
-    // had.
-    int SaveToDevice();
+    // 1 when the next load would give every record back as it is: its name scans back to the
+    // same mode key (width and height below 10,000) and every timing word survives the stored
+    // form. A save refuses a list that would not.
+    int ReadsBack() const;
 
 private:
+    friend int WriteStoredModes(const DriverKey&, const TimingList&, const NonStandardModeList&);
+
     TimingNode* head;
     TimingNode* tail;
     TimingNode* cursor;
 };
+
+// Writes both lists to the driver key in the order that keeps a set whole whenever the writing
+// stops: every record's value (in list order, so of records with one mode key the last is
+// stored), then the mode list, and only then the prune of the timing values that no record
+// names (names compared without regard to case, as the registry compares them). Until the list
+// is written the old list names only old or rewritten timings; after it, the new list names only
+// written ones. 1 only when the key was opened and every set, enumeration and delete succeeded;
+// otherwise 0, having still done all it could past the list. Refused with 0 before anything is
+// written when a record or an entry would not read back, or no memory could be had for the
+// names. The cursors are not moved. Nothing but the device's edit (device_edit.h) calls it: the
+// backup must be whole first.
+int WriteStoredModes(const DriverKey& device, const TimingList& timings,
+                     const NonStandardModeList& modes);
 
 // Deletes every value of the driver key whose name begins with the timing prefix. 1 when the key
 // was walked and every delete it attempted succeeded; 0 when the key could not be walked or a
 // delete failed (the walk goes on past a failed delete). A value whose name or data does not fit
 // the walk buffers is skipped and is not a failure; an enumeration that fails otherwise is, since
 // the value it skipped may be a timing left behind.
-int DeleteStoredTimings();
+int DeleteStoredTimings(const DriverKey& device);

@@ -35,18 +35,27 @@ NonStandardMode* NonStandardModeList::NextMode() {
 // An entry is covered when one of the same resolution has refresh 0 (it stands for every
 // refresh) or the same refresh; only then is it left out. The walk goes through the list's own
 // cursor and restores it, so a caller's walk is not disturbed.
+int EntryCovers(const NonStandardMode& entry, uint16_t width, uint16_t height, uint16_t refresh) {
+    return entry.width == width && entry.height == height &&
+           (entry.refresh == 0 || entry.refresh == refresh);
+}
+
+int NonStandardModeList::Covers(uint16_t width, uint16_t height, uint16_t refresh) const {
+    for (const NonStandardModeNode* node = head; node; node = node->next)
+        if (EntryCovers(node->mode, width, height, refresh))
+            return 1;
+    return 0;
+}
+
+int NonStandardModeList::ReadsBack() const {
+    for (const NonStandardModeNode* node = head; node; node = node->next)
+        if (!ModeReadsBack(node->mode))
+            return 0;
+    return 1;
+}
+
 int NonStandardModeList::AddMode(const NonStandardMode& mode) {
-    NonStandardModeNode* saved = cursor;
-    int covered = 0;
-    for (NonStandardMode* x = FirstMode(); x; x = NextMode()) {
-        if (x->width == mode.width && x->height == mode.height &&
-            (x->refresh == 0 || x->refresh == mode.refresh)) {
-            covered = 1;
-            break;
-        }
-    }
-    cursor = saved;
-    if (covered)
+    if (Covers(mode.width, mode.height, mode.refresh))
         return 1;
 
     NonStandardModeNode* node = new (std::nothrow) NonStandardModeNode;

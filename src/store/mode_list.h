@@ -14,6 +14,8 @@ const uint32_t ModeStoredSize = 8;
 // The first field that its stored form cannot give back (it reads back 16,000 less).
 const uint32_t ModeFieldLimit = Bcd4Limit;
 
+struct DriverKey;
+
 struct NonStandardMode {
     uint16_t width;
     uint16_t height;
@@ -61,16 +63,19 @@ public:
     // could not be stored for want of memory (the other groups are still added); else 1.
     int DecodeModeList(const uint8_t* bytes, uint32_t length);
 
-    // Registry side (device_store.cpp), on the driver key named by CurrentDevicePath.
-    // Load: replaces the list with the stored value, whatever its length; 1 when the key could be
-    // opened and the value read (a value that does not exist leaves the list empty), 0 otherwise:
-    // 0 when the value may exist but could not be read whole, or an entry could not be stored
-    // (the list is then incomplete).
-    int LoadFromDevice();
-    // Save: writes the whole list; 1 only when the value was written. A list with a field of
-    // ModeFieldLimit or more (only a hostile stored value can give one) is refused with 0
-    // before the registry is touched: its stored form would name another mode.
-    int SaveToDevice();
+    // 1 when an entry covers the mode: one of its resolution with its refresh, or with refresh 0.
+    // The rule by which AddMode leaves a mode out and by which the driver lists a timing.
+    int Covers(uint16_t width, uint16_t height, uint16_t refresh) const;
+
+    // 1 when every entry reads back from the stored form (ModeReadsBack). A save refuses a list
+    // that would not: its one value would name modes nobody asked for.
+    int ReadsBack() const;
+
+    // Registry side (device_store.cpp): replaces the list with the driver key's stored value,
+    // whatever its length; 1 when the key could be opened and the value read (a value that does
+    // not exist leaves the list empty), 0 otherwise: 0 when the value may exist but could not be
+    // read whole, or an entry could not be stored (the list is then incomplete).
+    int LoadFromDevice(const DriverKey& device);
 
     int32_t Count() const { return count; }
 
@@ -84,6 +89,10 @@ private:
 // The eight stored bytes of one entry, and the entry they hold.
 void EncodeModeEntry(const NonStandardMode& mode, uint8_t out[ModeStoredSize]);
 NonStandardMode DecodeModeEntry(const uint8_t bytes[ModeStoredSize]);
+
+// The covering rule: 1 when the entry lists the mode, being of its resolution with its refresh or
+// with refresh 0 (any refresh).
+int EntryCovers(const NonStandardMode& entry, uint16_t width, uint16_t height, uint16_t refresh);
 
 // 1 when every field is below ModeFieldLimit, so that the stored entry gives it back; else 0.
 int ModeReadsBack(const NonStandardMode& mode);
