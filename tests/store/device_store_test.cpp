@@ -29,11 +29,12 @@ protected:
         key = FixtureTestKey();
         FixtureDeleteTree(Machine, key);
         ASSERT_EQ(1, FixtureCreateKey(Machine, key));
-        ASSERT_EQ(1, SetCurrentDevicePath(key.c_str()));
+        ASSERT_EQ(1, driver.SetPath(key.c_str()));
     }
-    void TearDown() override {
-        SetCurrentDevicePath("");
-        FixtureDeleteTree(Machine, key);
+    void TearDown() override { FixtureDeleteTree(Machine, key); }
+
+    int Save(const TimingList& timings, const NonStandardModeList& modes = NonStandardModeList()) {
+        return WriteStoredModes(driver, timings, modes);
     }
 
     void Put(const std::string& name, const std::vector<uint8_t>& data,
@@ -49,6 +50,7 @@ protected:
     std::vector<std::string> Names() { return FixtureValueNames(Machine, key); }
 
     std::string key;
+    DriverKey driver;
 };
 
 TEST_F(DeviceStore, TimingValueNames) {
@@ -134,25 +136,25 @@ TEST_F(DeviceStore, TimingPrefixIsCaseSensitiveAndAtTheStart) {
     EXPECT_EQ(0, IsTimingValueName(nullptr));
 }
 
-TEST_F(DeviceStore, CurrentDevicePathIsBounded) {
+TEST_F(DeviceStore, DriverKeyPathIsBounded) {
     std::string longest(DevicePathSize - 1, 'k');
-    EXPECT_EQ(1, SetCurrentDevicePath(longest.c_str()));
-    EXPECT_EQ(longest, CurrentDevicePath);
+    EXPECT_EQ(1, driver.SetPath(longest.c_str()));
+    EXPECT_EQ(longest, driver.path);
 
     std::string tooLong(DevicePathSize, 'k');
-    EXPECT_EQ(0, SetCurrentDevicePath(tooLong.c_str()));
-    EXPECT_STREQ("", CurrentDevicePath);
+    EXPECT_EQ(0, driver.SetPath(tooLong.c_str()));
+    EXPECT_STREQ("", driver.path);
 
-    EXPECT_EQ(1, SetCurrentDevicePath(key.c_str()));
-    EXPECT_EQ(0, SetCurrentDevicePath(nullptr));
-    EXPECT_STREQ("", CurrentDevicePath);
+    EXPECT_EQ(1, driver.SetPath(key.c_str()));
+    EXPECT_EQ(0, driver.SetPath(nullptr));
+    EXPECT_STREQ("", driver.path);
 
     // A part of the buffer itself, as a caller holding on to it might pass.
-    ASSERT_EQ(1, SetCurrentDevicePath("Software\\Device"));
-    EXPECT_EQ(1, SetCurrentDevicePath(CurrentDevicePath));
-    EXPECT_STREQ("Software\\Device", CurrentDevicePath);
-    EXPECT_EQ(1, SetCurrentDevicePath(CurrentDevicePath + 9));
-    EXPECT_STREQ("Device", CurrentDevicePath);
+    ASSERT_EQ(1, driver.SetPath("Software\\Device"));
+    EXPECT_EQ(1, driver.SetPath(driver.path));
+    EXPECT_STREQ("Software\\Device", driver.path);
+    EXPECT_EQ(1, driver.SetPath(driver.path + 9));
+    EXPECT_STREQ("Device", driver.path);
 }
 
 TEST_F(DeviceStore, WorkedExample) {
@@ -164,8 +166,8 @@ TEST_F(DeviceStore, WorkedExample) {
 
     NonStandardModeList modes;
     TimingList timings;
-    ASSERT_EQ(1, modes.LoadFromDevice());
-    ASSERT_EQ(1, timings.LoadFromDevice(modes));
+    ASSERT_EQ(1, modes.LoadFromDevice(driver));
+    ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
 
     CustomTiming* only = timings.TimingAt(0);
     ASSERT_NE(nullptr, only);
@@ -174,7 +176,7 @@ TEST_F(DeviceStore, WorkedExample) {
     EXPECT_EQ(nullptr, timings.TimingAt(1));
     EXPECT_EQ(std::vector<std::string>{"640x480/0@60"}, ModeStrings(modes));
 
-    ASSERT_EQ(1, timings.SaveToDevice());
+    ASSERT_EQ(1, Save(timings, modes));
     EXPECT_EQ((std::vector<std::string>{VgaName, ModeListValueName}), Names());
     const std::vector<uint8_t> vgaBytes = {
         0x00, 0x00, 0x00, 0x12, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00, 0x06, 0x40, 0x00, 0x00,
@@ -185,9 +187,6 @@ TEST_F(DeviceStore, WorkedExample) {
     uint32_t type = 0;
     EXPECT_EQ(vgaBytes, Get(VgaName, &type));
     EXPECT_EQ(RegistryTypeBinary, type);
-    EXPECT_EQ(modeBytes, Get(ModeListValueName)); // untouched by the timing save
-
-    ASSERT_EQ(1, modes.SaveToDevice());
     EXPECT_EQ((std::vector<uint8_t>{0x06, 0x40, 0x04, 0x80, 0x00, 0x00, 0x00, 0x60}),
               Get(ModeListValueName, &type));
     EXPECT_EQ(RegistryTypeBinary, type);
@@ -199,8 +198,8 @@ TEST_F(DeviceStore, KeyWithoutModeValuesLoadsEmpty) {
     TimingList timings;
     modes.AddMode(ModeEntry(640, 480, 0, 60));
     timings.Append(TimingOf(640, 480, 60));
-    EXPECT_EQ(1, modes.LoadFromDevice());
-    EXPECT_EQ(1, timings.LoadFromDevice(modes));
+    EXPECT_EQ(1, modes.LoadFromDevice(driver));
+    EXPECT_EQ(1, timings.LoadFromDevice(driver, modes));
     EXPECT_EQ(0, modes.Count());
     EXPECT_EQ(nullptr, timings.FirstTiming());
 }
@@ -208,21 +207,20 @@ TEST_F(DeviceStore, KeyWithoutModeValuesLoadsEmpty) {
 TEST_F(DeviceStore, MissingKeyOrPathFailsAndEmptiesTheLists) {
     for (int emptyPath = 0; emptyPath < 2; ++emptyPath) {
         SCOPED_TRACE(emptyPath);
-        ASSERT_EQ(1, SetCurrentDevicePath(emptyPath ? "" : (key + "\\Missing").c_str()));
+        ASSERT_EQ(1, driver.SetPath(emptyPath ? "" : (key + "\\Missing").c_str()));
         NonStandardModeList modes;
         TimingList timings;
         modes.AddMode(ModeEntry(640, 480, 0, 60));
         timings.Append(TimingOf(640, 480, 60));
-        EXPECT_EQ(0, modes.LoadFromDevice());
-        EXPECT_EQ(0, timings.LoadFromDevice(modes));
+        EXPECT_EQ(0, modes.LoadFromDevice(driver));
+        EXPECT_EQ(0, timings.LoadFromDevice(driver, modes));
         EXPECT_EQ(0, modes.Count());
         EXPECT_EQ(nullptr, timings.FirstTiming());
 
         modes.AddMode(ModeEntry(640, 480, 0, 60));
         timings.Append(TimingOf(640, 480, 60));
-        EXPECT_EQ(0, DeleteStoredTimings());
-        EXPECT_EQ(0, timings.SaveToDevice());
-        EXPECT_EQ(0, modes.SaveToDevice());
+        EXPECT_EQ(0, DeleteStoredTimings(driver));
+        EXPECT_EQ(0, Save(timings, modes));
     }
     EXPECT_FALSE(FixtureKeyExists(Machine, key + "\\Missing"));
     EXPECT_TRUE(Names().empty());
@@ -238,9 +236,9 @@ TEST_F(DeviceStore, OtherNamesAreNeitherLoadedNorDeleted) {
 
     NonStandardModeList modes;
     TimingList timings;
-    ASSERT_EQ(1, timings.LoadFromDevice(modes));
+    ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
     EXPECT_EQ(nullptr, timings.FirstTiming());
-    ASSERT_EQ(1, DeleteStoredTimings());
+    ASSERT_EQ(1, DeleteStoredTimings(driver));
     EXPECT_EQ(
         (std::vector<std::string>{"QORDTMCRTBC", ModeListValueName, "XQORDTMCRTBCD0640X0480X0X60",
                                   "qordtmcrtbcd0640X0480X0X60"}),
@@ -252,10 +250,10 @@ TEST_F(DeviceStore, TextValueIsLoadedAndRewrittenAsBinary) {
     Put(VgaName, StoredBytes(SealedBlock(VgaWords)), RegistryTypeSz);
     NonStandardModeList modes;
     TimingList timings;
-    ASSERT_EQ(1, timings.LoadFromDevice(modes));
+    ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
     ASSERT_NE(nullptr, timings.FirstTiming());
     EXPECT_TRUE(SameTiming(TimingOf(640, 480, 60, VgaWords), *timings.FirstTiming()));
-    ASSERT_EQ(1, timings.SaveToDevice());
+    ASSERT_EQ(1, Save(timings));
     uint32_t type = 0;
     EXPECT_EQ(StoredBytes(SealedBlock(VgaWords)), Get(VgaName, &type));
     EXPECT_EQ(RegistryTypeBinary, type);
@@ -289,7 +287,7 @@ TEST_F(DeviceStore, TimingDataLength) {
         NonStandardModeList modes;
         modes.AddMode(ModeEntry(640, 480, 0, 60));
         TimingList timings;
-        ASSERT_EQ(1, timings.LoadFromDevice(modes));
+        ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
         EXPECT_EQ(c.loaded, timings.FirstTiming() != nullptr);
         EXPECT_EQ(c.loaded ? 1 : 0, modes.Count());
     }
@@ -301,7 +299,7 @@ TEST_F(DeviceStore, SavingAnEmptyListDeletesOnlyTimingValues) {
     Put(ModeListValueName, ModeListBytes({ModeEntry(640, 480, 0, 60)}));
     Put("Other", {9});
     TimingList timings;
-    ASSERT_EQ(1, timings.SaveToDevice());
+    ASSERT_EQ(1, Save(timings));
     EXPECT_EQ((std::vector<std::string>{"Other", ModeListValueName}), Names());
 }
 
@@ -319,9 +317,9 @@ TEST_F(DeviceStore, DeleteVisitsEveryValueOnce) {
                            "A5"};
     for (const char* name : names)
         Put(name, {1});
-    ASSERT_EQ(1, DeleteStoredTimings());
+    ASSERT_EQ(1, DeleteStoredTimings(driver));
     EXPECT_EQ((std::vector<std::string>{"A0", "A1", "A2", "A3", "A4", "A5"}), Names());
-    ASSERT_EQ(1, DeleteStoredTimings()); // nothing left to delete is no failure
+    ASSERT_EQ(1, DeleteStoredTimings(driver)); // nothing left to delete is no failure
 }
 
 TEST_F(DeviceStore, EqualModeKeysShareOneValue) {
@@ -329,8 +327,9 @@ TEST_F(DeviceStore, EqualModeKeysShareOneValue) {
     timings.Append(TimingOf(800, 600, 75, {1}));
     timings.Append(TimingOf(640, 480, 60, VgaWords));
     timings.Append(TimingOf(800, 600, 75, {2}));
-    ASSERT_EQ(1, timings.SaveToDevice());
-    EXPECT_EQ((std::vector<std::string>{VgaName, "QORDTMCRTBCD0800X0600X0X75"}), Names());
+    ASSERT_EQ(1, Save(timings));
+    EXPECT_EQ((std::vector<std::string>{VgaName, "QORDTMCRTBCD0800X0600X0X75", ModeListValueName}),
+              Names());
     EXPECT_EQ(StoredBytes(SealedBlock({2})), Get("QORDTMCRTBCD0800X0600X0X75"));
 }
 
@@ -344,11 +343,11 @@ TEST_F(DeviceStore, SaveThenLoadGivesTheSameRecords) {
     TimingList timings;
     for (const CustomTiming& t : records)
         timings.Append(t);
-    ASSERT_EQ(1, timings.SaveToDevice());
+    ASSERT_EQ(1, Save(timings));
 
     NonStandardModeList modes;
     TimingList back;
-    ASSERT_EQ(1, back.LoadFromDevice(modes));
+    ASSERT_EQ(1, back.LoadFromDevice(driver, modes));
     // The registry decides the order; every record comes back once.
     size_t found = 0;
     for (CustomTiming* t = back.FirstTiming(); t; t = back.NextTiming(), ++found) {
@@ -381,15 +380,15 @@ TEST_F(DeviceStore, RecordsTheStoredFormCannotCarryAreRefusedBeforeAnythingChang
         TimingList timings;
         timings.Append(TimingOf(1024, 768, 60));
         timings.Append(c.timing);
-        EXPECT_EQ(0, timings.SaveToDevice());
+        EXPECT_EQ(0, Save(timings));
         EXPECT_EQ(std::vector<std::string>{VgaName}, Names());
         EXPECT_EQ(StoredBytes(SealedBlock(VgaWords)), Get(VgaName));
     }
     TimingList timings;
     timings.Append(TimingOf(9999, 9999, 60, {159999999, 0, 0, 0, 0, 0, 0, 0, 0, 99999999}));
-    ASSERT_EQ(1, timings.SaveToDevice());
+    ASSERT_EQ(1, Save(timings));
     NonStandardModeList modes;
-    ASSERT_EQ(1, timings.LoadFromDevice(modes));
+    ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
     ASSERT_NE(nullptr, timings.FirstTiming());
     EXPECT_EQ(159999999u, timings.FirstTiming()->block.words[0]);
 }
@@ -401,15 +400,15 @@ TEST_F(DeviceStore, ModeListFieldsTheStoredFormCannotCarryAreRefused) {
                                           0xFA, 0x01, 0x06, 0x00, 0x00, 0x00, 0x00, 0x60};
     Put(ModeListValueName, hostile);
     NonStandardModeList modes;
-    ASSERT_EQ(1, modes.LoadFromDevice());
+    ASSERT_EQ(1, modes.LoadFromDevice(driver));
     EXPECT_EQ((std::vector<std::string>{"640x480/0@60", "16001x600/0@60"}), ModeStrings(modes));
-    EXPECT_EQ(0, modes.SaveToDevice());
+    EXPECT_EQ(0, Save(TimingList(), modes));
     EXPECT_EQ(hostile, Get(ModeListValueName));
 
     NonStandardModeList plain;
     plain.AddMode(ModeEntry(15999, 15999, 15999, 15999));
-    ASSERT_EQ(1, plain.SaveToDevice());
-    ASSERT_EQ(1, plain.LoadFromDevice());
+    ASSERT_EQ(1, Save(TimingList(), plain));
+    ASSERT_EQ(1, plain.LoadFromDevice(driver));
     EXPECT_EQ(std::vector<std::string>{"15999x15999/15999@15999"}, ModeStrings(plain));
 }
 
@@ -426,15 +425,15 @@ TEST_F(DeviceStore, FailedChecksumRemovesTheEntryOfItsRefresh) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.refresh);
-        ASSERT_EQ(1, DeleteStoredTimings());
+        ASSERT_EQ(1, DeleteStoredTimings(driver));
         Put("QORDTMCRTBCD0800X0600X0X" + std::to_string(c.refresh), BadStored);
         Put(ModeListValueName,
             ModeListBytes({ModeEntry(800, 600, 0, 60), ModeEntry(800, 600, 0, 75),
                            ModeEntry(800, 600, 0, 0)}));
         NonStandardModeList modes;
         TimingList timings;
-        ASSERT_EQ(1, modes.LoadFromDevice());
-        ASSERT_EQ(1, timings.LoadFromDevice(modes));
+        ASSERT_EQ(1, modes.LoadFromDevice(driver));
+        ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
         EXPECT_EQ(nullptr, timings.FirstTiming());
         EXPECT_EQ(c.left, ModeStrings(modes));
     }
@@ -452,12 +451,12 @@ TEST_F(DeviceStore, MalformedNamesAreSkippedButDeleted) {
 
     NonStandardModeList modes;
     TimingList timings;
-    ASSERT_EQ(1, modes.LoadFromDevice());
-    ASSERT_EQ(1, timings.LoadFromDevice(modes));
+    ASSERT_EQ(1, modes.LoadFromDevice(driver));
+    ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
     EXPECT_EQ(nullptr, timings.FirstTiming());
     EXPECT_EQ(std::vector<std::string>{"800x600/0@75"}, ModeStrings(modes));
 
-    ASSERT_EQ(1, timings.SaveToDevice());
+    ASSERT_EQ(1, Save(timings));
     EXPECT_EQ(std::vector<std::string>{ModeListValueName}, Names());
 }
 
@@ -474,13 +473,13 @@ TEST_F(DeviceStore, ANameInAnotherCaseIsWrittenAgainUnderTheRecordsOwn) {
     TimingList timings;
     timings.Append(TimingOf(640, 480, 60, VgaWords));
     timings.Append(TimingOf(800, 600, 75, {1}));
-    ASSERT_EQ(1, timings.SaveToDevice());
-    EXPECT_EQ((std::vector<std::string>{VgaName, "QORDTMCRTBCD0800X0600X0X75",
+    ASSERT_EQ(1, Save(timings));
+    EXPECT_EQ((std::vector<std::string>{VgaName, "QORDTMCRTBCD0800X0600X0X75", ModeListValueName,
                                         "qordtmcrtbcd1024X0768X0X60"}),
               Names());
     NonStandardModeList modes;
     TimingList back;
-    ASSERT_EQ(1, back.LoadFromDevice(modes));
+    ASSERT_EQ(1, back.LoadFromDevice(driver, modes));
     EXPECT_EQ(2u, TimingStrings(back).size());
 }
 
@@ -496,9 +495,9 @@ TEST_F(DeviceStore, ValuesBeyondTheWalkBuffersAreLeftAlone) {
 
     NonStandardModeList modes;
     TimingList timings;
-    ASSERT_EQ(1, timings.LoadFromDevice(modes));
+    ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
     EXPECT_EQ(std::vector<std::string>{"1024x768@60"}, TimingStrings(timings));
-    ASSERT_EQ(1, DeleteStoredTimings());
+    ASSERT_EQ(1, DeleteStoredTimings(driver));
     EXPECT_EQ((std::vector<std::string>{longName, "QORDTMCRTBCD0800X0600X0X75"}), Names());
 }
 
@@ -513,9 +512,9 @@ TEST_F(DeviceStore, LongModeListLoadsWhole) {
         Put(ModeListValueName, bytes);
 
         NonStandardModeList modes;
-        ASSERT_EQ(1, modes.LoadFromDevice());
+        ASSERT_EQ(1, modes.LoadFromDevice(driver));
         EXPECT_EQ(entries, modes.Count());
-        ASSERT_EQ(1, modes.SaveToDevice());
+        ASSERT_EQ(1, Save(TimingList(), modes));
         EXPECT_EQ(bytes, Get(ModeListValueName));
     }
 }
@@ -543,7 +542,7 @@ TEST_F(DeviceStore, ModeListValueShapes) {
         Put(ModeListValueName, c.bytes, c.type);
         NonStandardModeList modes;
         modes.AddMode(ModeEntry(1, 1, 0, 1));
-        ASSERT_EQ(1, modes.LoadFromDevice());
+        ASSERT_EQ(1, modes.LoadFromDevice(driver));
         EXPECT_EQ(c.entries, ModeStrings(modes));
     }
 }
@@ -552,7 +551,7 @@ TEST_F(DeviceStore, ModeListValueShapes) {
 TEST_F(DeviceStore, EmptyModeListIsWrittenAsEmptyValue) {
     Put(ModeListValueName, ModeListBytes({ModeEntry(640, 480, 0, 60)}));
     NonStandardModeList modes;
-    ASSERT_EQ(1, modes.SaveToDevice());
+    ASSERT_EQ(1, Save(TimingList(), modes));
     uint32_t type = 0;
     EXPECT_TRUE(Get(ModeListValueName, &type).empty());
     EXPECT_EQ(RegistryTypeBinary, type);
@@ -573,15 +572,15 @@ TEST_F(DeviceStore, ReloadReplacesTheLists) {
     NonStandardModeList modes;
     TimingList timings;
     for (int round = 0; round < 2; ++round) {
-        ASSERT_EQ(1, SetCurrentDevicePath(key.c_str()));
-        ASSERT_EQ(1, modes.LoadFromDevice());
-        ASSERT_EQ(1, timings.LoadFromDevice(modes));
+        ASSERT_EQ(1, driver.SetPath(key.c_str()));
+        ASSERT_EQ(1, modes.LoadFromDevice(driver));
+        ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
         EXPECT_EQ((std::vector<std::string>{"640x480/0@60", "1024x768/0@0"}), ModeStrings(modes));
         EXPECT_EQ(std::vector<std::string>{"640x480@60"}, TimingStrings(timings));
 
-        ASSERT_EQ(1, SetCurrentDevicePath(other.c_str()));
-        ASSERT_EQ(1, modes.LoadFromDevice());
-        ASSERT_EQ(1, timings.LoadFromDevice(modes));
+        ASSERT_EQ(1, driver.SetPath(other.c_str()));
+        ASSERT_EQ(1, modes.LoadFromDevice(driver));
+        ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
         EXPECT_EQ(std::vector<std::string>{"800x600/0@75"}, ModeStrings(modes));
         EXPECT_EQ(std::vector<std::string>{"800x600@75"}, TimingStrings(timings));
     }
@@ -592,7 +591,7 @@ TEST_F(DeviceStore, SaveKeepsTheCursor) {
     for (uint32_t i = 0; i < 3; ++i)
         timings.Append(TimingOf(640 + i, 480, 60));
     ASSERT_NE(nullptr, timings.TimingAt(1));
-    ASSERT_EQ(1, timings.SaveToDevice());
+    ASSERT_EQ(1, Save(timings));
     CustomTiming* next = timings.NextTiming();
     ASSERT_NE(nullptr, next);
     EXPECT_EQ(642u, next->width);
