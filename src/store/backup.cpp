@@ -68,10 +68,14 @@ int ReadDriverKey(const DriverKey& device, HeldValues* copy) {
     return read;
 }
 
-// 1 when the open backup key holds its mark, "Original Registry Path": the copy is whole.
+// 1 when the open backup key holds its mark, "Original Registry Path": the copy is whole; 0 when
+// it lacks it; -1 when that could not be learnt.
 int HoldsMark(RegistryKey backupKey) {
     uint32_t size = 0;
-    return RegistryQueryValue(backupKey, OriginalPathValueName, nullptr, nullptr, &size);
+    int missing = 0;
+    if (RegistryQueryValue(backupKey, OriginalPathValueName, nullptr, nullptr, &size, &missing))
+        return 1;
+    return missing ? 0 : -1;
 }
 
 // The prune's keep for a restore: a timing value of the driver key stays when the backup holds
@@ -101,11 +105,13 @@ int DeleteModeList(RegistryKey key) {
 }
 
 // Makes the open key's mode values exactly the held ones, in the order that keeps a set whole
-// wherever it stops: every held timing value, then the mode list (or its deletion), and only then
-// the timing values that the held ones lack. 1 when every call succeeded.
+// wherever it stops: every held timing value, then the mode list (or its deletion) once all of
+// them are written, and only then the timing values that the held ones lack. 1 when every call
+// succeeded.
 int PutHeldValues(RegistryKey key, const HeldValues& values) {
     int result = values.WriteTimings(key);
-    const int listed = values.HasModeList() ? values.WriteModeList(key) : DeleteModeList(key);
+    const int listed =
+        result && (values.HasModeList() ? values.WriteModeList(key) : DeleteModeList(key));
     uint32_t count = 0;
     if (!listed || !RegistryCountValues(key, &count) ||
         !PruneStoredTimings(key, count, PruneKeep{&values, FindHeld, RewriteHeld}))
@@ -117,8 +123,9 @@ int PutHeldValues(RegistryKey key, const HeldValues& values) {
 // there, and writes its mark last. A key that holds the mark already is whole (another writer
 // finished it meanwhile) and is not written again. 1 when the key is whole afterwards.
 int FillBackupKey(const DriverKey& device, RegistryKey backupKey, const HeldValues& copy) {
-    if (HoldsMark(backupKey))
-        return 1;
+    const int marked = HoldsMark(backupKey);
+    if (marked != 0)
+        return marked > 0;
     char original[OriginalPathSize];
     return FormatOriginalPath(device, original) && PutHeldValues(backupKey, copy) &&
            RegistrySetValue(backupKey, OriginalPathValueName, RegistryTypeSz,

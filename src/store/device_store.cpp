@@ -508,10 +508,10 @@ int TimingList::ReadsBack() const {
 
 // Every record is written, then the list, before anything is deleted: a set replaces the value of
 // its name, so a record's old value is never deleted, and a timing that the list names is never
-// pruned while a list that names it is stored. Whenever the writing stops, the stored list names
-// only values that are there, in their old or new form. Every set and the prune are attempted
-// whatever fails before them, so that the key comes as close to the lists as it can, except that
-// a list that could not be written leaves the old timings unpruned, since it still names them.
+// pruned while a list that names it is stored. The list is written only when every record was,
+// and the prune only after the list: whenever the writing stops or fails, the stored list names
+// only values that are there, in their old or new form. Every record's set is attempted whatever
+// fails before it, so that a second save has less to do.
 // A record that would be written as another timing (which the next load drops for its checksum,
 // taking its mode with it) stops the save before anything is written: writing it would lose the
 // stored value it came from and still report success.
@@ -543,7 +543,7 @@ int WriteStoredModes(const DriverKey& device, const TimingList& timings,
         if (!WriteTiming(key, node->timing))
             result = 0;
     const int listed =
-        RegistrySetValue(key, ModeListValueName, RegistryTypeBinary, list, listLength);
+        result && RegistrySetValue(key, ModeListValueName, RegistryTypeBinary, list, listLength);
     uint32_t count = 0;
     const WrittenList keep{written, records};
     if (!listed || !RegistryCountValues(key, &count) ||

@@ -179,10 +179,10 @@ private:
 // Writes both lists to the driver key in the order that keeps a set whole whenever the writing
 // stops: every record's value (in list order, so of records with one mode key the last is
 // stored), then the mode list, and only then the prune of the timing values that no record
-// names (names compared without regard to case, as the registry compares them). Until the list
-// is written the old list names only old or rewritten timings; after it, the new list names only
-// written ones. 1 only when the key was opened and every set, enumeration and delete succeeded;
-// otherwise 0, having still done all it could past the list. Refused with 0 before anything is
+// names (names compared without regard to case, as the registry compares them). The list is
+// written only once every record was, so the stored list always names only stored timings, old
+// or new. 1 only when the key was opened and every set, enumeration and delete succeeded;
+// otherwise 0. Refused with 0 before anything is
 // written when a record or an entry would not read back, or no memory could be had for the
 // names. The cursors are not moved. Nothing but the device's edit (device_edit.h) calls it: the
 // backup must be whole first.

@@ -13,8 +13,10 @@
 #include "doubles/fake_window_ops.h"
 #include "editor/editor.h"
 #include "store/backup.h"
+#include "store/device_edit.h"
 #include "store/device_store.h"
 #include "support/builders.h"
+#include "support/failure_sweep.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -35,7 +37,7 @@ using MemoryRegistry::Operation;
 
 const RegistryRoot Machine = RegistryLocalMachine;
 const RegistryRoot User = RegistryCurrentUser;
-const char DriverKey[] = "System\\CurrentControlSet\\Services\\orvdisp\\Device0";
+const char DriverPath[] = "System\\CurrentControlSet\\Services\\orvdisp\\Device0";
 const char ProgramKey[] = "Software\\Orvane Technologies\\Velmora";
 const char BackupKey[] = "Software\\Orvane Technologies\\Velmora\\DISPLAY1";
 const char Unwalkable[] = "QORDTMCRTBCD1280X1024X0X60"; // 300 bytes: no walk can read it
@@ -82,13 +84,6 @@ const CustomTiming Added = TimingOfBlock(1152, 864, 75, RisingBlock(0, 0));
 const std::vector<NonStandardMode> StoredModes = {
     {640, 480, 0, 60}, {800, 600, 0, 75}, {1024, 768, 0, 60}};
 
-const char* OperationName(Operation op) {
-    static const char* const names[] = {"open",  "create", "count",  "enumerate",
-                                        "query", "set",    "delete", "delete key",
-                                        "close", "any",    "none"};
-    return names[op];
-}
-
 // One operation under test, with what it promises.
 struct Subject {
     const char* name;
@@ -108,10 +103,8 @@ struct Subject {
 
 class FailureInjection : public ::testing::Test {
 protected:
-    void TearDown() override {
-        MemoryRegistry::Reset();
-        SetCurrentDevicePath("");
-    }
+    void SetUp() override { driver.SetPath(DriverPath); }
+    void TearDown() override { MemoryRegistry::Reset(); }
 
     // The driver key, the company key and a stored preference.
     void Seed() {
@@ -119,7 +112,7 @@ protected:
         editor.reset();
         timings.Clear();
         modes.Clear();
-        MemoryRegistry::CreateKey(Machine, DriverKey);
+        MemoryRegistry::CreateKey(Machine, DriverPath);
         Put(TimingValueName(Vga), StoredBytes(Vga));
         Put(TimingValueName(Svga), StoredBytes(Svga));
         Put("QORDTMCRTBCD1024X0768X0X60", std::vector<uint8_t>(TimingStoredSize, 0));
@@ -127,11 +120,10 @@ protected:
         Put(ModeListValueName, ModeListBytes(StoredModes));
         Put("Other", {1, 0, 0, 0}, RegistryTypeDword);
         MemoryRegistry::CreateKey(User, "Software\\Orvane Technologies");
-        SetCurrentDevicePath(DriverKey);
     }
     void Put(const std::string& name, const std::vector<uint8_t>& data,
              uint32_t type = RegistryTypeBinary) {
-        ASSERT_EQ(1, FixtureSetValue(Machine, DriverKey, name, type, data));
+        ASSERT_EQ(1, FixtureSetValue(Machine, DriverPath, name, type, data));
     }
 
     // The lists that the editor would save.
@@ -142,6 +134,20 @@ protected:
         modes.AddMode(NonStandardMode{1152, 864, 0, 75});
     }
 
+    // The window on the seeded driver key, started and loaded as the program starts.
+    void StartEditor() {
+        WindowStub::Reset();
+        ScriptedDisplay::Reset();
+        ResetDisplayEntryPointsForTesting();
+        ScriptedDisplay::Device device;
+        device.systemName = "\\\\.\\DISPLAY1";
+        device.answer = std::string(DriverPath) + std::string(1, '\0');
+        ScriptedDisplay::AddDevice(device);
+        editor.reset(new EditorState);
+        ASSERT_EQ(1, editor->InitialiseWindow(WindowStub::MainWindow()));
+        ASSERT_EQ(1, editor->FinishStartup());
+    }
+
     // Runs the subject clean, then with each call failing in turn; returns the failure points.
     uint32_t Sweep(const Subject& s) {
         Seed();
@@ -150,48 +156,34 @@ protected:
         const int cleanResult = s.run();
         EXPECT_EQ(1, cleanResult) << s.name;
         s.check(cleanResult, MemoryRegistry::OperationCount);
-        cleanDriver = Values(Machine, DriverKey);
+        cleanDriver = Values(Machine, DriverPath);
         cleanBackup = Values(User, BackupKey);
         cleanProgram = Values(User, ProgramKey);
         cleanTimings = Records(timings);
         cleanModes = ModeText(modes);
-
-        uint32_t points = 0;
-        for (persistent = 0; persistent < 2; ++persistent) {
-            for (uint32_t n = 0;; ++n) {
+        SCOPED_TRACE(s.name);
+        return SweepFailures(
+            [&] {
                 Seed();
                 s.prepare();
-                seededDriver = Values(Machine, DriverKey);
-                MemoryRegistry::ResetCounters();
-                MemoryRegistry::FailCall(MemoryRegistry::OpAny, n, persistent);
-                const int result = s.run();
-                const Operation failed = MemoryRegistry::FirstInjectedFailure();
-                MemoryRegistry::ClearFailures();
-                if (failed == MemoryRegistry::OperationCount) {
-                    EXPECT_EQ(cleanResult, result) << s.name << ": clean at call " << n;
-                    break;
-                }
-                ++points;
-                SCOPED_TRACE(::testing::Message()
-                             << s.name << ": call " << n << " (" << OperationName(failed) << ")"
-                             << (persistent ? " and every later call" : "") << " failed");
-                Judge(s, result, failed);
-                if (n > 10000) {
-                    ADD_FAILURE() << "no end to the calls";
-                    break;
-                }
-            }
-        }
-        return points;
+                seededDriver = Values(Machine, DriverPath);
+            },
+            s.run,
+            [&](int result, const SweepPoint& point) {
+                persistent = point.persistent;
+                if (point.failed == MemoryRegistry::OperationCount)
+                    EXPECT_EQ(cleanResult, result);
+                else
+                    Judge(s, result, point.failed);
+            });
     }
 
     void Judge(const Subject& s, int result, Operation failed) {
         EXPECT_TRUE(result == 0 || result == 1) << result;
-        EXPECT_EQ(0, MemoryRegistry::OpenHandles());
-        const std::vector<Value> driver = Values(Machine, DriverKey);
+        const std::vector<Value> stored = Values(Machine, DriverPath);
         const std::vector<Value> backup = Values(User, BackupKey);
         const std::vector<Value> program = Values(User, ProgramKey);
-        const int asClean = driver == cleanDriver && backup == cleanBackup &&
+        const int asClean = stored == cleanDriver && backup == cleanBackup &&
                             program == cleanProgram && ModeText(modes) == cleanModes &&
                             Records(timings).size() == cleanTimings.size();
         // A failed enumeration of the value too large for the walk changes nothing: the walk
@@ -204,17 +196,17 @@ protected:
         }
 
         // Values that are not ours are never touched, whatever failed.
-        ASSERT_NE(nullptr, Find(driver, "Other"));
-        EXPECT_EQ((std::vector<uint8_t>{1, 0, 0, 0}), Find(driver, "Other")->data);
-        ASSERT_NE(nullptr, Find(driver, Unwalkable));
-        EXPECT_EQ(std::vector<uint8_t>(300, 0x11), Find(driver, Unwalkable)->data);
+        ASSERT_NE(nullptr, Find(stored, "Other"));
+        EXPECT_EQ((std::vector<uint8_t>{1, 0, 0, 0}), Find(stored, "Other")->data);
+        ASSERT_NE(nullptr, Find(stored, Unwalkable));
+        EXPECT_EQ(std::vector<uint8_t>(300, 0x11), Find(stored, Unwalkable)->data);
         EXPECT_TRUE(MemoryRegistry::KeyExists(User, "Software\\Orvane Technologies"));
 
         // The next load reads every timing as one that was stored or one that was written.
         NonStandardModeList reloadedModes;
         TimingList reloaded;
-        EXPECT_EQ(1, reloadedModes.LoadFromDevice());
-        EXPECT_EQ(1, reloaded.LoadFromDevice(reloadedModes));
+        EXPECT_EQ(1, reloadedModes.LoadFromDevice(driver));
+        EXPECT_EQ(1, reloaded.LoadFromDevice(driver, reloadedModes));
         const std::vector<CustomTiming> found = Records(reloaded);
         for (const CustomTiming& t : found) {
             int known = SameTiming(t, Vga) || SameTiming(t, Svga);
@@ -231,36 +223,48 @@ protected:
         s.check(result, failed);
     }
 
-    // After a save of the edited lists: the 640 x 480 mode is stored, as it was or as edited,
-    // and the mode list is the stored one or the edited one. 800 x 600, which the edits remove,
-    // and the added mode may be there or not. Counts how the key was left.
-    void ExpectNothingLost(int result, Operation failed) {
+    // After a save of the edited lists, stopped anywhere: the stored mode list is the old one or
+    // the edited one, and each mode it names has its timing stored, in its old or its new form:
+    // the old list's 800 x 600, which the edit removes, is never pruned while that list is stored.
+    // Counts how the key was left.
+    void ExpectOneSetWhole(int result, Operation failed) {
         NonStandardModeList reloadedModes;
         TimingList reloaded;
-        reloadedModes.LoadFromDevice();
-        reloaded.LoadFromDevice(reloadedModes);
+        reloadedModes.LoadFromDevice(driver);
+        reloaded.LoadFromDevice(driver, reloadedModes);
         const std::vector<CustomTiming> found = Records(reloaded);
-        EXPECT_TRUE(std::any_of(found.begin(), found.end(), [](const CustomTiming& t) {
-            return SameTiming(t, Vga) || SameTiming(t, VgaEdited);
-        })) << "640 x 480 lost";
-        const std::vector<Value> driver = Values(Machine, DriverKey);
-        const Value* list = Find(driver, ModeListValueName);
+        auto stored = [&](std::initializer_list<CustomTiming> forms) {
+            return std::any_of(found.begin(), found.end(), [&](const CustomTiming& t) {
+                return std::any_of(forms.begin(), forms.end(),
+                                   [&](const CustomTiming& f) { return SameTiming(t, f); });
+            });
+        };
+        const std::vector<Value> driverValues = Values(Machine, DriverPath);
+        const Value* list = Find(driverValues, ModeListValueName);
         ASSERT_NE(nullptr, list);
-        EXPECT_TRUE(list->data == ModeListBytes(StoredModes) ||
+        const bool oldList = list->data == ModeListBytes(StoredModes);
+        EXPECT_TRUE(oldList ||
                     list->data == ModeListBytes({{640, 480, 0, 60}, {1152, 864, 0, 75}}));
+        EXPECT_TRUE(stored({Vga, VgaEdited})) << "640 x 480 lost";
+        if (oldList) {
+            EXPECT_TRUE(stored({Svga})) << "800 x 600 pruned while the old list names it";
+        } else {
+            EXPECT_TRUE(stored({VgaEdited})) << "the new list names 640 x 480 in its old form";
+            EXPECT_TRUE(stored({Added})) << "the new list names 1152 x 864 unwritten";
+        }
         if (failed == MemoryRegistry::OperationCount)
             return; // the clean run
-        const char* outcome = result                   ? "1, written"
-                              : driver == seededDriver ? "0, key unchanged"
-                              : driver == cleanDriver  ? "0, key as written"
-                                                       : "0, old and new forms mixed";
+        const char* outcome = result                         ? "1, written"
+                              : driverValues == seededDriver ? "0, key unchanged"
+                              : oldList                      ? "0, old set listed"
+                                                             : "0, new set listed";
         ++outcomes[std::string(persistent ? "from n on: " : "once: ") + outcome];
     }
 
     // How a failed or clean backup left the backup key: whole and byte-exact, absent, or
     // incomplete (without its mark) and then taken again whole by the next load.
     const char* BackupOutcome(int result) {
-        EXPECT_EQ(cleanDriver, Values(Machine, DriverKey));
+        EXPECT_EQ(cleanDriver, Values(Machine, DriverPath));
         if (!MemoryRegistry::KeyExists(User, BackupKey))
             return "0, absent";
         const bool whole = Values(User, BackupKey) == cleanBackup;
@@ -268,13 +272,14 @@ protected:
         if (whole)
             return "1, whole";
         EXPECT_EQ(BackupIncomplete, ReadBackupState("DISPLAY1")) << "a partial copy with its mark";
-        EXPECT_EQ(1, BackupOriginalSettings("DISPLAY1"));
+        EXPECT_EQ(1, BackupOriginalSettings(driver, "DISPLAY1"));
         EXPECT_EQ(cleanBackup, Values(User, BackupKey));
         return "0, incomplete, whole at the next load";
     }
     NonStandardModeList modes;
     TimingList timings;
     std::unique_ptr<EditorState> editor;
+    DriverKey driver;
     int persistent = 0;
     std::map<std::string, uint32_t> outcomes;
     std::vector<Value> seededDriver, cleanDriver, cleanBackup, cleanProgram, taken, edited;
@@ -289,7 +294,7 @@ TEST_F(FailureInjection, Loads) {
     // enumeration that fails from a value too large for the walk buffers.
     const Subject modeLoad = {"mode list load",
                               [] {},
-                              [this] { return modes.LoadFromDevice(); },
+                              [this] { return modes.LoadFromDevice(driver); },
                               1,
                               {MemoryRegistry::OpOpen, MemoryRegistry::OpQuery},
                               None,
@@ -297,15 +302,15 @@ TEST_F(FailureInjection, Loads) {
                                   if (failed == MemoryRegistry::OperationCount)
                                       return;
                                   EXPECT_EQ(cleanDriver,
-                                            Values(Machine, DriverKey)); // a load never writes
+                                            Values(Machine, DriverPath)); // a load never writes
                                   if (result == 0) {
                                       EXPECT_EQ("", ModeText(modes));
                                   }
                               }};
     const Subject timingLoad = {
         "timing load",
-        [this] { modes.LoadFromDevice(); },
-        [this] { return timings.LoadFromDevice(modes); },
+        [this] { modes.LoadFromDevice(driver); },
+        [this] { return timings.LoadFromDevice(driver, modes); },
         1,
         {MemoryRegistry::OpOpen, MemoryRegistry::OpCount, MemoryRegistry::OpEnum},
         None,
@@ -324,48 +329,30 @@ TEST_F(FailureInjection, Loads) {
     EXPECT_GE(timingPoints, 2u * 8u);
 }
 
-TEST_F(FailureInjection, DeletesAndSaves) {
+TEST_F(FailureInjection, DeleteAndSave) {
     const std::set<Operation> walk = {MemoryRegistry::OpOpen, MemoryRegistry::OpCount,
                                       MemoryRegistry::OpEnum, MemoryRegistry::OpDelete};
-    std::set<Operation> save = walk;
-    save.insert(MemoryRegistry::OpSet);
+    std::set<Operation> saving = walk;
+    saving.insert(MemoryRegistry::OpSet);
     // A timing value that the delete walk could not enumerate stays, and the walk says 0.
     const Subject deletion = {"delete",
                               [] {},
-                              [] { return DeleteStoredTimings(); },
+                              [this] { return DeleteStoredTimings(driver); },
                               0,
                               walk,
                               None,
                               [](int, Operation) {}};
-    const Subject timingSave = {
-        "timing save",
+    const Subject save = {
+        "save",
         [this] { Edited(); },
-        [this] { return timings.SaveToDevice(); },
+        [this] { return WriteStoredModes(driver, timings, modes); },
         0,
-        save,
+        saving,
         None,
-        [this](int result, Operation failed) { ExpectNothingLost(result, failed); }};
-    const Subject modeSave = {
-        "mode list save",
-        [this] { Edited(); },
-        [this] { return modes.SaveToDevice(); },
-        1,
-        {MemoryRegistry::OpOpen, MemoryRegistry::OpSet},
-        None,
-        [this](int result, Operation) {
-            // One value, written whole or not at all.
-            std::vector<uint8_t> data;
-            uint32_t type = 0;
-            ASSERT_EQ(1, FixtureGetValue(Machine, DriverKey, ModeListValueName, &data, &type));
-            EXPECT_EQ(result ? ModeListBytes({{640, 480, 0, 60}, {1152, 864, 0, 75}})
-                             : ModeListBytes(StoredModes),
-                      data);
-        }};
-    uint32_t deletePoints = Sweep(deletion);
-    uint32_t timingPoints = Sweep(timingSave);
-    uint32_t modePoints = Sweep(modeSave);
-    std::printf("failure points: delete %u, timing save %u, mode list save %u\n", deletePoints,
-                timingPoints, modePoints);
+        [this](int result, Operation failed) { ExpectOneSetWhole(result, failed); }};
+    const uint32_t deletePoints = Sweep(deletion);
+    const uint32_t savePoints = Sweep(save);
+    std::printf("failure points: delete %u, save %u\n", deletePoints, savePoints);
 }
 
 TEST_F(FailureInjection, Apply) {
@@ -374,22 +361,10 @@ TEST_F(FailureInjection, Apply) {
                                  MemoryRegistry::OpSet};
     const Subject apply = {"apply",
                            [this] {
-                               WindowStub::Reset();
-                               ScriptedDisplay::Reset();
-                               ResetDisplayEntryPointsForTesting();
-                               ScriptedDisplay::Device device;
-                               device.systemName = "\\\\.\\DISPLAY1";
-                               device.answer = std::string(DriverKey) + std::string(1, '\0');
-                               ScriptedDisplay::AddDevice(device);
-                               editor.reset(new EditorState);
-                               ASSERT_EQ(1, editor->InitialiseWindow(WindowStub::MainWindow()));
-                               ASSERT_EQ(1, editor->FinishStartup());
-                               editor->timings.Clear();
-                               editor->nonStandardModes.Clear();
-                               editor->timings.Append(VgaEdited);
-                               editor->timings.Append(Added);
-                               editor->nonStandardModes.AddMode(NonStandardMode{640, 480, 0, 60});
-                               editor->nonStandardModes.AddMode(NonStandardMode{1152, 864, 0, 75});
+                               StartEditor();
+                               editor->edit.Clear();
+                               editor->edit.Add(VgaEdited);
+                               editor->edit.Add(Added);
                                editor->SetDirty(1);
                                // The judge compares what the lists of the test hold.
                                Edited();
@@ -404,7 +379,7 @@ TEST_F(FailureInjection, Apply) {
                                if (!result) {
                                    EXPECT_EQ(1u, editor->dirty);
                                }
-                               ExpectNothingLost(result, failed);
+                               ExpectOneSetWhole(result, failed);
                            }};
     outcomes.clear();
     std::printf("failure points: apply %u\n", Sweep(apply));
@@ -413,14 +388,72 @@ TEST_F(FailureInjection, Apply) {
                     outcome.second);
 }
 
+// The window writes only over a whole backup of the original values. A backup that the load could
+// not take is taken again at Apply, from the driver key as it still is; one that cannot be made
+// whole stops the Apply, which writes nothing, says so and keeps the edits; the next Apply tries
+// again. An incomplete copy is taken again in place, whatever else its key holds.
+TEST_F(FailureInjection, ApplyWritesOnlyOverAWholeBackup) {
+    const struct {
+        const char* what;
+        std::function<void()> atLoad;  // before the window starts
+        std::function<void()> atApply; // before the first Apply
+        int firstApply;
+    } cases[] = {
+        // Set 0 is the probe's.
+        {"the backup's first set fails at the load",
+         [] { MemoryRegistry::FailCall(MemoryRegistry::OpSet, 1, 0); }, [] {}, 1},
+        {"an incomplete backup that cannot be opened",
+         [] {
+             MemoryRegistry::CreateKey(User, BackupKey);
+             MemoryRegistry::SetWritable(User, BackupKey, 0);
+         },
+         [] {}, 0},
+        {"an incomplete backup that holds a key of its own",
+         [] { MemoryRegistry::CreateKey(User, (std::string(BackupKey) + "\\Other").c_str()); },
+         [] {}, 1},
+        {"the backup lost after the load, and its company key unwritable", [] {},
+         [] {
+             MemoryRegistry::DeleteKey(User, BackupKey);
+             MemoryRegistry::CreateKey(User, BackupKey);
+             MemoryRegistry::SetWritable(User, BackupKey, 0);
+         },
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Seed();
+        const std::vector<Value> original = Values(Machine, DriverPath);
+        c.atLoad();
+        StartEditor();
+        MemoryRegistry::ClearFailures();
+        c.atApply();
+        ASSERT_EQ(1, editor->edit.Put(VgaEdited));
+        editor->SetDirty(1);
+        EXPECT_EQ(c.firstApply, editor->ApplyChanges());
+        if (!c.firstApply) {
+            EXPECT_EQ(original, Values(Machine, DriverPath));
+            EXPECT_EQ(1u, WindowStub::MessageBoxes().size());
+            EXPECT_EQ(1u, editor->dirty);
+            MemoryRegistry::SetWritable(User, BackupKey, 1);
+            EXPECT_EQ(1, editor->ApplyChanges());
+        }
+        EXPECT_EQ(BackupWhole, ReadBackupState("DISPLAY1"));
+        std::vector<uint8_t> held;
+        uint32_t type = 0;
+        ASSERT_EQ(1, FixtureGetValue(User, BackupKey, TimingValueName(Vga), &held, &type));
+        EXPECT_EQ(StoredBytes(Vga), held) << "the backup holds the edit";
+        EXPECT_EQ(StoredBytes(VgaEdited),
+                  Find(Values(Machine, DriverPath), TimingValueName(Vga))->data);
+    }
+}
+
 TEST_F(FailureInjection, BackupAndProbe) {
-    // The backup never writes the driver key, and is whole and byte-exact, or absent so that the
-    // next load takes it again. Only when every call from one on fails can the device key that it
-    // made not be deleted again: then the backup says 0 and the key stays, partial.
+    // The backup never writes the driver key, and is whole and byte-exact, absent, or incomplete
+    // (without its mark, never passed off as whole), so that the next load takes it again.
     const Subject backup = {
         "backup",
         [] {},
-        [] { return BackupOriginalSettings("DISPLAY1"); },
+        [this] { return BackupOriginalSettings(driver, "DISPLAY1"); },
         1,
         {MemoryRegistry::OpOpen, MemoryRegistry::OpCreate, MemoryRegistry::OpCount,
          MemoryRegistry::OpEnum, MemoryRegistry::OpQuery, MemoryRegistry::OpSet},
@@ -428,10 +461,10 @@ TEST_F(FailureInjection, BackupAndProbe) {
         [this](int result, Operation failed) {
             if (failed == MemoryRegistry::OperationCount)
                 return;
-            EXPECT_EQ(cleanDriver, Values(Machine, DriverKey));
+            EXPECT_EQ(cleanDriver, Values(Machine, DriverPath));
             ++outcomes[std::string(persistent ? "from n on: " : "once: ") + BackupOutcome(result)];
         }};
-    // The same over a copy that ended part-way (no mark): it is deleted and taken again, or left
+    // The same over a copy that ended part-way (no mark): it is taken again in place, or left
     // incomplete for the next load, never passed off as whole.
     const Subject retake = {
         "backup over an incomplete one",
@@ -440,28 +473,28 @@ TEST_F(FailureInjection, BackupAndProbe) {
             FixtureSetValue(User, BackupKey, TimingValueName(Vga), RegistryTypeBinary,
                             StoredBytes(Vga));
         },
-        [] { return BackupOriginalSettings("DISPLAY1"); },
+        [this] { return BackupOriginalSettings(driver, "DISPLAY1"); },
         1,
         backup.needs,
         None,
         [this](int result, Operation failed) {
             if (failed == MemoryRegistry::OperationCount)
                 return;
-            EXPECT_EQ(cleanDriver, Values(Machine, DriverKey));
+            EXPECT_EQ(cleanDriver, Values(Machine, DriverPath));
             ++outcomes[std::string("over an incomplete one, ") +
                        (persistent ? "from n on: " : "once: ") + BackupOutcome(result)];
         }};
     // A probe whose delete failed leaves "DUMMY" and still says 1: the write was possible.
     const Subject probe = {"probe",
                            [] {},
-                           [] { return ProbeWriteAccess(); },
+                           [this] { return ProbeWriteAccess(driver); },
                            1,
                            {MemoryRegistry::OpOpen, MemoryRegistry::OpSet},
                            {MemoryRegistry::OpDelete},
                            [this](int, Operation failed) {
                                if (failed == MemoryRegistry::OperationCount)
                                    return;
-                               std::vector<Value> driver = Values(Machine, DriverKey);
+                               std::vector<Value> driver = Values(Machine, DriverPath);
                                driver.erase(
                                    std::remove_if(driver.begin(), driver.end(),
                                                   [](const Value& v) { return v.name == "DUMMY"; }),
@@ -487,19 +520,18 @@ TEST_F(FailureInjection, Restore) {
     const Subject restore = {
         "restore",
         [this] {
-            ASSERT_EQ(1, BackupOriginalSettings("DISPLAY1"));
+            ASSERT_EQ(1, BackupOriginalSettings(driver, "DISPLAY1"));
             taken = Values(User, BackupKey);
             timings.Append(VgaEdited);
             timings.Append(Added);
             modes.AddMode(NonStandardMode{640, 480, 0, 60});
             modes.AddMode(NonStandardMode{1152, 864, 0, 75});
-            ASSERT_EQ(1, timings.SaveToDevice());
-            ASSERT_EQ(1, modes.SaveToDevice());
-            edited = Values(Machine, DriverKey);
+            ASSERT_EQ(1, WriteStoredModes(driver, timings, modes));
+            edited = Values(Machine, DriverPath);
         },
-        [] {
+        [this] {
             StoredBackup backup;
-            return backup.Read("DISPLAY1") == BackupReadWhole && backup.Restore();
+            return backup.Read("DISPLAY1") == BackupReadWhole && backup.Restore(driver);
         },
         0,
         {MemoryRegistry::OpOpen, MemoryRegistry::OpCount, MemoryRegistry::OpEnum,
@@ -507,7 +539,7 @@ TEST_F(FailureInjection, Restore) {
         None,
         [this](int result, Operation failed) {
             EXPECT_EQ(taken, Values(User, BackupKey));
-            for (const Value& v : Values(Machine, DriverKey)) {
+            for (const Value& v : Values(Machine, DriverPath)) {
                 const Value* was = Find(edited, v.name);
                 const Value* held = Find(taken, v.name);
                 EXPECT_TRUE((was && was->data == v.data) || (held && held->data == v.data))
@@ -515,11 +547,11 @@ TEST_F(FailureInjection, Restore) {
             }
             if (failed == MemoryRegistry::OperationCount)
                 return;
-            const std::vector<Value> left = Values(Machine, DriverKey);
+            const std::vector<Value> left = Values(Machine, DriverPath);
             StoredBackup again;
             ASSERT_EQ(BackupReadWhole, again.Read("DISPLAY1"));
-            EXPECT_EQ(1, again.Restore());
-            EXPECT_EQ(cleanDriver, Values(Machine, DriverKey));
+            EXPECT_EQ(1, again.Restore(driver));
+            EXPECT_EQ(cleanDriver, Values(Machine, DriverPath));
             const char* outcome = result                ? "1, restored"
                                   : left == edited      ? "0, key unchanged"
                                   : left == cleanDriver ? "0, key as restored"
