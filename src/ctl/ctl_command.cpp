@@ -2,6 +2,11 @@
 #include "ctl/ctl_command.h"
 
 #include "ctl/ctl_common.h"
+#include "ctl/ctl_edit.h"
+#include "ctl/ctl_fit.h"
+#include "ctl/ctl_monitor.h"
+#include "ctl/ctl_show.h"
+#include "ctl/ctl_transfer.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // The chosen device, the read-only view of its driver key, and the steps around every write.
-#include "ctl/ctl_common.h"
+#include "ctl/ctl_device.h"
 
 #include "store/backup.h"
 #include "store/registry.h"

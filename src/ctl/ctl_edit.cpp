@@ -1,5 +1,10 @@
 // The commands that change one mode: add and remove.
-#include "ctl/ctl_common.h"
+#include "ctl/ctl_edit.h"
+
+#include "ctl/ctl_device.h"
+#include "ctl/ctl_fit.h"
+#include "ctl/ctl_monitor.h"
+#include "ctl/ctl_rows.h"
 
 #include "formats/modeline.h"
 #include "formats/timing_calc.h"

@@ -1,5 +1,9 @@
 // Modes fitted to a CRT's ranges: add's --fit and --monitor, and fit for many modes at once.
-#include "ctl/ctl_common.h"
+#include "ctl/ctl_fit.h"
+
+#include "ctl/ctl_device.h"
+#include "ctl/ctl_monitor.h"
+#include "ctl/ctl_rows.h"
 
 #include "formats/crt_fit.h"
 
@@ -114,8 +118,8 @@ void PrintFitLine(CtlPrinter& out, const FitRequest& q, const CrtFit& f) {
     out.EndLine();
 }
 
-} // namespace
-
+// Reads "WIDTHxHEIGHT@REFRESH" of `length` bytes, the refresh with up to three decimals (width
+// and height 1 to 9999, refresh 1 to 1000). 1 and the figures; 0 when it does not read.
 int ParseFitMode(const char* text, size_t length, uint32_t* width, uint32_t* height,
                  double* refresh) {
     const char* p = text;
@@ -141,8 +145,6 @@ int ParseFitMode(const char* text, size_t length, uint32_t* width, uint32_t* hei
     *width = w, *height = h, *refresh = r;
     return 1;
 }
-
-namespace {
 
 // A mode fitted, with what was asked for it.
 struct Fitted {

@@ -1,6 +1,9 @@
 // The device's monitor: what is known of it (the monitor command) and its limits, which check
 // uses and add and import hold every timing to.
-#include "ctl/ctl_common.h"
+#include "ctl/ctl_monitor.h"
+
+#include "ctl/ctl_device.h"
+#include "ctl/ctl_rows.h"
 #include "ctl/ctl_json.h"
 
 #include "formats/modeline.h"

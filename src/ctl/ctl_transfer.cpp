@@ -1,5 +1,8 @@
 // The commands that move whole sets of modes: export, import and restore.
-#include "ctl/ctl_common.h"
+#include "ctl/ctl_transfer.h"
+
+#include "ctl/ctl_device.h"
+#include "ctl/ctl_monitor.h"
 
 #include "formats/reg_file.h"
 #include "store/backup.h"
