@@ -53,17 +53,17 @@ CustomTiming* DeviceEdit::Find(uint32_t width, uint32_t height, uint32_t refresh
     return nullptr;
 }
 
-// The entry is added first: it is the step that can be undone exactly, since an entry that
-// AddMode appended is the only one of its mode with that refresh.
+// The record is appended first: the last record is the one step that can be undone exactly (an
+// entry cannot, since one of refresh 0 is never removed).
 int DeviceEdit::Add(const CustomTiming& timing) {
-    const NonStandardMode entry = EntryOf(timing);
-    const int covered = modes.Covers(entry.width, entry.height, entry.refresh);
-    if (!modes.AddMode(entry))
+    if (!timings.Append(timing))
         return 0;
-    if (timings.Append(timing))
+    if (modes.AddMode(EntryOf(timing)))
         return 1;
-    if (!covered)
-        modes.RemoveMode(entry.width, entry.height, entry.refresh);
+    int32_t last = -1;
+    for (CustomTiming* t = timings.FirstTiming(); t; t = timings.NextTiming())
+        ++last;
+    timings.RemoveAt(last);
     return 0;
 }
 

@@ -72,6 +72,7 @@ TEST_F(DeviceEditTest, AddWithoutMemoryChangesNothing) {
         SCOPED_TRACE(successes);
         ScopedAllocationFailure failing(successes);
         EXPECT_EQ(0, edit.Add(TimingOf(1024, 768, 85)));
+        EXPECT_EQ(0, edit.Add(TimingOf(1024, 768, 0)));
         EXPECT_EQ(0, edit.Put(TimingOf(1280, 1024, 60)));
         StopFailingAllocations();
         EXPECT_EQ(std::vector<std::string>{"640x480@60"}, TimingStrings(edit.timings));
