@@ -233,6 +233,131 @@ TEST_F(Velmoractl, ABackupEndedPartWayIsTakenAgainWhole) {
 
 namespace {
 
+// How a writer ended part-way left DISPLAY1: the stored mode list is the old one with every
+// timing of the old set there (old or new form), or the new one with every timing of the new set
+// as written; the backup is whole and original, or holds nothing but original values.
+void ExpectOneSetWhole(const Values& original, const Values& old, const Values& clean) {
+    const Values now = Modes(DriverKey0);
+    const auto list = [](const Values& v) {
+        const auto at = v.find(ModeListValue);
+        return at == v.end() ? std::string("none") : Describe(at->second);
+    };
+    const bool newList = list(now) == list(clean);
+    const bool oldList = list(now) == list(old);
+    ASSERT_TRUE(newList || oldList) << "a mode list of neither set: " << list(now);
+    for (const auto& value : newList ? clean : old) {
+        if (value.first == ModeListValue)
+            continue;
+        const auto at = now.find(value.first);
+        ASSERT_NE(now.end(), at) << value.first << " lost";
+        const auto was = old.find(value.first), is = clean.find(value.first);
+        if (newList && !oldList) {
+            EXPECT_EQ(Describe(value.second), Describe(at->second)) << value.first;
+        } else {
+            EXPECT_TRUE((was != old.end() && was->second == at->second) ||
+                        (is != clean.end() && is->second == at->second))
+                << value.first;
+        }
+    }
+    const std::string backupKey = std::string(UserKey) + "\\DISPLAY1";
+    const Values backup = Modes(backupKey.c_str(), HKEY_CURRENT_USER);
+    for (const auto& value : backup) {
+        const auto at = original.find(value.first);
+        ASSERT_NE(original.end(), at) << "the backup holds " << value.first;
+        EXPECT_EQ(Describe(at->second), Describe(value.second)) << "the backup of " << value.first;
+    }
+    if (ReadValues(HKEY_CURRENT_USER, backupKey.c_str()).count(OriginalPathValue)) {
+        EXPECT_EQ(Describe(original), Describe(backup));
+    }
+}
+
+// The window removes 800x600@75 and applies; 1 when it ran to its end, with *stopped 1 when the
+// program ended itself part-way (exit code 99).
+int RemoveAndApplyInTheWindow(int* stopped) {
+    Session run;
+    *stopped = 0;
+    if (!run.Start())
+        return 0;
+    // A program that ends itself while it starts shows no window: no need to wait for one.
+    HWND window = nullptr;
+    WaitUntil([&] {
+        window = FindTopWindow(run.Id(), MainCaption, nullptr, 1004);
+        return window != nullptr || !run.IsRunning();
+    });
+    if (window && Sync(window) && ClickListRow(Control(window, 1004), 1) &&
+        ClickButton(window, 1003) && ClickButton(window, 1033))
+        SendCommand(window, 40002); // Exit; the edits are written or the program has ended
+    uint32_t code = 0;
+    if (!run.WaitForExit(&code))
+        return 0;
+    *stopped = code == 99;
+    return 1;
+}
+
+} // namespace
+
+// Every writer that replaces or removes, ended by the simulated program itself after 1, 2, ...
+// registry sets until it runs whole: velmoractl-sim.exe's import --replace, fit --replace, remove
+// and restore, and the window's Apply after a removal. Wherever it ends, one set is whole and
+// listed, the backup never holds an edit, and the writer run again finishes the work.
+TEST_F(Velmoractl, AWriteEndedAfterAnySetLeavesOneSetWholeAndListed) {
+    const std::string exported = BesideExe("ctl_test_ended.reg");
+    ASSERT_EQ(0u, RunCtl("--device DISPLAY2 export \"" + exported + "\"").code);
+    const Values original = Modes(DriverKey0);
+    const struct {
+        const char* what;
+        std::vector<std::string> before;
+        std::string command; // empty: the window
+    } cases[] = {
+        {"import --replace", {}, "import --replace \"" + exported + "\""},
+        {"fit --replace", {}, "fit vga 640x480@60 720x400@70 --replace --force"},
+        {"remove", {}, "remove 800x600@75"},
+        {"restore", {"add 1024x768@85 --gtf", "remove 640x480@60"}, "restore"},
+        {"the window's Apply after a removal", {}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto prepare = [&](uint32_t stop) {
+            SetUp();
+            for (const std::string& command : c.before)
+                ASSERT_EQ(0u, RunCtl(command).code) << command;
+            ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, SimulatedDriverKey, "StopAfterSets", stop));
+        };
+        const auto write = [&](int* stopped) {
+            if (c.command.empty())
+                return RemoveAndApplyInTheWindow(stopped);
+            const Output r = RunCtl(c.command);
+            *stopped = r.code == 99;
+            EXPECT_TRUE(r.code == 0 || r.code == 99) << r.err;
+            return 1;
+        };
+        int stopped = 0;
+        prepare(0);
+        const Values old = Modes(DriverKey0);
+        ASSERT_TRUE(write(&stopped));
+        ASSERT_FALSE(stopped);
+        const Values clean = Modes(DriverKey0);
+        ASSERT_NE(Describe(old), Describe(clean));
+        for (uint32_t stop = 1; stop < 40; ++stop) {
+            SCOPED_TRACE(stop);
+            prepare(stop);
+            ASSERT_TRUE(write(&stopped));
+            if (!stopped)
+                break;
+            ExpectOneSetWhole(original, old, clean);
+            ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, SimulatedDriverKey, "StopAfterSets", 0));
+            if (Describe(Modes(DriverKey0)) != Describe(clean)) {
+                ASSERT_TRUE(write(&stopped));
+                EXPECT_EQ(Describe(clean), Describe(Modes(DriverKey0)));
+            }
+        }
+        EXPECT_FALSE(stopped) << "never ran whole";
+    }
+    std::remove(exported.c_str());
+}
+
+namespace {
+
 const char WineVersionKey[] = "Software\\Wine\\AppDefaults\\velmoractl-sim.exe";
 
 // A JSON reader that only says whether the text is one JSON document (RFC 8259) and nothing
