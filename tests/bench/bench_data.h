@@ -26,11 +26,12 @@ inline std::vector<uint8_t> NumberedModeList(uint32_t n) {
     return ModeListBytes(modes);
 }
 
-// Empties the in-memory registry and gives it one device, at DriverKeyPath, whose driver key holds the
-// mode list of n entries followed by the n timing values. 1 on success.
-inline int MakeDevice(uint32_t n) {
+// Empties the in-memory registry and gives it one device, named in *device, whose driver key
+// holds the mode list of n entries followed by the n timing values. 1 on success.
+inline int MakeDevice(uint32_t n, DriverKey* device) {
     MemoryRegistry::Reset();
-    if (!MemoryRegistry::CreateKey(RegistryLocalMachine, DriverKeyPath))
+    if (!MemoryRegistry::CreateKey(RegistryLocalMachine, DriverKeyPath) ||
+        !device->SetPath(DriverKeyPath))
         return 0;
     RegistryKey key;
     if (!RegistryOpenKey(RegistryLocalMachine, DriverKeyPath, &key))

@@ -3,14 +3,18 @@
 // switching it off again inside the Registry* calls leaves Velmora's own instructions.
 //
 //   velmora_scaling OPERATION N
-//   OPERATION: timing-load, timing-save, mode-load, mode-save, editor-load, editor-apply,
-//              ctl-list (velmoractl list, its output counted and dropped)
+//   OPERATION: timing-load, mode-load, save (both lists in their one write), editor-load,
+//              editor-apply, ctl-list (velmoractl list, its output counted and dropped)
+//
+// The device's backup is whole before the operation, as it is at every load and Apply but the
+// first: the editor's operations then count its check, not the one-time copy.
 #include "bench/bench_data.h"
 
 #include "ctl/ctl_command.h"
 #include "doubles/fake_display_services.h"
 #include "doubles/fake_window_ops.h"
 #include "editor/editor.h"
+#include "store/backup.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,19 +23,10 @@
 
 namespace {
 
-enum Operation {
-    TimingLoad,
-    TimingSave,
-    ModeLoad,
-    ModeSave,
-    EditorLoad,
-    EditorApply,
-    CtlList,
-    Unknown
-};
+enum Operation { TimingLoad, ModeLoad, Save, EditorLoad, EditorApply, CtlList, Unknown };
 
 Operation Parse(const char* text) {
-    const char* const names[] = {"timing-load", "timing-save",  "mode-load", "mode-save",
+    const char* const names[] = {"timing-load", "mode-load",    "save",
                                  "editor-load", "editor-apply", "ctl-list"};
     for (int i = 0; i < Unknown; ++i)
         if (std::strcmp(text, names[i]) == 0)
@@ -50,13 +45,11 @@ int CountOutput(void*, const char*, size_t length) {
 __attribute__((noinline)) int MeasuredOperation(Operation op, EditorState& editor) {
     switch (op) {
     case TimingLoad:
-        return editor.timings.LoadFromDevice(editor.nonStandardModes);
-    case TimingSave:
-        return editor.timings.SaveToDevice();
+        return editor.edit.timings.LoadFromDevice(editor.edit.Key(), editor.edit.modes);
     case ModeLoad:
-        return editor.nonStandardModes.LoadFromDevice();
-    case ModeSave:
-        return editor.nonStandardModes.SaveToDevice();
+        return editor.edit.modes.LoadFromDevice(editor.edit.Key());
+    case Save:
+        return WriteStoredModes(editor.edit.Key(), editor.edit.timings, editor.edit.modes);
     case EditorLoad:
         editor.LoadDevice();
         return 1;
@@ -84,7 +77,10 @@ int main(int argc, char** argv) {
     WindowStub::Reset();
     EditorState editor;
     editor.mainWindow = WindowStub::MainWindow();
-    if (!bench::MakeDevice(static_cast<uint32_t>(n)))
+    DriverKey driver;
+    if (!bench::MakeDevice(static_cast<uint32_t>(n), &driver) ||
+        !MemoryRegistry::CreateKey(RegistryCurrentUser, CompanyKeyPath) ||
+        !editor.edit.Open("DISPLAY1", driver.path, 0) || !editor.edit.TakeBackup())
         return 1;
     ScriptedDisplay::Reset();
     ScriptedDisplay::Device device;
@@ -92,10 +88,8 @@ int main(int argc, char** argv) {
     device.answer = std::string(bench::DriverKeyPath) + std::string(1, '\0');
     ScriptedDisplay::AddDevice(device);
     // The saves start from the loaded lists, as an Apply after a load does.
-    if (op == TimingSave || op == ModeSave || op == EditorApply) {
-        editor.nonStandardModes.LoadFromDevice();
-        editor.timings.LoadFromDevice(editor.nonStandardModes);
-    }
+    if ((op == Save || op == EditorApply) && !editor.edit.Load())
+        return 1;
     int result = MeasuredOperation(op, editor);
     std::printf("%s %ld: %d, %zu rows, %zu bytes of output\n", argv[1], n, result,
                 WindowStub::Rows().size(), OutputBytes);

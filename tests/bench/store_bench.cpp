@@ -1,5 +1,5 @@
-// The mode store's costs: the codecs per record, the non-standard list's coverage walk, and the
-// loads and saves of both lists against the in-memory registry. Beside each time stand the
+// The mode store's costs: the codecs per record, the non-standard list's coverage walk, the
+// loads of both lists and their one save against the in-memory registry. Beside each time stand the
 // registry calls of one iteration, by kind, so that a time can be read against the calls that
 // the real registry would have to serve.
 #include "bench/bench_data.h"
@@ -100,65 +100,54 @@ void DeviceSizes(benchmark::internal::Benchmark* b) {
 
 void BM_TimingListLoad(benchmark::State& state) {
     uint32_t n = static_cast<uint32_t>(state.range(0));
-    if (!bench::MakeDevice(n)) {
+    DriverKey device;
+    if (!bench::MakeDevice(n, &device)) {
         state.SkipWithError("device not made");
         return;
     }
     TimingList timings;
     NonStandardModeList modes;
     for (auto _ : state)
-        benchmark::DoNotOptimize(timings.LoadFromDevice(modes));
+        benchmark::DoNotOptimize(timings.LoadFromDevice(device, modes));
     ReportCalls(state);
     state.SetComplexityN(n);
 }
 BENCHMARK(BM_TimingListLoad)->Apply(DeviceSizes)->Complexity(benchmark::oN);
 
-// Every iteration deletes the n stored timings and writes them again: the key is the same
-// after each one.
-void BM_TimingListSave(benchmark::State& state) {
+// Every iteration writes the n records and the list over their stored values and walks the key
+// for timing values to prune, finding none: the key is the same after each one.
+void BM_Save(benchmark::State& state) {
     uint32_t n = static_cast<uint32_t>(state.range(0));
+    DriverKey device;
     TimingList timings;
     NonStandardModeList modes;
-    if (!bench::MakeDevice(n) || !timings.LoadFromDevice(modes)) {
+    if (!bench::MakeDevice(n, &device) || !modes.LoadFromDevice(device) ||
+        !timings.LoadFromDevice(device, modes)) {
         state.SkipWithError("device not loaded");
         return;
     }
     MemoryRegistry::ResetCounters();
     for (auto _ : state)
-        benchmark::DoNotOptimize(timings.SaveToDevice());
+        benchmark::DoNotOptimize(WriteStoredModes(device, timings, modes));
     ReportCalls(state);
     state.SetComplexityN(n);
 }
-BENCHMARK(BM_TimingListSave)->Apply(DeviceSizes)->Complexity(benchmark::oN);
+BENCHMARK(BM_Save)->Apply(DeviceSizes)->Complexity(benchmark::oN);
 
 // The mode list's load decodes n entries through AddMode, hence quadratic in n by its rule.
 void BM_ModeListLoad(benchmark::State& state) {
     uint32_t n = static_cast<uint32_t>(state.range(0));
-    if (!bench::MakeDevice(n)) {
+    DriverKey device;
+    if (!bench::MakeDevice(n, &device)) {
         state.SkipWithError("device not made");
         return;
     }
     NonStandardModeList modes;
     for (auto _ : state)
-        benchmark::DoNotOptimize(modes.LoadFromDevice());
+        benchmark::DoNotOptimize(modes.LoadFromDevice(device));
     ReportCalls(state);
     state.SetComplexityN(n);
 }
 BENCHMARK(BM_ModeListLoad)->Apply(DeviceSizes)->Complexity(benchmark::oNSquared);
-
-void BM_ModeListSave(benchmark::State& state) {
-    uint32_t n = static_cast<uint32_t>(state.range(0));
-    NonStandardModeList modes;
-    if (!bench::MakeDevice(n) || !modes.LoadFromDevice()) {
-        state.SkipWithError("device not loaded");
-        return;
-    }
-    MemoryRegistry::ResetCounters();
-    for (auto _ : state)
-        benchmark::DoNotOptimize(modes.SaveToDevice());
-    ReportCalls(state);
-    state.SetComplexityN(n);
-}
-BENCHMARK(BM_ModeListSave)->Apply(DeviceSizes)->Complexity(benchmark::oN);
 
 } // namespace

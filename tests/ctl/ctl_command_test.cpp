@@ -327,10 +327,9 @@ TEST_F(CtlTest, DevicesAndListShowWhatTheKeysHold) {
 }
 
 TEST_F(CtlTest, ListMakesExactlyTheRegistryCallsOfOneLoad) {
-    ASSERT_EQ(1, bench::MakeDevice(5000));
-    MemoryRegistry::ResetCounters();
     DriverKey driver;
-    ASSERT_EQ(1, driver.SetPath(bench::DriverKeyPath));
+    ASSERT_EQ(1, bench::MakeDevice(5000, &driver));
+    MemoryRegistry::ResetCounters();
     NonStandardModeList modes;
     TimingList timings;
     ASSERT_EQ(1, modes.LoadFromDevice(driver));

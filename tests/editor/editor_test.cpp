@@ -109,7 +109,6 @@ protected:
         MemoryRegistry::Reset();
         WindowStub::Reset();
         ScriptedDisplay::Reset();
-        SetCurrentDevicePath("");
         base = FixtureTestKey();
         ASSERT_TRUE(FixtureCreateKey(RegistryCurrentUser, "Software\\Orvane Technologies"));
     }
@@ -156,8 +155,10 @@ TEST(Editor, ConstructionMakesTheCurrentEditorAndDestructionForgetsIt) {
         EXPECT_EQ(editor.currentDevice, 0u);
         EXPECT_EQ(editor.dirty, 0u);
         EXPECT_EQ(editor.devices.Count(), 0u);
-        EXPECT_EQ(editor.timings.FirstTiming(), nullptr);
-        EXPECT_EQ(editor.nonStandardModes.Count(), 0);
+        EXPECT_EQ(editor.edit.timings.FirstTiming(), nullptr);
+        EXPECT_EQ(editor.edit.modes.Count(), 0);
+        // Nothing is loaded yet, so there is nothing that Apply could write.
+        EXPECT_EQ(editor.edit.LoadedWhole(), 0);
     }
     EXPECT_EQ(CurrentEditor, nullptr);
 }
@@ -211,9 +212,10 @@ TEST_F(EditorTest, StartupShowsTheColumnsAndLoadsTheFirstDevice) {
     EXPECT_EQ(columns[2].title, STR_COLUMN_REFRESH);
     for (const WindowStub::Column& column : columns)
         EXPECT_EQ(column.width, 100);
-    EXPECT_EQ(std::string(CurrentDevicePath), DriverKey(0));
+    EXPECT_EQ(std::string(editor.edit.Key().path), DriverKey(0));
+    EXPECT_STREQ(editor.edit.Name(), "DISPLAY1");
     EXPECT_EQ(RowsText(), "640 480 60;");
-    EXPECT_EQ(ModesText(editor.nonStandardModes), "640 480 0 60;");
+    EXPECT_EQ(ModesText(editor.edit.modes), "640 480 0 60;");
     EXPECT_EQ(PaneEnabledCount(), 0);
     EXPECT_FALSE(WindowStub::Enabled(IDC_APPLY));
     EXPECT_TRUE(
@@ -261,7 +263,7 @@ TEST_F(EditorTest, AFirstPathTooLongForTheBufferEndsWithTheAccessError) {
     ASSERT_EQ(editor.InitialiseWindow(Main()), 1);
     EXPECT_EQ(editor.FinishStartup(), 0);
 
-    EXPECT_STREQ(CurrentDevicePath, "");
+    EXPECT_STREQ(editor.edit.Key().path, "");
     ASSERT_EQ(WindowStub::MessageBoxes().size(), 1u);
     EXPECT_EQ(WindowStub::MessageBoxes()[0].text, AccessError);
 }
@@ -277,7 +279,7 @@ TEST_F(EditorTest, LoadingDropsATimingThatFailsItsChecksumWithItsMode) {
     ASSERT_EQ(editor.FinishStartup(), 1);
 
     EXPECT_EQ(RowsText(), "640 480 60;");
-    EXPECT_EQ(ModesText(editor.nonStandardModes), "640 480 0 60;");
+    EXPECT_EQ(ModesText(editor.edit.modes), "640 480 0 60;");
     EXPECT_EQ(editor.dirty, 0u);
 }
 
@@ -291,12 +293,12 @@ TEST_F(EditorTest, AddAppendsAZeroTimingAndItsRowAndMarksTheEditorDirty) {
 
     EXPECT_EQ(WindowStub::LastDialogOwner(), Main());
     EXPECT_EQ(RowsText(), "640 480 60;800 600 85;");
-    CustomTiming* added = editor.timings.TimingAt(1);
+    CustomTiming* added = editor.edit.timings.TimingAt(1);
     ASSERT_NE(added, nullptr);
     for (uint32_t i = 0; i < TimingWordCount; ++i)
         EXPECT_EQ(added->block.words[i], 0u) << i;
     EXPECT_EQ(added->block.words[TimingChecksumWord], 65535u);
-    EXPECT_EQ(ModesText(editor.nonStandardModes), "800 600 0 85;");
+    EXPECT_EQ(ModesText(editor.edit.modes), "800 600 0 85;");
     EXPECT_EQ(editor.dirty, 1u);
     EXPECT_TRUE(WindowStub::Enabled(IDC_APPLY));
     // The new row is not selected: the pane still shows the first record.
@@ -308,17 +310,26 @@ TEST_F(EditorTest, AnAddWithoutMemoryAddsNothing) {
     Open(1);
     PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));
     PutModes(DriverKey(0), {{640, 480, 0, 60}});
-    editor.LoadDevice();
-    // No node for the record, then a record but no node for its non-standard mode.
-    for (int32_t successes : {0, 1}) {
-        WindowStub::QueueNewMode(1, 800, 600, 85);
+    // The entry is kept first, then the record: no node for the entry; an entry but no node for
+    // the record, whose entry must go again, also one of refresh 0 (which stands for every
+    // refresh of its resolution); no node for the record of a mode whose entry was there already,
+    // which must stay.
+    const struct {
+        int32_t successes;
+        uint16_t width, height, refresh;
+    } cases[] = {{0, 800, 600, 85}, {1, 800, 600, 85}, {1, 800, 600, 0}, {0, 640, 480, 60}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.successes << " " << c.width << "x" << c.height << "@" << c.refresh);
+        editor.LoadDevice();
+        WindowStub::QueueNewMode(1, c.width, c.height, c.refresh);
         {
-            ScopedAllocationFailure failure(successes);
+            ScopedAllocationFailure failure(c.successes);
             editor.Command(IDC_ADD);
         }
-        EXPECT_EQ(RowsText(), "640 480 60;") << successes;
-        EXPECT_EQ(editor.timings.TimingAt(1), nullptr) << successes;
-        EXPECT_EQ(ModesText(editor.nonStandardModes), "640 480 0 60;") << successes;
+        EXPECT_EQ(RowsText(), "640 480 60;");
+        EXPECT_EQ(editor.edit.timings.TimingAt(1), nullptr);
+        EXPECT_EQ(ModesText(editor.edit.modes), "640 480 0 60;");
     }
 }
 
@@ -334,7 +345,7 @@ TEST_F(EditorTest, AddingAModeTwiceKeepsOneModeAndWritesTheLaterTiming) {
     editor.Command(IDC_APPLY);
 
     EXPECT_EQ(RowsText(), "800 600 85;800 600 85;");
-    EXPECT_EQ(ModesText(editor.nonStandardModes), "800 600 0 85;");
+    EXPECT_EQ(ModesText(editor.edit.modes), "800 600 0 85;");
     EXPECT_EQ(TimingNames(DriverKey(0)), std::vector<std::string>{"QORDTMCRTBCD0800X0600X0X85"});
     EXPECT_EQ(StoredBlock(DriverKey(0), 800, 600, 85).words[1], 1056u);
     std::vector<uint8_t> modes;
@@ -352,7 +363,7 @@ TEST_F(EditorTest, ACancelledAddChangesNothingButMarksDirtySoExitAsks) {
 
     EXPECT_EQ(WindowStub::NewModeAsks(), 1);
     EXPECT_TRUE(WindowStub::Rows().empty());
-    EXPECT_EQ(editor.timings.FirstTiming(), nullptr);
+    EXPECT_EQ(editor.edit.timings.FirstTiming(), nullptr);
     EXPECT_EQ(editor.dirty, 1u);
     EXPECT_TRUE(WindowStub::Enabled(IDC_APPLY));
 
@@ -429,7 +440,7 @@ TEST_F(EditorTest, ClickingTheSelectedRowAgainDropsWhatWasTypedWithoutModify) {
 
     EXPECT_EQ(WindowStub::EditText(1006), "101");
     EXPECT_EQ(WindowStub::Checked(1026), 0);
-    EXPECT_EQ(editor.timings.TimingAt(0)->block.words[1], 101u);
+    EXPECT_EQ(editor.edit.timings.TimingAt(0)->block.words[1], 101u);
 }
 
 TEST_F(EditorTest, ModifyStoresThePaneIntoTheSelectedRecord) {
@@ -442,7 +453,7 @@ TEST_F(EditorTest, ModifyStoresThePaneIntoTheSelectedRecord) {
         WindowStub::TypeText(edit.control, std::to_string(1000 + edit.word));
     editor.Command(IDC_MODIFY);
 
-    CustomTiming* timing = editor.timings.TimingAt(0);
+    CustomTiming* timing = editor.edit.timings.TimingAt(0);
     ASSERT_NE(timing, nullptr);
     for (const PaneBinding& edit : PaneEdits)
         EXPECT_EQ(timing->block.words[edit.word], 1000 + edit.word) << edit.control;
@@ -451,7 +462,7 @@ TEST_F(EditorTest, ModifyStoresThePaneIntoTheSelectedRecord) {
     EXPECT_EQ(timing->height, 480u);
     EXPECT_EQ(timing->refresh, 60u);
     EXPECT_EQ(RowsText(), "640 480 60;");
-    EXPECT_EQ(ModesText(editor.nonStandardModes), "640 480 0 60;");
+    EXPECT_EQ(ModesText(editor.edit.modes), "640 480 0 60;");
     EXPECT_EQ(editor.dirty, 1u);
     EXPECT_TRUE(WindowStub::Enabled(IDC_APPLY));
 }
@@ -474,7 +485,7 @@ TEST_F(EditorTest, ModifyBuildsTheFlagsWordFromTheBoxesAlone) {
         for (int32_t control : c.ticked)
             WindowStub::Tick(control, 1);
         editor.Command(IDC_MODIFY);
-        EXPECT_EQ(editor.timings.TimingAt(0)->block.words[0], c.flags) << c.flags;
+        EXPECT_EQ(editor.edit.timings.TimingAt(0)->block.words[0], c.flags) << c.flags;
     }
 }
 
@@ -493,7 +504,7 @@ TEST_F(EditorTest, ModifyReadsEachEditAsAtoiDoes) {
             WindowStub::TypeText(edit.control, c.typed);
         editor.Command(IDC_MODIFY);
         for (const PaneBinding& edit : PaneEdits)
-            EXPECT_EQ(editor.timings.TimingAt(0)->block.words[edit.word], c.stored)
+            EXPECT_EQ(editor.edit.timings.TimingAt(0)->block.words[edit.word], c.stored)
                 << "'" << c.typed << "' in " << edit.control;
     }
 }
@@ -514,7 +525,7 @@ TEST_F(EditorTest, ModifyReadsTextsPastTheLimitSafely) {
     for (const auto& c : cases) {
         WindowStub::ForceText(1006, c.text);
         editor.Command(IDC_MODIFY);
-        EXPECT_EQ(editor.timings.TimingAt(0)->block.words[1], c.stored) << c.text;
+        EXPECT_EQ(editor.edit.timings.TimingAt(0)->block.words[1], c.stored) << c.text;
     }
 }
 
@@ -531,8 +542,8 @@ TEST_F(EditorTest, ANumberTypedIntoThePaneSurvivesApplyAndReload) {
     editor.Command(IDC_APPLY);
     editor.Command(IDM_DEVICE_FIRST);
 
-    ASSERT_NE(editor.timings.TimingAt(0), nullptr);
-    EXPECT_EQ(editor.timings.TimingAt(0)->block.words[9], 16000000u);
+    ASSERT_NE(editor.edit.timings.TimingAt(0), nullptr);
+    EXPECT_EQ(editor.edit.timings.TimingAt(0)->block.words[9], 16000000u);
     EXPECT_EQ(RowsText(), "640 480 60;");
 }
 
@@ -541,12 +552,12 @@ TEST_F(EditorTest, ModifyLeavesTheRecordAloneWhenAnEditCannotBeReadWhole) {
     PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(48, 100)));
     editor.LoadDevice();
     Click(0);
-    CustomTiming before = *editor.timings.TimingAt(0);
+    CustomTiming before = *editor.edit.timings.TimingAt(0);
     WindowStub::TypeText(1006, "5");
     WindowStub::ForceText(1020, std::string(300, '1'));
     editor.Command(IDC_MODIFY);
 
-    const CustomTiming& after = *editor.timings.TimingAt(0);
+    const CustomTiming& after = *editor.edit.timings.TimingAt(0);
     for (uint32_t i = 0; i <= TimingChecksumWord; ++i)
         EXPECT_EQ(after.block.words[i], before.block.words[i]) << i;
 }
@@ -561,8 +572,8 @@ TEST_F(EditorTest, ModifyAndRemoveWithoutARecordDoNothing) {
         editor.Command(IDC_MODIFY);
         editor.Command(IDC_REMOVE);
         EXPECT_EQ(RowsText(), "640 480 60;") << stale;
-        EXPECT_EQ(editor.timings.TimingAt(0)->block.words[0], 48u) << stale;
-        EXPECT_EQ(ModesText(editor.nonStandardModes), "640 480 0 60;") << stale;
+        EXPECT_EQ(editor.edit.timings.TimingAt(0)->block.words[0], 48u) << stale;
+        EXPECT_EQ(ModesText(editor.edit.modes), "640 480 0 60;") << stale;
     }
 }
 
@@ -574,7 +585,7 @@ TEST_F(EditorTest, RemovingTheOnlyRowLeavesAnEmptyListAndPane) {
     editor.Command(IDC_REMOVE);
 
     EXPECT_TRUE(WindowStub::Rows().empty());
-    EXPECT_EQ(editor.timings.FirstTiming(), nullptr);
+    EXPECT_EQ(editor.edit.timings.FirstTiming(), nullptr);
     EXPECT_EQ(editor.selectedItem, -1);
     EXPECT_EQ(WindowStub::SelectionMark(), -1);
     EXPECT_TRUE(PaneIsEmpty());
@@ -591,7 +602,7 @@ TEST_F(EditorTest, RemoveTakesTheModeOfTheRecordsOwnRefresh) {
     Click(0);
     editor.Command(IDC_REMOVE);
 
-    EXPECT_EQ(ModesText(editor.nonStandardModes), "800 600 0 60;1024 768 0 0;");
+    EXPECT_EQ(ModesText(editor.edit.modes), "800 600 0 60;1024 768 0 0;");
 }
 
 TEST_F(EditorTest, SaveAndExitRewritesTheKeyEvenWhenNothingChanged) {
@@ -623,7 +634,8 @@ TEST_F(EditorTest, SwitchingWithNoDropsTheEditsAndShowsTheNewDevice) {
     EXPECT_EQ(WindowStub::MessageBoxes().size(), 1u);
     EXPECT_TRUE(TimingNames(DriverKey(0)).empty());
     EXPECT_EQ(editor.currentDevice, 1u);
-    EXPECT_EQ(std::string(CurrentDevicePath), DriverKey(1));
+    EXPECT_EQ(std::string(editor.edit.Key().path), DriverKey(1));
+    EXPECT_STREQ(editor.edit.Name(), "DISPLAY2");
     EXPECT_EQ(RowsText(), "1024 768 85;");
     EXPECT_EQ(WindowStub::DeviceMenuItems()[0].checked, 0);
     EXPECT_EQ(WindowStub::DeviceMenuItems()[1].checked, 1);
@@ -678,7 +690,7 @@ TEST_F(EditorTest, AfterASwitchThePaneIsDisabledButKeepsWhatItShowed) {
     // The row it showed is gone, so Modify cannot reach the new device's record.
     EXPECT_EQ(editor.selectedItem, -1);
     editor.Command(IDC_MODIFY);
-    EXPECT_EQ(editor.timings.TimingAt(0)->block.words[1], 501u);
+    EXPECT_EQ(editor.edit.timings.TimingAt(0)->block.words[1], 501u);
 }
 
 TEST_F(EditorTest, EveryOneOfTwelveDevicesCanBeChosen) {
@@ -691,7 +703,7 @@ TEST_F(EditorTest, EveryOneOfTwelveDevicesCanBeChosen) {
 
     editor.Command(40017);
     EXPECT_EQ(editor.currentDevice, 11u);
-    EXPECT_EQ(std::string(CurrentDevicePath), DriverKey(11));
+    EXPECT_EQ(std::string(editor.edit.Key().path), DriverKey(11));
     EXPECT_EQ(RowsText(), "1600 1200 60;");
     for (size_t i = 0; i < items.size(); ++i)
         EXPECT_EQ(items[i].checked, i == 11) << i;
@@ -753,7 +765,7 @@ TEST_F(EditorTest, ApplyAfterALoadThatMissedValuesIsRefused) {
         MemoryRegistry::FailCall(failing, 0, 1);
         editor.LoadDevice();
         MemoryRegistry::ClearFailures();
-        EXPECT_EQ(editor.loadedWhole, 0u);
+        EXPECT_EQ(editor.edit.LoadedWhole(), 0);
         editor.Command(IDC_APPLY);
 
         ASSERT_EQ(WindowStub::MessageBoxes().size(), 1u);
@@ -764,12 +776,50 @@ TEST_F(EditorTest, ApplyAfterALoadThatMissedValuesIsRefused) {
         EXPECT_EQ(editor.dirty, 1u);
 
         editor.Command(IDM_DEVICE_FIRST); // asks (No), then reloads the whole key
-        EXPECT_EQ(editor.loadedWhole, 1u);
+        EXPECT_EQ(editor.edit.LoadedWhole(), 1);
         const size_t boxes = WindowStub::MessageBoxes().size();
         editor.Command(IDC_APPLY);
         EXPECT_EQ(WindowStub::MessageBoxes().size(), boxes);
         EXPECT_EQ(editor.dirty, 0u);
     }
+}
+
+// Apply writes nothing until the device's backup is whole: a backup that could not be taken at the
+// load is taken at the Apply, before the first write, and while it cannot be, Apply is refused as
+// any failed write is: writing first would lose the original values for good.
+TEST_F(EditorTest, ApplyIsRefusedWhileTheBackupCannotBeMadeWhole) {
+    const std::string backup = "Software\\Orvane Technologies\\Velmora\\DISPLAY1";
+    ScriptDevices(1);
+    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));
+    // The backup's keys cannot be made: the load goes on without it.
+    MemoryRegistry::FailCall(MemoryRegistry::OpCreate, 0, 1);
+    ASSERT_EQ(editor.InitialiseWindow(Main()), 1);
+    ASSERT_EQ(editor.FinishStartup(), 1);
+    EXPECT_EQ(RowsText(), "640 480 60;");
+    EXPECT_FALSE(FixtureKeyExists(RegistryCurrentUser, backup));
+
+    WindowStub::QueueNewMode(1, 800, 600, 85);
+    editor.Command(IDC_ADD);
+    Click(0);
+    editor.Command(IDC_REMOVE);
+    editor.Command(IDC_APPLY);
+    ASSERT_EQ(WindowStub::MessageBoxes().size(), 1u);
+    EXPECT_EQ(WindowStub::MessageBoxes()[0].text, ApplyFailed);
+    EXPECT_EQ(TimingNames(DriverKey(0)), std::vector<std::string>{"QORDTMCRTBCD0640X0480X0X60"});
+    EXPECT_FALSE(FixtureKeyExists(RegistryCurrentUser, backup));
+    EXPECT_EQ(editor.dirty, 1u);
+    EXPECT_TRUE(WindowStub::Enabled(IDC_APPLY));
+    EXPECT_EQ(RowsText(), "800 600 85;");
+
+    // Once the backup can be made, the next Apply takes it from the key as it still stands, then
+    // writes.
+    MemoryRegistry::ClearFailures();
+    editor.Command(IDC_APPLY);
+    EXPECT_EQ(WindowStub::MessageBoxes().size(), 1u);
+    EXPECT_EQ(TimingNames(DriverKey(0)), std::vector<std::string>{"QORDTMCRTBCD0800X0600X0X85"});
+    EXPECT_EQ(FixtureValueNames(RegistryCurrentUser, backup),
+              (std::vector<std::string>{"Original Registry Path", "QORDTMCRTBCD0640X0480X0X60"}));
+    EXPECT_EQ(editor.dirty, 0u);
 }
 
 TEST_F(EditorTest, ASaveAndExitThatCannotWriteDoesNotQuit) {
@@ -810,7 +860,7 @@ TEST_F(EditorTest, YesWhoseWritesFailStopsTheActionThatAskedAndNoStillDropsTheEd
         EXPECT_EQ(WindowStub::MessageBoxes()[1].text, ApplyFailed);
         EXPECT_FALSE(WindowStub::Ended());
         EXPECT_EQ(fresh.currentDevice, 0u);
-        EXPECT_EQ(std::string(CurrentDevicePath), DriverKey(0));
+        EXPECT_EQ(std::string(fresh.edit.Key().path), DriverKey(0));
         EXPECT_EQ(RowsText(), "800 600 85;");
         EXPECT_EQ(fresh.dirty, 1u);
         EXPECT_TRUE(WindowStub::Enabled(IDC_APPLY));

@@ -139,7 +139,8 @@ TEST_F(MainWindow, DeviceMenuListsTheDevicesAndItsCheckFollowsTheSwitch) {
     EXPECT_EQ(0, Checked(0));
     EXPECT_EQ(1, Checked(1));
     EXPECT_EQ(1u, editor.currentDevice);
-    EXPECT_STREQ(DriverKey1, CurrentDevicePath);
+    EXPECT_STREQ(DriverKey1, editor.edit.Key().path);
+    EXPECT_STREQ("DISPLAY2", editor.edit.Name());
 
     editor.Command(IDM_DEVICE_FIRST);
     EXPECT_EQ(1, Checked(0));

@@ -6,8 +6,9 @@
 // Laws, checked against the key's contents before and after:
 // - the first load takes exactly the values that fit the 260-byte walk, scan as a timing name
 //   and pass their checksum, in enumeration order, and removes one list entry per failing one;
-// - a save writes nothing at all when a record or entry could not be read back, and otherwise
-//   leaves the key holding one value per mode key and the list as encoded;
+// - the save writes nothing at all, timings and list alike, when a record or an entry could not
+//   be read back, and otherwise leaves the key holding one value per mode key and the list as
+//   encoded;
 // - values that are not timing values or the mode list are untouched, and so are timing values
 //   that the walk could not read (unless a written timing has the same name);
 // - the second load gives back every timing of the first (the last of each mode key) with the
@@ -25,14 +26,14 @@
 
 namespace {
 
-const char DriverKey[] = "System\\Fuzz\\Device0";
+const char KeyPath[] = "System\\Fuzz\\Device0";
 
 std::vector<Value> Snapshot() {
     static char name[16385];
     static uint8_t data[1 << 17];
     std::vector<Value> values;
     RegistryKey key;
-    FUZZ_CHECK(RegistryOpenKey(RegistryLocalMachine, DriverKey, &key));
+    FUZZ_CHECK(RegistryOpenKey(RegistryLocalMachine, KeyPath, &key));
     uint32_t count = 0;
     FUZZ_CHECK(RegistryCountValues(key, &count));
     for (uint32_t i = 0; i < count; ++i) {
@@ -124,9 +125,9 @@ std::string MakeData(FuzzInput& in) {
 
 void BuildKey(FuzzInput& in) {
     MemoryRegistry::Reset();
-    FUZZ_CHECK(MemoryRegistry::CreateKey(RegistryLocalMachine, DriverKey));
+    FUZZ_CHECK(MemoryRegistry::CreateKey(RegistryLocalMachine, KeyPath));
     RegistryKey key;
-    FUZZ_CHECK(RegistryOpenKey(RegistryLocalMachine, DriverKey, &key));
+    FUZZ_CHECK(RegistryOpenKey(RegistryLocalMachine, KeyPath, &key));
     const uint32_t count = in.Byte() % 48;
     for (uint32_t i = 0; i < count && in.Left() > 0; ++i) {
         std::string name = MakeName(in, in.Byte());
@@ -145,7 +146,8 @@ void BuildKey(FuzzInput& in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
     BuildKey(in);
-    FUZZ_CHECK(SetCurrentDevicePath(DriverKey));
+    DriverKey driver;
+    FUZZ_CHECK(driver.SetPath(KeyPath));
     const std::vector<Value> before = Snapshot();
 
     // What the first load must take and drop, from the key's contents.
@@ -178,8 +180,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     NonStandardModeList modes;
     TimingList timings;
-    FUZZ_CHECK(modes.LoadFromDevice() == 1);
-    FUZZ_CHECK(timings.LoadFromDevice(modes) == 1);
+    FUZZ_CHECK(modes.LoadFromDevice(driver) == 1);
+    FUZZ_CHECK(timings.LoadFromDevice(driver, modes) == 1);
     const std::vector<CustomTiming> loaded = Records(timings);
     const std::vector<NonStandardMode> loadedModes = Entries(modes);
     FUZZ_CHECK(loaded.size() == expected.size());
@@ -201,13 +203,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (f >= ModeFieldLimit)
                 modesStorable = 0;
 
-    FUZZ_CHECK(timings.SaveToDevice() == timingsStorable);
-    FUZZ_CHECK(modes.SaveToDevice() == modesStorable);
+    // One record or entry that would not read back refuses the whole write.
+    const int storable = timingsStorable && modesStorable;
+    FUZZ_CHECK(WriteStoredModes(driver, timings, modes) == storable);
     FUZZ_CHECK(MemoryRegistry::OpenHandles() == 0);
     const std::vector<Value> after = Snapshot();
 
     std::vector<std::string> written;
-    if (timingsStorable)
+    if (storable)
         for (const CustomTiming& t : loaded)
             written.push_back(TimingValueName(t));
     auto isWritten = [&](const std::string& name) {
@@ -217,26 +220,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     };
     for (const Value& v : before) {
-        const int ours = IsTimingValueName(v.name.c_str()) && Walkable(v) && timingsStorable;
+        const int ours = IsTimingValueName(v.name.c_str()) && Walkable(v) && storable;
         if (ours || SameValueName(v.name, ModeListValueName) || isWritten(v.name))
             continue;
         const Value* kept = Find(after, v.name);
         FUZZ_CHECK(kept && kept->name == v.name && kept->type == v.type && kept->data == v.data);
     }
     for (const Value& v : after) {
-        if (IsTimingValueName(v.name.c_str()) && Walkable(v) && timingsStorable)
+        if (IsTimingValueName(v.name.c_str()) && Walkable(v) && storable)
             FUZZ_CHECK(isWritten(v.name));
         else if (!Find(before, v.name))
             FUZZ_CHECK(isWritten(v.name) || SameValueName(v.name, ModeListValueName));
     }
-    if (!modesStorable) {
+    if (!storable) {
         const Value* was = Find(before, ModeListValueName);
         const Value* is = Find(after, ModeListValueName);
         FUZZ_CHECK((was == nullptr) == (is == nullptr));
         FUZZ_CHECK(!was ||
                    (is->name == was->name && is->type == was->type && is->data == was->data));
     }
-    if (modesStorable) {
+    if (storable) {
         uint32_t length = 0;
         uint8_t* bytes = modes.EncodeModeList(&length);
         FUZZ_CHECK(bytes);
@@ -248,10 +251,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     NonStandardModeList modesAgain;
     TimingList timingsAgain;
-    FUZZ_CHECK(modesAgain.LoadFromDevice() == 1);
-    FUZZ_CHECK(timingsAgain.LoadFromDevice(modesAgain) == 1);
+    FUZZ_CHECK(modesAgain.LoadFromDevice(driver) == 1);
+    FUZZ_CHECK(timingsAgain.LoadFromDevice(driver, modesAgain) == 1);
     const std::vector<CustomTiming> reloaded = Records(timingsAgain);
-    if (!timingsStorable) {
+    if (!storable) {
         FUZZ_CHECK(reloaded.size() == loaded.size());
         for (size_t i = 0; i < loaded.size(); ++i)
             FUZZ_CHECK(SameTiming(reloaded[i], loaded[i]));
@@ -278,7 +281,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             found |= SameMode(m, r);
         FUZZ_CHECK(found);
     }
-    if (modesStorable)
+    if (storable)
         FUZZ_CHECK(reloadedModes.size() == loadedModes.size());
     FUZZ_CHECK(MemoryRegistry::OpenHandles() == 0);
     return 0;

@@ -4,7 +4,7 @@
 // answers of any length with or without a terminating zero.
 //
 // Laws: nothing is listed when the display entry points are unavailable; every listed device has
-// a non-empty path that ends inside the answer and fits CurrentDevicePath, and a short name
+// a non-empty path that ends inside the answer and fits a driver key's path, and a short name
 // without a backslash that ends its system name; every device context is deleted; on a system
 // that asks for contexts by name, a device is listed exactly when its name fits the record, its
 // context can be had, the driver returns 0 and its answer holds such a path.
@@ -31,7 +31,7 @@ int RecordName(const std::string& systemName, std::string* text) {
 }
 
 // The path an answer carries: 1 when it ends with a zero byte inside the answer and is neither
-// empty nor too long for CurrentDevicePath. Discovery zeroes the answer before the call, so a
+// empty nor too long for a driver key's path. Discovery zeroes the answer before the call, so a
 // driver that writes fewer bytes than the answer holds leaves them terminated.
 int AnswerPath(const std::string& answer, std::string* path) {
     std::string inside = answer.substr(0, DeviceKeyQueryPathSize);
@@ -136,7 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(std::strchr(name, '\\') == nullptr);
         const size_t length = std::strlen(path);
         FUZZ_CHECK(length > 0 && length < DevicePathSize);
-        FUZZ_CHECK(SetCurrentDevicePath(path) == 1 && std::strcmp(CurrentDevicePath, path) == 0);
+        DriverKey key;
+        FUZZ_CHECK(key.SetPath(path) == 1 && std::strcmp(key.path, path) == 0);
         int answered = 0;
         for (const ScriptedDisplay::Device& device : devices) {
             std::string answerPath;
@@ -179,6 +180,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     list.Clear();
     FUZZ_CHECK(list.Count() == 0 && list.FirstName() == nullptr);
-    SetCurrentDevicePath("");
     return 0;
 }

@@ -7,10 +7,10 @@
 //   NonStandardModeList::LoadFromDevice  open 1, query 1 + e (its size, then its bytes), close 1
 //   TimingList::LoadFromDevice           open 1, count 1, enum v, close 1
 //   DeleteStoredTimings                  open 1, count 1, enum v, delete n, close 1
-//   TimingList::SaveToDevice (r records) open 1, set r, count 1, enum v', delete p, close 1,
-//     where v' values are in the key after the sets and p of them are timing values that no
+//   WriteStoredModes (r records)         open 1, set r + 1 (every record, then the list),
+//     count 1, enum v', delete p, close 1, where v' values are in the key after the sets (the
+//     list among them, even when the key had none) and p of them are timing values that no
 //     record names (after a load, the d timings that failed their checksum)
-//   NonStandardModeList::SaveToDevice    open 1, set 1, close 1
 //
 // Nothing else: no query of a timing by name, no open or close per record, no second walk.
 #include "doubles/fake_registry_counts.h"
@@ -41,7 +41,6 @@ struct Device {
 void MakeDevice(const Device& device) {
     MemoryRegistry::Reset();
     ASSERT_EQ(1, MemoryRegistry::CreateKey(RegistryLocalMachine, KeyPath));
-    ASSERT_EQ(1, SetCurrentDevicePath(KeyPath));
     RegistryKey key;
     ASSERT_EQ(1, RegistryOpenKey(RegistryLocalMachine, KeyPath, &key));
     for (uint32_t i = 0; i < device.others; ++i) {
@@ -80,19 +79,29 @@ const Device Devices[] = {
 
 class StoreCallCountTest : public ::testing::TestWithParam<Device> {
 protected:
-    void SetUp() override { MakeDevice(GetParam()); }
+    void SetUp() override {
+        MakeDevice(GetParam());
+        ASSERT_EQ(1, driver.SetPath(KeyPath));
+    }
     void TearDown() override { MemoryRegistry::Reset(); }
 
     uint32_t Values() const {
         const Device& d = GetParam();
         return d.timings + (d.list ? 1 : 0) + d.others;
     }
-    // Enumerations of one walk: one per value, and a second for a value too large for the walk
-    // buffers (the list of more than 32 entries), which tells it from a failed enumeration.
+    // Enumerations of one walk over `values` values, the list among them with `entries` entries:
+    // one per value, and a second for a value too large for the walk buffers (the list of more
+    // than 32 entries), which tells it from a failed enumeration.
+    static uint32_t Walk(uint32_t values, uint32_t entries) {
+        return values + (entries * ModeStoredSize > RegistryBufferSize ? 1 : 0);
+    }
+    // Enumerations of a walk over the key as made.
     uint32_t Walked() const {
         const Device& d = GetParam();
-        return Values() + (d.list && d.timings * ModeStoredSize > RegistryBufferSize ? 1 : 0);
+        return Walk(Values(), d.list ? d.timings : 0);
     }
+
+    DriverKey driver;
 };
 
 std::string DeviceName(const ::testing::TestParamInfo<Device>& info) {
@@ -107,7 +116,7 @@ TEST_P(StoreCallCountTest, ModeListLoadQueriesSizeThenBytes) {
     // An empty list value (no timings) is sized and not read.
     const Device& d = GetParam();
     NonStandardModeList modes;
-    ASSERT_EQ(1, modes.LoadFromDevice());
+    ASSERT_EQ(1, modes.LoadFromDevice(driver));
     uint32_t queries = 1 + (d.list && d.timings > 0 ? 1 : 0);
     ExpectCounts({1, 0, 0, 0, queries, 0, 0, 1});
     EXPECT_EQ(static_cast<int32_t>(d.list ? d.timings : 0), modes.Count());
@@ -117,7 +126,7 @@ TEST_P(StoreCallCountTest, TimingLoadEnumeratesEachValueOnce) {
     const Device& d = GetParam();
     NonStandardModeList modes;
     TimingList timings;
-    ASSERT_EQ(1, timings.LoadFromDevice(modes));
+    ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
     ExpectCounts({1, 0, 1, Walked(), 0, 0, 0, 1});
     uint32_t loaded = 0;
     for (CustomTiming* t = timings.FirstTiming(); t; t = timings.NextTiming())
@@ -126,35 +135,35 @@ TEST_P(StoreCallCountTest, TimingLoadEnumeratesEachValueOnce) {
 }
 
 TEST_P(StoreCallCountTest, DeleteWalksOnceAndDeletesEachTiming) {
-    ASSERT_EQ(1, DeleteStoredTimings());
+    ASSERT_EQ(1, DeleteStoredTimings(driver));
     ExpectCounts({1, 0, 1, Walked(), 0, 0, GetParam().timings, 1});
 }
 
-// Each record is set over its stored value; only the dropped timings are deleted.
-TEST_P(StoreCallCountTest, SaveSetsEachRecordAndDeletesOnlyWhatNoRecordNames) {
+// Each record is set over its stored value and the list over its own (made when the key had
+// none, so the walk meets it either way); only the dropped timings are deleted.
+TEST_P(StoreCallCountTest, SaveSetsEachRecordAndTheListAndDeletesOnlyWhatNoRecordNames) {
     const Device& d = GetParam();
     NonStandardModeList modes;
     TimingList timings;
-    ASSERT_EQ(1, modes.LoadFromDevice());
-    ASSERT_EQ(1, timings.LoadFromDevice(modes));
+    ASSERT_EQ(1, modes.LoadFromDevice(driver));
+    ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
+    const uint32_t records = d.timings - d.bad;
+    const uint32_t entries = d.list ? records : 0; // the load dropped the bad timings' entries
     MemoryRegistry::ResetCounters();
-    ASSERT_EQ(1, timings.SaveToDevice());
-    ExpectCounts({1, 0, 1, Walked(), 0, d.timings - d.bad, d.bad, 1});
+    ASSERT_EQ(1, WriteStoredModes(driver, timings, modes));
+    ExpectCounts({1, 0, 1, Walk(d.timings + 1 + d.others, entries), 0, records + 1, d.bad, 1});
 
-    // A new record adds its value to the walk, which deletes nothing this time.
+    // A new record and its entry add its value to the walk, which deletes nothing this time.
     CustomTiming added = {};
     added.width = 1600;
     added.height = 1200;
     added.refresh = 85;
     added.block.words[TimingChecksumWord] = ComputeTimingChecksum(added.block.words);
     ASSERT_EQ(1, timings.Append(added));
+    ASSERT_EQ(1, modes.AddMode(NonStandardMode{1600, 1200, 0, 85}));
     MemoryRegistry::ResetCounters();
-    ASSERT_EQ(1, timings.SaveToDevice());
-    ExpectCounts({1, 0, 1, Walked() - d.bad + 1, 0, d.timings - d.bad + 1, 0, 1});
-
-    MemoryRegistry::ResetCounters();
-    ASSERT_EQ(1, modes.SaveToDevice());
-    ExpectCounts({1, 0, 0, 0, 0, 1, 0, 1});
+    ASSERT_EQ(1, WriteStoredModes(driver, timings, modes));
+    ExpectCounts({1, 0, 1, Walk(records + 2 + d.others, entries + 1), 0, records + 2, 0, 1});
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, StoreCallCountTest, ::testing::ValuesIn(Devices), DeviceName);

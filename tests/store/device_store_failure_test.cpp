@@ -35,11 +35,10 @@ class DeviceStore : public ::testing::Test {
 protected:
     void SetUp() override {
         Seed();
-        ASSERT_EQ(1, SetCurrentDevicePath(key.c_str()));
+        ASSERT_EQ(1, driver.SetPath(key.c_str()));
     }
     void TearDown() override {
         StopFailingAllocations();
-        SetCurrentDevicePath("");
         MemoryRegistry::Reset();
     }
     void Seed() {
@@ -69,31 +68,31 @@ protected:
     }
 
     std::string key;
+    DriverKey driver;
 };
 
 TEST_F(DeviceStore, EmptyPathMakesNoRegistryCall) {
-    ASSERT_EQ(1, SetCurrentDevicePath(""));
+    ASSERT_EQ(1, driver.SetPath(""));
     NonStandardModeList modes;
     TimingList timings;
     timings.Append(TimingOf(640, 480, 60, {0}));
     modes.AddMode(NonStandardMode{640, 480, 0, 60});
-    EXPECT_EQ(0, timings.SaveToDevice());
-    EXPECT_EQ(0, modes.SaveToDevice());
-    EXPECT_EQ(0, DeleteStoredTimings());
-    EXPECT_EQ(0, modes.LoadFromDevice());
-    EXPECT_EQ(0, timings.LoadFromDevice(modes));
+    EXPECT_EQ(0, WriteStoredModes(driver, timings, modes));
+    EXPECT_EQ(0, DeleteStoredTimings(driver));
+    EXPECT_EQ(0, modes.LoadFromDevice(driver));
+    EXPECT_EQ(0, timings.LoadFromDevice(driver, modes));
     EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpAny));
     EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpClose));
 }
 
 // A directly written path without its terminating zero is taken as no path, not read past.
 TEST_F(DeviceStore, UnterminatedPathIsNoPath) {
-    for (char& c : CurrentDevicePath)
+    for (char& c : driver.path)
         c = 'k';
     RegistryKey handle = nullptr;
-    EXPECT_EQ(0, OpenCurrentDeviceKey(&handle));
+    EXPECT_EQ(0, driver.Open(&handle));
     EXPECT_EQ(nullptr, handle);
-    EXPECT_EQ(0, DeleteStoredTimings());
+    EXPECT_EQ(0, DeleteStoredTimings(driver));
     EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpAny));
 }
 
@@ -102,12 +101,12 @@ TEST_F(DeviceStore, UnwritableKey) {
     ASSERT_EQ(1, MemoryRegistry::SetWritable(Machine, key.c_str(), 0));
     NonStandardModeList modes;
     TimingList timings;
-    EXPECT_EQ(0, modes.LoadFromDevice());
-    EXPECT_EQ(0, timings.LoadFromDevice(modes));
+    EXPECT_EQ(0, modes.LoadFromDevice(driver));
+    EXPECT_EQ(0, timings.LoadFromDevice(driver, modes));
     timings.Append(TimingOf(1024, 768, 60, {0}));
-    EXPECT_EQ(0, DeleteStoredTimings());
-    EXPECT_EQ(0, timings.SaveToDevice());
-    EXPECT_EQ(0, modes.SaveToDevice());
+    modes.AddMode(NonStandardMode{1024, 768, 0, 60});
+    EXPECT_EQ(0, DeleteStoredTimings(driver));
+    EXPECT_EQ(0, WriteStoredModes(driver, timings, modes));
     ASSERT_EQ(1, MemoryRegistry::SetWritable(Machine, key.c_str(), 1));
     EXPECT_EQ(Sorted({"Other", ModeListValueName, VgaName, SvgaName}), Names());
     EXPECT_EQ(ModeBytes, Get(ModeListValueName));
@@ -137,7 +136,7 @@ TEST_F(DeviceStore, TimingLoadFailures) {
         TimingList timings;
         timings.Append(TimingOf(1, 1, 1, {0}));
         MemoryRegistry::FailCall(c.op, c.index, c.persistent);
-        EXPECT_EQ(c.result, timings.LoadFromDevice(modes));
+        EXPECT_EQ(c.result, timings.LoadFromDevice(driver, modes));
         MemoryRegistry::ClearFailures();
         EXPECT_EQ(c.timings, TimingStrings(timings));
         EXPECT_EQ(0, MemoryRegistry::OpenHandles());
@@ -162,7 +161,7 @@ TEST_F(DeviceStore, ModeListLoadFailures) {
         NonStandardModeList modes;
         modes.AddMode(NonStandardMode{1, 1, 0, 1});
         MemoryRegistry::FailCall(c.op, c.index, 0);
-        EXPECT_EQ(c.result, modes.LoadFromDevice());
+        EXPECT_EQ(c.result, modes.LoadFromDevice(driver));
         MemoryRegistry::ClearFailures();
         EXPECT_EQ(0, modes.Count());
         EXPECT_EQ(0, MemoryRegistry::OpenHandles());
@@ -191,30 +190,47 @@ TEST_F(DeviceStore, DeleteFailures) {
         SCOPED_TRACE(testing::Message() << c.op << "/" << c.index << "/" << c.persistent);
         Seed();
         MemoryRegistry::FailCall(c.op, c.index, c.persistent);
-        EXPECT_EQ(c.result, DeleteStoredTimings());
+        EXPECT_EQ(c.result, DeleteStoredTimings(driver));
         MemoryRegistry::ClearFailures();
         EXPECT_EQ(Sorted(c.left), Names());
         EXPECT_EQ(0, MemoryRegistry::OpenHandles());
     }
 }
 
-// The save writes every record before it deletes anything, does all it can and reports 0 unless
-// the key ends up holding exactly the list. A record whose set failed keeps its old value.
-TEST_F(DeviceStore, TimingSaveFailures) {
+// The save writes every record, then the mode list, before it deletes anything, and reports 0
+// unless the key ends up holding exactly the lists. A record whose set failed keeps its old value,
+// and then the list is not written: the new list would name a timing that is not there. A list
+// that was not written keeps the old one, and then nothing is pruned, since the old list still
+// names the old timings.
+TEST_F(DeviceStore, SaveFailures) {
     const std::vector<std::string> all = {"Other", ModeListValueName, VgaName, SvgaName, XgaName};
+    const std::vector<uint8_t> newList =
+        ModeListBytes({ModeEntry(800, 600, 0, 75), ModeEntry(1024, 768, 0, 60)});
     struct Case {
         const char* what;
         Operation op;
         uint32_t index;
         std::vector<std::string> left;
         uint32_t svgaFlags; // the 800 x 600 value: 1 as stored, 3 as the list has it
+        int listWritten;    // the mode list value: 0 as stored, 1 as the new list
     } cases[] = {
-        {"first set", MemoryRegistry::OpSet, 0, {"Other", ModeListValueName, SvgaName, XgaName}, 1},
-        {"second set", MemoryRegistry::OpSet, 1, {"Other", ModeListValueName, SvgaName}, 3},
-        {"the delete", MemoryRegistry::OpDelete, 0, all, 3},
-        {"the open", MemoryRegistry::OpOpen, 0, {"Other", ModeListValueName, VgaName, SvgaName}, 1},
-        {"the count", MemoryRegistry::OpCount, 0, all, 3},
-        {"an enumeration", MemoryRegistry::OpEnum, 0, all, 3},
+        {"first set", MemoryRegistry::OpSet, 0, all, 1, 0},
+        {"second set",
+         MemoryRegistry::OpSet,
+         1,
+         {"Other", ModeListValueName, VgaName, SvgaName},
+         3,
+         0},
+        {"the list's set", MemoryRegistry::OpSet, 2, all, 3, 0},
+        {"the delete", MemoryRegistry::OpDelete, 0, all, 3, 1},
+        {"the open",
+         MemoryRegistry::OpOpen,
+         0,
+         {"Other", ModeListValueName, VgaName, SvgaName},
+         1,
+         0},
+        {"the count", MemoryRegistry::OpCount, 0, all, 3, 1},
+        {"an enumeration", MemoryRegistry::OpEnum, 0, all, 3, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -222,32 +238,27 @@ TEST_F(DeviceStore, TimingSaveFailures) {
         TimingList timings;
         timings.Append(TimingOf(800, 600, 75, {3}));
         timings.Append(TimingOf(1024, 768, 60, {4}));
+        NonStandardModeList modes;
+        modes.AddMode(ModeEntry(800, 600, 0, 75));
+        modes.AddMode(ModeEntry(1024, 768, 0, 60));
         MemoryRegistry::FailCall(c.op, c.index, 0);
-        EXPECT_EQ(0, timings.SaveToDevice());
+        EXPECT_EQ(0, WriteStoredModes(driver, timings, modes));
+        EXPECT_EQ(1u, MemoryRegistry::InjectedFailures());
         MemoryRegistry::ClearFailures();
         EXPECT_EQ(Sorted(c.left), Names());
         EXPECT_EQ(StoredBytes(SealedBlock({c.svgaFlags})), Get(SvgaName));
+        EXPECT_EQ(c.listWritten ? newList : ModeBytes, Get(ModeListValueName));
         EXPECT_EQ(0, MemoryRegistry::OpenHandles());
     }
     Seed();
     TimingList timings;
     timings.Append(TimingOf(800, 600, 75, {3}));
-    EXPECT_EQ(1, timings.SaveToDevice());
+    NonStandardModeList modes;
+    modes.AddMode(ModeEntry(800, 600, 0, 75));
+    EXPECT_EQ(1, WriteStoredModes(driver, timings, modes));
+    EXPECT_EQ(Sorted({"Other", ModeListValueName, SvgaName}), Names());
     EXPECT_EQ(StoredBytes(SealedBlock({3})), Get(SvgaName));
-}
-
-TEST_F(DeviceStore, ModeListSaveFailures) {
-    for (Operation op : {MemoryRegistry::OpOpen, MemoryRegistry::OpSet}) {
-        SCOPED_TRACE(op);
-        Seed();
-        NonStandardModeList modes;
-        modes.AddMode(NonStandardMode{1024, 768, 0, 60});
-        MemoryRegistry::FailCall(op, 0, 0);
-        EXPECT_EQ(0, modes.SaveToDevice());
-        MemoryRegistry::ClearFailures();
-        EXPECT_EQ(ModeBytes, Get(ModeListValueName));
-        EXPECT_EQ(0, MemoryRegistry::OpenHandles());
-    }
+    EXPECT_EQ(ModeListBytes({ModeEntry(800, 600, 0, 75)}), Get(ModeListValueName));
 }
 
 // Whichever single call fails, or every call from one on, each operation closes what it opened
@@ -255,12 +266,13 @@ TEST_F(DeviceStore, ModeListSaveFailures) {
 TEST_F(DeviceStore, NoKeyStaysOpenWhateverFails) {
     NonStandardModeList modes;
     TimingList timings;
+    NonStandardModeList saved;
+    saved.AddMode(ModeEntry(800, 600, 0, 75));
     const std::vector<std::pair<const char*, std::function<int()>>> operations = {
-        {"mode list load", [&] { return modes.LoadFromDevice(); }},
-        {"timing load", [&] { return timings.LoadFromDevice(modes); }},
-        {"delete", [] { return DeleteStoredTimings(); }},
-        {"timing save", [&] { return timings.SaveToDevice(); }},
-        {"mode list save", [&] { return modes.SaveToDevice(); }},
+        {"mode list load", [&] { return modes.LoadFromDevice(driver); }},
+        {"timing load", [&] { return timings.LoadFromDevice(driver, modes); }},
+        {"delete", [&] { return DeleteStoredTimings(driver); }},
+        {"save", [&] { return WriteStoredModes(driver, timings, saved); }},
     };
     for (const auto& operation : operations) {
         Seed();
@@ -292,7 +304,7 @@ TEST_F(DeviceStore, OutOfMemory) {
         NonStandardModeList modes;
         TimingList timings;
         ScopedAllocationFailure failing(1);
-        EXPECT_EQ(0, timings.LoadFromDevice(modes)); // a valid timing could not be kept
+        EXPECT_EQ(0, timings.LoadFromDevice(driver, modes)); // a valid timing could not be kept
         EXPECT_EQ(nullptr, timings.FirstTiming());
         EXPECT_EQ(0, timings.Append(TimingOf(1, 1, 1, {0})));
     }
@@ -301,26 +313,24 @@ TEST_F(DeviceStore, OutOfMemory) {
         SCOPED_TRACE(successes); // the read buffer, then the first entry
         NonStandardModeList modes;
         ScopedAllocationFailure failing(successes);
-        EXPECT_EQ(0, modes.LoadFromDevice());
+        EXPECT_EQ(0, modes.LoadFromDevice(driver));
         EXPECT_EQ(0, modes.Count());
     }
     EXPECT_EQ(0, MemoryRegistry::OpenHandles());
-    {
+    // Without memory for the names the save could not tell what to prune, and without memory for
+    // the list's stored form it could not write it: either way it writes nothing.
+    for (int32_t successes : {0, 1}) {
+        SCOPED_TRACE(successes); // the names, then the list
+        TimingList timings;
+        timings.Append(TimingOf(1024, 768, 60, {0}));
         NonStandardModeList modes;
         modes.AddMode(NonStandardMode{1024, 768, 0, 60});
         MemoryRegistry::ResetCounters();
-        ScopedAllocationFailure failing;
-        EXPECT_EQ(0, modes.SaveToDevice());
+        {
+            ScopedAllocationFailure failing(successes);
+            EXPECT_EQ(0, WriteStoredModes(driver, timings, modes));
+        }
         EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpAny));
-    }
-    EXPECT_EQ(ModeBytes, Get(ModeListValueName));
-    {
-        // Without memory for the names the save could not tell what to prune: it writes nothing.
-        TimingList timings;
-        timings.Append(TimingOf(1024, 768, 60, {0}));
-        MemoryRegistry::ResetCounters();
-        ScopedAllocationFailure failing;
-        EXPECT_EQ(0, timings.SaveToDevice());
-        EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpAny));
+        EXPECT_EQ(ModeBytes, Get(ModeListValueName));
     }
 }

@@ -58,7 +58,7 @@ struct Case {
     const char* what;
     std::vector<Value> values;
     std::vector<std::string> loads; // mode keys that the first load takes besides the baseline
-    int timingSave;                 // what the timing save returns
+    int saved;                      // what the save returns
     int32_t modeEntries;            // entries of the first load's list; -1: not checked
 };
 
@@ -143,8 +143,8 @@ std::vector<Case> Catalogue() {
         }
         cases.push_back(c);
     }
-    // Top bytes FA to FF give words that the stored form cannot write back: the timing save is
-    // refused and leaves the key as it was.
+    // Top bytes FA to FF give words that the stored form cannot write back: the save is refused
+    // and leaves the key as it was, the mode list included.
     {
         Case c{"top bytes FA to FF", {}, {}, 0, -1};
         for (uint8_t low = 0xA; low <= 0xF; ++low) {
@@ -221,15 +221,12 @@ protected:
         key = FixtureTestKey();
         FixtureDeleteTree(Machine, key);
     }
-    void TearDown() override {
-        SetCurrentDevicePath("");
-        FixtureDeleteTree(Machine, key);
-    }
+    void TearDown() override { FixtureDeleteTree(Machine, key); }
 
     void Run(const Case& c) {
         FixtureDeleteTree(Machine, key);
         ASSERT_EQ(1, FixtureCreateKey(Machine, key));
-        ASSERT_EQ(1, SetCurrentDevicePath(key.c_str()));
+        ASSERT_EQ(1, driver.SetPath(key.c_str()));
         std::vector<Value> values = {
             {TimingValueName(800, 600, 72), RegistryTypeBinary, StoredBytes(Baseline)},
             {"Other", RegistryTypeDword, {5, 0, 0, 0}},
@@ -248,8 +245,8 @@ protected:
 
         NonStandardModeList modes;
         TimingList timings;
-        EXPECT_EQ(1, modes.LoadFromDevice());
-        EXPECT_EQ(1, timings.LoadFromDevice(modes));
+        EXPECT_EQ(1, modes.LoadFromDevice(driver));
+        EXPECT_EQ(1, timings.LoadFromDevice(driver, modes));
         const std::vector<CustomTiming> loaded = Records(timings);
         const std::vector<NonStandardMode> entries = Entries(modes);
         std::multiset<std::string> expected(c.loads.begin(), c.loads.end());
@@ -262,16 +259,15 @@ protected:
             EXPECT_EQ(c.modeEntries, modes.Count());
         }
 
-        EXPECT_EQ(c.timingSave, timings.SaveToDevice());
-        EXPECT_EQ(1, modes.SaveToDevice());
+        EXPECT_EQ(c.saved, WriteStoredModes(driver, timings, modes));
         const std::vector<Value> after = Snapshot(key);
 
         // Values that are not ours, and timing values the walk could not read, are untouched;
-        // when the timing save was refused, so is every timing value.
+        // when the save was refused, so is every timing value and the mode list.
         for (const Value& v : before) {
-            if (SameValueName(v.name, ModeListValueName))
+            if (SameValueName(v.name, ModeListValueName) && c.saved)
                 continue;
-            if (IsTimingValueName(v.name.c_str()) && Walkable(v) && c.timingSave)
+            if (IsTimingValueName(v.name.c_str()) && Walkable(v) && c.saved)
                 continue;
             const Value* kept = Find(after, v.name);
             ASSERT_NE(nullptr, kept) << v.name.substr(0, 40) << " (" << v.name.size() << ")";
@@ -282,8 +278,8 @@ protected:
 
         NonStandardModeList modesAgain;
         TimingList timingsAgain;
-        EXPECT_EQ(1, modesAgain.LoadFromDevice());
-        EXPECT_EQ(1, timingsAgain.LoadFromDevice(modesAgain));
+        EXPECT_EQ(1, modesAgain.LoadFromDevice(driver));
+        EXPECT_EQ(1, timingsAgain.LoadFromDevice(driver, modesAgain));
         const std::vector<CustomTiming> reloaded = Records(timingsAgain);
         for (const CustomTiming& t : loaded)
             EXPECT_TRUE(std::any_of(
@@ -298,6 +294,7 @@ protected:
     }
 
     std::string key;
+    DriverKey driver;
 };
 
 TEST_F(HostileContents, DriverKeysLoseNothingValidThroughLoadSaveLoad) {
@@ -343,9 +340,9 @@ TEST(HostileAnswers, OnlyUsablePathsAndNamesAreListed) {
         if (!c.listed)
             continue;
         EXPECT_EQ(c.shortName, list.NameAt(0));
-        EXPECT_EQ(1, SetCurrentDevicePath(list.PathAt(0)));
-        EXPECT_EQ(c.answer.substr(0, c.answer.find('\0')), CurrentDevicePath);
-        SetCurrentDevicePath("");
+        DriverKey driver;
+        EXPECT_EQ(1, driver.SetPath(list.PathAt(0)));
+        EXPECT_EQ(c.answer.substr(0, c.answer.find('\0')), driver.path);
     }
 }
 
