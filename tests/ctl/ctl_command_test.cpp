@@ -227,8 +227,13 @@ TEST_F(CtlTest, UsageErrorsAndRefusedArgumentsWriteNothing) {
         {{"add", "800x600@60", "--modeline", "49.5 800 816 896 1056 600 601 604 625"},
          CtlRefused,
          "velmoractl: --modeline: the timing gives 75.00 Hz, more than 1 Hz from 60"},
-        {{"check", "--hfreq", "70-30"}, CtlUsage, "velmoractl: --hfreq: expects MIN-MAX"},
-        {{"check", "--max-clock", "1.234"}, CtlUsage, "velmoractl: --max-clock: "},
+        {{"check", "--hfreq", "70-30"},
+         CtlUsage,
+         "velmoractl: --hfreq: expects MIN-MAX in kHz, such as 30-96; the minimum is above the "
+         "maximum"},
+        {{"check", "--max-clock", "49.5MHz"},
+         CtlUsage,
+         "velmoractl: --max-clock: expects a clock in MHz, such as 230; not a number"},
         {{"--device", "DISPLAY9", "list"}, CtlSystem, "velmoractl: DISPLAY9: no such Orvane"},
         {{"--device", "2", "list"}, CtlSystem, "velmoractl: 2: no such Orvane"},
         {{"add", "640x480@60", "--gtf"}, CtlUsage, "velmoractl: 640x480@60: the device holds"},
@@ -262,9 +267,7 @@ TEST_F(CtlTest, UsageErrorsAndRefusedArgumentsWriteNothing) {
          "velmoractl: 320x240@60.2: gives the mode key of an earlier mode"},
         {{"fit", "arcade_15"}, CtlUsage, "velmoractl: fit: expects modes"},
         {{"fit", "arcade_15", "640x480@60"}, CtlUsage, "velmoractl: 640x480@60: the device holds"},
-        {{"fit", "--monitor", "x", "320x240@60"},
-         CtlUsage,
-         "velmoractl: --monitor: a band is"},
+        {{"fit", "--monitor", "x", "320x240@60"}, CtlUsage, "velmoractl: --monitor: a band is"},
         {{"fit", "arcade_15", "--from", "/nonexistent/modes.txt"},
          CtlSystem,
          "velmoractl: /nonexistent/modes.txt: cannot be read"},
@@ -360,6 +363,11 @@ TEST_F(CtlTest, CheckReportsEveryProblemAndTheMonitorsLimits) {
         const char* report; // "" for none
     } cases[] = {
         {Svga75, 75, {"--hfreq", "30-50", "--vfreq", "50-75", "--max-clock", "49.5"}, ""},
+        // At limits of three decimals, widened to the hundredths around them: 46.88 kHz, 75 Hz.
+        {Svga75,
+         75,
+         {"--hfreq", "30-46.875", "--vfreq", "75.001-160", "--max-clock", "49.495"},
+         ""},
         {Svga75, 72, {}, "refresh 75.00 Hz is more than 1 Hz from the mode's 72\n"},
         {Svga75,
          75,
