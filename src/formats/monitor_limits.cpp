@@ -57,7 +57,8 @@ int ParseSetupModeValue(const char* text, size_t length, MonitorLimits* limits) 
             break;
     }
     MonitorLimits read{};
-    const Field h = fields[0]; // its maximum alone: from 0
+    // The horizontal range; given as its maximum alone, it starts at 0.
+    const Field h = fields[0];
     if (!DecodeHundredthsRange(h.begin, h.end, &read.hMin100, &read.hMax100, nullptr) &&
         !DecodeHundredths(h.begin, h.end, DecimalRoundUp, &read.hMax100, nullptr))
         return 0;
