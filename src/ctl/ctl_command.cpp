@@ -8,6 +8,8 @@
 #include "ctl/ctl_show.h"
 #include "ctl/ctl_transfer.h"
 
+#include "formats/decimal.h"
+
 #include <cstring>
 
 namespace {
@@ -137,8 +139,9 @@ const char CheckHelp[] =
     "  --json             one JSON document instead\n"
     "\n"
     "A limit not given here is the monitor's, from its EDID or its setup file, when the registry\n"
-    "keeps it; a first line says which. Numbers take up to two decimals. Exit code 1 when\n"
-    "anything is reported, 0 otherwise.\n";
+    "keeps it; a first line says which. A number of more than two decimals is widened to the\n"
+    "hundredths around it, a minimum rounded down, a maximum and the clock up (15.625-16.2 is\n"
+    "taken as 15.62-16.20). Exit code 1 when anything is reported, 0 otherwise.\n";
 
 const char AddHelp[] =
     "Usage: velmoractl [--device NAME|INDEX] add WIDTHxHEIGHT@REFRESH SOURCE [--replace]\n"
@@ -247,48 +250,6 @@ const CommandSpec Commands[] = {
     {"help", CommandHelp, 0, ManyArguments, HelpHelp, 1},
 };
 
-// Reads a decimal number of at most two decimals ("96", "31.5", "25.18") into hundredths, up to
-// `end` (or the text's end when null). 1 when the whole text is such a number and it stays below
-// 10^12 hundredths.
-int ParseHundredths(const char* text, const char* end, uint64_t* value) {
-    if (!end)
-        end = text + std::strlen(text);
-    uint64_t whole = 0;
-    const char* p = text;
-    if (p == end || *p < '0' || *p > '9')
-        return 0;
-    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-        whole = whole * 10 + static_cast<uint64_t>(*p - '0');
-        if (whole >= 10000000000ull)
-            return 0;
-    }
-    uint64_t fraction = 0;
-    if (p < end && *p == '.') {
-        ++p;
-        int digits = 0;
-        for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-            if (++digits > 2)
-                return 0;
-            fraction = fraction * 10 + static_cast<uint64_t>(*p - '0');
-        }
-        if (digits == 0)
-            return 0;
-        if (digits == 1)
-            fraction *= 10;
-    }
-    if (p != end)
-        return 0;
-    *value = whole * 100 + fraction;
-    return 1;
-}
-
-// "MIN-MAX" with MIN <= MAX.
-int ParseRange(const char* text, uint64_t* min, uint64_t* max) {
-    const char* dash = std::strchr(text, '-');
-    return dash && ParseHundredths(text, dash, min) && ParseHundredths(dash + 1, nullptr, max) &&
-           *min <= *max;
-}
-
 const OptionSpec* FindOption(const char* text) {
     for (const OptionSpec& option : Options)
         if (std::strcmp(option.name, text) == 0)
@@ -296,9 +257,11 @@ const OptionSpec* FindOption(const char* text) {
     return nullptr;
 }
 
-// The options of fitting to a CRT. CtlDone, or CtlUsage after saying why.
+// The options of fitting to a CRT. CtlDone, or CtlUsage after saying why. --min-clock is rounded
+// up to the 10 kHz steps of a stored clock: the card makes none below the figure given.
 int TakeFitOption(CtlRun& run, const OptionSpec& option, const char* value) {
     CtlOptions& o = run.options;
+    const char* why = "";
     if (option.bit == OptFit)
         o.fitPreset = value;
     else if (option.bit == OptMonitor)
@@ -307,8 +270,11 @@ int TakeFitOption(CtlRun& run, const OptionSpec& option, const char* value) {
         o.fromFile = value;
     else if (option.bit == OptSkipBad)
         o.skipBad = 1;
-    else if (!ParseHundredths(value, nullptr, &o.minClock100) || o.minClock100 == 0)
-        return run.Fail(CtlUsage, "--min-clock", "expects a clock in MHz, such as 25");
+    else if (!DecodeHundredths(value, value + std::strlen(value), DecimalRoundUp, &o.minClock100,
+                               &why))
+        return run.Fail(CtlUsage, "--min-clock", "expects a clock in MHz, such as 25; ", why);
+    else if (o.minClock100 == 0)
+        return run.Fail(CtlUsage, "--min-clock", "expects a clock above 0 MHz, such as 25");
     else
         o.haveMinClock = 1;
     return CtlDone;
@@ -327,23 +293,25 @@ int CommandHelp(CtlRun& run) {
 // Stores one option of a command. CtlDone, or CtlUsage after saying why.
 int TakeOption(CtlRun& run, const OptionSpec& option, const char* value) {
     CtlOptions& o = run.options;
+    const char* end = value ? value + std::strlen(value) : nullptr;
+    const char* why = "";
     switch (option.bit) {
     case OptModelines:
         o.modelines = 1;
         break;
     case OptHFreq:
-        if (!ParseRange(value, &o.hFreqMin100, &o.hFreqMax100))
-            return run.Fail(CtlUsage, "--hfreq", "expects MIN-MAX in kHz, such as 30-96");
+        if (!DecodeHundredthsRange(value, end, &o.hFreqMin100, &o.hFreqMax100, &why))
+            return run.Fail(CtlUsage, "--hfreq", "expects MIN-MAX in kHz, such as 30-96; ", why);
         o.haveHFreq = 1;
         break;
     case OptVFreq:
-        if (!ParseRange(value, &o.vFreqMin100, &o.vFreqMax100))
-            return run.Fail(CtlUsage, "--vfreq", "expects MIN-MAX in Hz, such as 50-160");
+        if (!DecodeHundredthsRange(value, end, &o.vFreqMin100, &o.vFreqMax100, &why))
+            return run.Fail(CtlUsage, "--vfreq", "expects MIN-MAX in Hz, such as 50-160; ", why);
         o.haveVFreq = 1;
         break;
     case OptMaxClock:
-        if (!ParseHundredths(value, nullptr, &o.maxClock100))
-            return run.Fail(CtlUsage, "--max-clock", "expects a clock in MHz, such as 230");
+        if (!DecodeHundredths(value, end, DecimalRoundUp, &o.maxClock100, &why))
+            return run.Fail(CtlUsage, "--max-clock", "expects a clock in MHz, such as 230; ", why);
         o.haveMaxClock = 1;
         break;
     case OptGtf:

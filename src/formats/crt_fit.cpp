@@ -1,5 +1,7 @@
 #include "formats/crt_fit.h"
 
+#include "formats/decimal.h"
+
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -49,54 +51,34 @@ struct Piece {
     const char* end;
 };
 
-// A plain decimal number ("15.625"), spaces around it allowed, at most 15 digits. 1 and the
-// value; 0 when anything else is there.
-int ReadDecimal(Piece piece, double* value) {
-    const char* at = piece.begin;
-    const char* end = piece.end;
-    while (at < end && *at == ' ')
-        ++at;
-    while (end > at && end[-1] == ' ')
-        --end;
-    double v = 0, scale = 0;
-    int digits = 0;
-    for (; at < end; ++at) {
-        if (*at == '.' && scale == 0) {
-            scale = 1;
-        } else if (*at >= '0' && *at <= '9' && digits < 15) {
-            v = v * 10 + (*at - '0');
-            scale *= 10;
-            ++digits;
-        } else {
-            return 0;
-        }
-    }
-    if (digits == 0)
+// A number ("15.625"), spaces around it allowed, as near as a double holds it. 1 when it reads.
+int ReadNumber(Piece piece, double* value) {
+    Decimal d;
+    if (!DecodeDecimal(piece.begin, piece.end, &d, nullptr))
         return 0;
-    *value = scale > 1 ? v / scale : v;
+    *value = DecimalToDouble(d);
     return 1;
 }
 
 // "min-max" or one figure, which then stands for itself within CrtPointTolerance.
 int ReadRange(Piece piece, double* low, double* high) {
-    const char* dash = piece.begin;
-    while (dash < piece.end && *dash != '-')
-        ++dash;
-    if (dash == piece.end) {
-        if (!ReadDecimal(piece, low))
-            return 0;
-        *high = *low * (1 + CrtPointTolerance);
-        *low *= 1 - CrtPointTolerance;
+    Decimal min, max;
+    if (DecodeDecimalRange(piece.begin, piece.end, &min, &max, nullptr)) {
+        *low = DecimalToDouble(min);
+        *high = DecimalToDouble(max);
         return 1;
     }
-    return ReadDecimal(Piece{piece.begin, dash}, low) &&
-           ReadDecimal(Piece{dash + 1, piece.end}, high) && *low <= *high;
+    if (!ReadNumber(piece, low))
+        return 0;
+    *high = *low * (1 + CrtPointTolerance);
+    *low *= 1 - CrtPointTolerance;
+    return 1;
 }
 
 // A whole count of lines, 0 to 65535. 1 when it reads.
 int ReadLines(Piece piece, uint32_t* lines) {
     double v = 0;
-    if (!ReadDecimal(piece, &v) || v != std::floor(v) || v > 65535)
+    if (!ReadNumber(piece, &v) || v != std::floor(v) || v > 65535)
         return 0;
     *lines = static_cast<uint32_t>(v);
     return 1;
@@ -124,7 +106,7 @@ int ReadBandFields(const Piece* f, CrtBand* b) {
     double* times[6] = {&b->hFrontUs, &b->hSyncUs, &b->hBackUs,
                         &b->vFrontMs, &b->vSyncMs, &b->vBackMs};
     for (int i = 0; i < 6; ++i)
-        if (!ReadDecimal(f[2 + i], times[i]))
+        if (!ReadNumber(f[2 + i], times[i]))
             return 0;
     uint32_t polarity[2] = {0, 0};
     for (int i = 0; i < 2; ++i)

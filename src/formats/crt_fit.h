@@ -10,9 +10,11 @@
 //   H kHz range, V Hz range, H front, sync, back (us), V front, sync, back (ms),
 //   H polarity, V polarity (1 positive, 0 negative),
 //   progressive lines min, max, interlaced lines min, max (0, 0 for none)
-// A range is "min-max" or one figure. Accepted: H 14 to 540 kHz, V 40 to 200 Hz, every porch and
-// sync above 0 and together shorter than a line (at the top H) or a frame (at the top V), at
-// least 128 progressive lines within 1 to 65535, an interlaced range above 0 when given.
+// Numbers and ranges read as formats/decimal.h reads them, every decimal kept (as near as a
+// double holds it); a range may also be one figure. Accepted: H 14 to 540 kHz, V 40 to 200 Hz,
+// every porch and sync above 0 and together shorter than a line (at the top H) or a frame (at the
+// top V), at least 128 progressive lines within 1 to 65535, an interlaced range above 0 when
+// given.
 #pragma once
 
 #include "formats/raster.h"

@@ -1,70 +1,22 @@
 // A monitor's limits from its EDID and from its setup file's mode values.
 #include "formats/monitor_limits.h"
 
+#include "formats/decimal.h"
+
 namespace {
 
-// A text being read: [at, end).
-struct Cursor {
-    const char* at;
+// A field of the value between commas: [begin, end).
+struct Field {
+    const char* begin;
     const char* end;
-
-    void SkipSpaces() {
-        while (at < end && *at == ' ')
-            ++at;
-    }
-    int Take(char c) {
-        SkipSpaces();
-        if (at < end && *at == c) {
-            ++at;
-            return 1;
-        }
-        return 0;
-    }
 };
 
-// A decimal number into hundredths: digits, then optionally a point and digits (those past the
-// second dropped). 1 when read and below 10^12 hundredths.
-int ReadHundredths(Cursor& c, uint64_t* value) {
-    c.SkipSpaces();
-    uint64_t whole = 0;
-    const char* start = c.at;
-    for (; c.at < c.end && *c.at >= '0' && *c.at <= '9'; ++c.at)
-        if ((whole = whole * 10 + static_cast<uint64_t>(*c.at - '0')) >= 10000000000ull)
-            return 0;
-    if (c.at == start)
-        return 0;
-    uint64_t fraction = 0;
-    if (c.at < c.end && *c.at == '.') {
-        ++c.at;
-        for (int digits = 0; c.at < c.end && *c.at >= '0' && *c.at <= '9'; ++c.at, ++digits)
-            if (digits < 2)
-                fraction += static_cast<uint64_t>(*c.at - '0') * (digits == 0 ? 10 : 1);
-    }
-    *value = whole * 100 + fraction;
-    return 1;
-}
-
-// "[min-]max", the minimum optional when `minOptional`. 1 with min <= max.
-int ReadRange(Cursor& c, int minOptional, uint64_t* min, uint64_t* max) {
-    uint64_t first = 0;
-    if (!ReadHundredths(c, &first))
-        return 0;
-    if (!c.Take('-')) {
-        *min = 0;
-        *max = first;
-        return minOptional;
-    }
-    *min = first;
-    return ReadHundredths(c, max) && *min <= *max;
-}
-
-// The rest after the ranges: up to two polarities, "+" or "-", each after a comma.
-int ReadPolarities(Cursor& c, int taken) {
-    for (; taken < 2 && c.Take(','); ++taken)
-        if (!c.Take('+') && !c.Take('-'))
-            return 0;
-    c.SkipSpaces();
-    return c.at == c.end;
+int IsPolarity(Field f) {
+    while (f.begin < f.end && *f.begin == ' ')
+        ++f.begin;
+    while (f.end > f.begin && f.end[-1] == ' ')
+        --f.end;
+    return f.end - f.begin == 1 && (*f.begin == '+' || *f.begin == '-');
 }
 
 } // namespace
@@ -85,33 +37,45 @@ int LimitsFromEdid(const EdidInfo& edid, MonitorLimits* limits) {
     return limits->haveH || limits->haveV || limits->haveClock;
 }
 
-// After the horizontal range, a field that is a polarity ends the ranges; any other is the
-// vertical range.
+// The value is cut at its commas into at most four fields. After the horizontal range, a field
+// that is a polarity ends the ranges; any other is the vertical range.
 int ParseSetupModeValue(const char* text, size_t length, MonitorLimits* limits) {
     size_t used = 0;
     while (used < length && text[used])
         ++used;
-    Cursor c{text, text + used};
+    Field fields[4];
+    size_t count = 0;
+    const char* start = text;
+    for (const char* at = text;; ++at) {
+        if (at == text + used || *at == ',') {
+            if (count == 4)
+                return 0;
+            fields[count++] = Field{start, at};
+            start = at + 1;
+        }
+        if (at == text + used)
+            break;
+    }
     MonitorLimits read{};
-    if (!ReadRange(c, 1, &read.hMin100, &read.hMax100))
+    // The horizontal range; given as its maximum alone, it starts at 0.
+    const Field h = fields[0];
+    if (!DecodeHundredthsRange(h.begin, h.end, &read.hMin100, &read.hMax100, nullptr) &&
+        !DecodeHundredths(h.begin, h.end, DecimalRoundUp, &read.hMax100, nullptr))
         return 0;
     read.haveH = 1;
-    Cursor look = c;
-    int polarities = 0;
-    if (look.Take(',')) {
-        Cursor polarity = look;
-        if (polarity.Take('+') || polarity.Take('-')) {
-            c = polarity;
-            polarities = 1;
-        } else if (!ReadRange(look, 0, &read.vMin100, &read.vMax100)) {
+    size_t next = 1;
+    if (count > 1 && !IsPolarity(fields[1])) {
+        if (!DecodeHundredthsRange(fields[1].begin, fields[1].end, &read.vMin100, &read.vMax100,
+                                   nullptr))
             return 0;
-        } else {
-            c = look;
-            read.haveV = 1;
-        }
+        read.haveV = 1;
+        next = 2;
     }
-    if (!ReadPolarities(c, polarities))
+    if (count - next > 2)
         return 0;
+    for (; next < count; ++next)
+        if (!IsPolarity(fields[next]))
+            return 0;
     *limits = read;
     return 1;
 }

@@ -3,9 +3,10 @@
 // options and RasterFigures count.
 //
 // A setup file's mode value reads "[MinHSync-]MaxHSync[,MinVSync-MaxVSync][,polarity,polarity]"
-// in kHz and Hz, such as "27.0-106.0,55.0-160.0,+,+". The numbers are read as the decimal numbers
-// they are (digits beyond the second decimal are dropped); a polarity is "+" or "-" and tells
-// nothing of the limits. Spaces around a field are allowed; anything else refuses the value.
+// in kHz and Hz, such as "27.0-106.0,55.0-160.0,+,+". The numbers and ranges are read as
+// formats/decimal.h reads them, widened to the hundredths around them (31.469-64.999 is
+// 31.46-65.00); a polarity is "+" or "-" and tells nothing of the limits. Spaces around a field
+// are allowed; anything else refuses the value.
 #pragma once
 
 #include "formats/edid.h"

@@ -229,7 +229,9 @@ TEST_F(CtlTest, UsageErrorsAndRefusedArgumentsWriteNothing) {
          CtlRefused,
          "velmoractl: --modeline: the timing gives 75.00 Hz, more than 1 Hz from 60"},
         {{"check", "--hfreq", "70-30"}, CtlUsage, "velmoractl: --hfreq: expects MIN-MAX"},
-        {{"check", "--max-clock", "1.234"}, CtlUsage, "velmoractl: --max-clock: "},
+        {{"check", "--max-clock", "49.5MHz"},
+         CtlUsage,
+         "velmoractl: --max-clock: expects a clock in MHz, such as 230; not a number"},
         {{"--device", "DISPLAY9", "list"}, CtlSystem, "velmoractl: DISPLAY9: no such Orvane"},
         {{"--device", "2", "list"}, CtlSystem, "velmoractl: 2: no such Orvane"},
         {{"add", "640x480@60", "--gtf"}, CtlUsage, "velmoractl: 640x480@60: the device holds"},
@@ -251,6 +253,9 @@ TEST_F(CtlTest, UsageErrorsAndRefusedArgumentsWriteNothing) {
         {{"add", "320x240@60", "--min-clock", "25", "--gtf"},
          CtlUsage,
          "velmoractl: --min-clock: "},
+        {{"add", "320x240@60", "--min-clock", "0.001", "--gtf"}, // rounded up to 0.01, not 0
+         CtlUsage,
+         "velmoractl: --min-clock: goes with --fit or --monitor"},
         {{"add", "320x240@60.1234", "--fit", "pal"},
          CtlUsage,
          "velmoractl: 320x240@60.1234: not a mode"},
@@ -360,6 +365,11 @@ TEST_F(CtlTest, CheckReportsEveryProblemAndTheMonitorsLimits) {
         const char* report; // "" for none
     } cases[] = {
         {Svga75, 75, {"--hfreq", "30-50", "--vfreq", "50-75", "--max-clock", "49.5"}, ""},
+        // At limits of three decimals, widened to the hundredths around them: 46.88 kHz, 75 Hz.
+        {Svga75,
+         75,
+         {"--hfreq", "30-46.875", "--vfreq", "75.001-160", "--max-clock", "49.495"},
+         ""},
         {Svga75, 72, {}, "refresh 75.00 Hz is more than 1 Hz from the mode's 72\n"},
         {Svga75,
          75,
