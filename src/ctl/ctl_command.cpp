@@ -268,8 +268,6 @@ int TakeFitOption(CtlRun& run, const OptionSpec& option, const char* value) {
         o.monitorText = value;
     else if (option.bit == OptFrom)
         o.fromFile = value;
-    else if (option.bit == OptSkipBad)
-        o.skipBad = 1;
     else if (!DecodeHundredths(value, value + std::strlen(value), DecimalRoundUp, &o.minClock100,
                                &why))
         return run.Fail(CtlUsage, "--min-clock", "expects a clock in MHz, such as 25; ", why);
@@ -290,55 +288,54 @@ int CommandHelp(CtlRun& run) {
     return run.words.count == 0 ? ShowHelp(run, GeneralHelp) : CommandHelpTopic(run);
 }
 
+// The options that take no value and only switch something on, each with the field it sets.
+struct Switch {
+    uint32_t bit;
+    int CtlOptions::*field;
+};
+const Switch Switches[] = {
+    {OptModelines, &CtlOptions::modelines},
+    {OptGtf, &CtlOptions::gtf},
+    {OptCvt, &CtlOptions::cvt},
+    {OptCvtReduced, &CtlOptions::cvtReduced},
+    {OptReplace, &CtlOptions::replace},
+    {OptForce, &CtlOptions::force},
+    {OptJson, &CtlOptions::json},
+    {OptSkipBad, &CtlOptions::skipBad},
+};
+
 // Stores one option of a command. CtlDone, or CtlUsage after saying why.
 int TakeOption(CtlRun& run, const OptionSpec& option, const char* value) {
     CtlOptions& o = run.options;
+    for (const Switch& on : Switches)
+        if (option.bit == on.bit) {
+            o.*on.field = 1;
+            return CtlDone;
+        }
     const char* end = value ? value + std::strlen(value) : nullptr;
     const char* why = "";
     switch (option.bit) {
-    case OptModelines:
-        o.modelines = 1;
-        break;
     case OptHFreq:
         if (!DecodeHundredthsRange(value, end, &o.hFreqMin100, &o.hFreqMax100, &why))
             return run.Fail(CtlUsage, "--hfreq", "expects MIN-MAX in kHz, such as 30-96; ", why);
         o.haveHFreq = 1;
-        break;
+        return CtlDone;
     case OptVFreq:
         if (!DecodeHundredthsRange(value, end, &o.vFreqMin100, &o.vFreqMax100, &why))
             return run.Fail(CtlUsage, "--vfreq", "expects MIN-MAX in Hz, such as 50-160; ", why);
         o.haveVFreq = 1;
-        break;
+        return CtlDone;
     case OptMaxClock:
         if (!DecodeHundredths(value, end, DecimalRoundUp, &o.maxClock100, &why))
             return run.Fail(CtlUsage, "--max-clock", "expects a clock in MHz, such as 230; ", why);
         o.haveMaxClock = 1;
-        break;
-    case OptGtf:
-        o.gtf = 1;
-        break;
-    case OptCvt:
-        o.cvt = 1;
-        break;
-    case OptCvtReduced:
-        o.cvtReduced = 1;
-        break;
+        return CtlDone;
     case OptModeline:
         o.modeline = value;
-        break;
-    case OptReplace:
-        o.replace = 1;
-        break;
-    case OptForce:
-        o.force = 1;
-        break;
-    case OptJson:
-        o.json = 1;
-        break;
+        return CtlDone;
     default:
         return TakeFitOption(run, option, value);
     }
-    return CtlDone;
 }
 
 // Not an exit code: the command line is not done with yet.
