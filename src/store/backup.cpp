@@ -200,12 +200,13 @@ int ReadBackupState(const char* deviceName) {
 // whole since. Two writers filling one copy write the same values, the driver key's as both read
 // them. The whole driver key is read before the backup key is made or written, so a read that
 // fails writes nothing.
-int BackupOriginalSettings(const DriverKey& device, const char* deviceName) {
+namespace {
+
+// Takes the copy into the device's backup key, which the caller has read as absent or
+// incomplete. As BackupOriginalSettings returns.
+int TakeCopy(const DriverKey& device, const char* deviceName) {
     char path[BackupKeyPathSize];
     if (!FormatBackupKeyPath(deviceName, path))
-        return 0;
-    const int state = ReadBackupState(deviceName);
-    if (state != BackupAbsent && state != BackupIncomplete)
         return 0;
     HeldValues copy;
     if (!ReadDriverKey(device, &copy))
@@ -226,10 +227,20 @@ int BackupOriginalSettings(const DriverKey& device, const char* deviceName) {
     return written;
 }
 
+} // namespace
+
+int BackupOriginalSettings(const DriverKey& device, const char* deviceName) {
+    char path[BackupKeyPathSize];
+    if (!FormatBackupKeyPath(deviceName, path))
+        return 0;
+    const int state = ReadBackupState(deviceName);
+    return (state == BackupAbsent || state == BackupIncomplete) && TakeCopy(device, deviceName);
+}
+
 int EnsureWholeBackup(const DriverKey& device, const char* deviceName) {
     const int state = ReadBackupState(deviceName);
-    return state == BackupWhole || ((state == BackupAbsent || state == BackupIncomplete) &&
-                                    BackupOriginalSettings(device, deviceName));
+    return state == BackupWhole ||
+           ((state == BackupAbsent || state == BackupIncomplete) && TakeCopy(device, deviceName));
 }
 
 int StoredBackup::Read(const char* deviceName) {
