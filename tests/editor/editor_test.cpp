@@ -784,44 +784,6 @@ TEST_F(EditorTest, ApplyAfterALoadThatMissedValuesIsRefused) {
     }
 }
 
-// Apply writes nothing until the device's backup is whole: a backup that could not be taken at the
-// load is taken at the Apply, before the first write, and while it cannot be, Apply is refused as
-// any failed write is: writing first would lose the original values for good.
-TEST_F(EditorTest, ApplyIsRefusedWhileTheBackupCannotBeMadeWhole) {
-    const std::string backup = "Software\\Orvane Technologies\\Velmora\\DISPLAY1";
-    ScriptDevices(1);
-    PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));
-    // The backup's keys cannot be made: the load goes on without it.
-    MemoryRegistry::FailCall(MemoryRegistry::OpCreate, 0, 1);
-    ASSERT_EQ(editor.InitialiseWindow(Main()), 1);
-    ASSERT_EQ(editor.FinishStartup(), 1);
-    EXPECT_EQ(RowsText(), "640 480 60;");
-    EXPECT_FALSE(FixtureKeyExists(RegistryCurrentUser, backup));
-
-    WindowStub::QueueNewMode(1, 800, 600, 85);
-    editor.Command(IDC_ADD);
-    Click(0);
-    editor.Command(IDC_REMOVE);
-    editor.Command(IDC_APPLY);
-    ASSERT_EQ(WindowStub::MessageBoxes().size(), 1u);
-    EXPECT_EQ(WindowStub::MessageBoxes()[0].text, ApplyFailed);
-    EXPECT_EQ(TimingNames(DriverKey(0)), std::vector<std::string>{"QORDTMCRTBCD0640X0480X0X60"});
-    EXPECT_FALSE(FixtureKeyExists(RegistryCurrentUser, backup));
-    EXPECT_EQ(editor.dirty, 1u);
-    EXPECT_TRUE(WindowStub::Enabled(IDC_APPLY));
-    EXPECT_EQ(RowsText(), "800 600 85;");
-
-    // Once the backup can be made, the next Apply takes it from the key as it still stands, then
-    // writes.
-    MemoryRegistry::ClearFailures();
-    editor.Command(IDC_APPLY);
-    EXPECT_EQ(WindowStub::MessageBoxes().size(), 1u);
-    EXPECT_EQ(TimingNames(DriverKey(0)), std::vector<std::string>{"QORDTMCRTBCD0800X0600X0X85"});
-    EXPECT_EQ(FixtureValueNames(RegistryCurrentUser, backup),
-              (std::vector<std::string>{"Original Registry Path", "QORDTMCRTBCD0640X0480X0X60"}));
-    EXPECT_EQ(editor.dirty, 0u);
-}
-
 TEST_F(EditorTest, ASaveAndExitThatCannotWriteDoesNotQuit) {
     Open(1);
     PutTiming(DriverKey(0), TimingOfBlock(640, 480, 60, RisingBlock(0, 100)));

@@ -12,6 +12,7 @@
 #include "doubles/fake_registry.h"
 #include "doubles/fake_window_ops.h"
 #include "editor/editor.h"
+#include "ui/resource.h"
 #include "store/backup.h"
 #include "store/device_edit.h"
 #include "store/device_store.h"
@@ -389,32 +390,36 @@ TEST_F(FailureInjection, Apply) {
 }
 
 // The window writes only over a whole backup of the original values, whatever state the backup
-// key is in: one that cannot be made whole stops the Apply, which writes nothing, says so and
-// keeps the edits, and the next Apply tries again; an incomplete copy is taken again in place,
-// whatever else its key holds. (The editor's tests hold a backup that the load could not take.)
+// key is in: while it cannot be made whole, Apply writes nothing, says so and keeps the edits
+// with Apply enabled, and the next Apply, once it can be, takes it from the driver key as it
+// still stands, then writes; an incomplete copy is taken again in place, whatever else its key
+// holds.
 TEST_F(FailureInjection, ApplyWritesOnlyOverAWholeBackup) {
+    const std::string other = std::string(BackupKey) + "\\Other";
     const struct {
         const char* what;
         std::function<void()> atLoad;  // before the window starts
         std::function<void()> atApply; // before the first Apply
-        int firstApply;
+        std::function<void()> mend;    // null when the first Apply may write
     } cases[] = {
+        {"the backup's keys cannot be made at the load",
+         [] { MemoryRegistry::FailCall(MemoryRegistry::OpCreate, 0, 1); }, [] {},
+         [] { MemoryRegistry::ClearFailures(); }},
         {"an incomplete backup that cannot be opened",
          [] {
              MemoryRegistry::CreateKey(User, BackupKey);
              MemoryRegistry::SetWritable(User, BackupKey, 0);
          },
-         [] {}, 0},
+         [] {}, [] { MemoryRegistry::SetWritable(User, BackupKey, 1); }},
         {"an incomplete backup that holds a key of its own",
-         [] { MemoryRegistry::CreateKey(User, (std::string(BackupKey) + "\\Other").c_str()); },
-         [] {}, 1},
-        {"the backup lost after the load, and its company key unwritable", [] {},
+         [&] { MemoryRegistry::CreateKey(User, other.c_str()); }, [] {}, nullptr},
+        {"the backup lost after the load, and its key unwritable", [] {},
          [] {
              MemoryRegistry::DeleteKey(User, BackupKey);
              MemoryRegistry::CreateKey(User, BackupKey);
              MemoryRegistry::SetWritable(User, BackupKey, 0);
          },
-         0},
+         [] { MemoryRegistry::SetWritable(User, BackupKey, 1); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -422,18 +427,18 @@ TEST_F(FailureInjection, ApplyWritesOnlyOverAWholeBackup) {
         const std::vector<Value> original = Values(Machine, DriverPath);
         c.atLoad();
         StartEditor();
-        MemoryRegistry::ClearFailures();
         c.atApply();
         ASSERT_EQ(1, editor->edit.Put(VgaEdited));
         editor->SetDirty(1);
-        EXPECT_EQ(c.firstApply, editor->ApplyChanges());
-        if (!c.firstApply) {
+        if (c.mend) {
+            EXPECT_EQ(0, editor->ApplyChanges());
             EXPECT_EQ(original, Values(Machine, DriverPath));
             EXPECT_EQ(1u, WindowStub::MessageBoxes().size());
             EXPECT_EQ(1u, editor->dirty);
-            MemoryRegistry::SetWritable(User, BackupKey, 1);
-            EXPECT_EQ(1, editor->ApplyChanges());
+            EXPECT_TRUE(WindowStub::Enabled(IDC_APPLY));
+            c.mend();
         }
+        EXPECT_EQ(1, editor->ApplyChanges());
         EXPECT_EQ(BackupWhole, ReadBackupState("DISPLAY1"));
         std::vector<uint8_t> held;
         uint32_t type = 0;
