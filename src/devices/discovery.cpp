@@ -81,7 +81,7 @@ DisplayContext CreateDeviceContext(const char* systemName) {
 namespace {
 
 // 1 when the driver wrote a usable driver key path: not empty, ending with a zero byte inside the
-// answer, and short enough for CurrentDevicePath. The answer was zeroed before the call, so a
+// answer, and short enough for a DriverKey's path. The answer was zeroed before the call, so a
 // driver that wrote nothing leaves an empty path.
 int AnswerHasPath(const DeviceKeyQueryAnswer& answer) {
     const void* end = std::memchr(answer.path, 0, sizeof answer.path);

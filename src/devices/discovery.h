@@ -59,7 +59,7 @@ public:
     // those that the Orvane driver answers for. Returns count afterwards.
     //
     // A device is kept only when the escape returns 0 and the answer holds a non-empty path that
-    // ends with a zero byte inside the answer and fits CurrentDevicePath: other display drivers
+    // ends with a zero byte inside the answer and fits a DriverKey's path: other display drivers
     // return 0 for an escape they do not know and write nothing. A device whose entry cannot be
     // allocated is left out.
     uint32_t Enumerate();
