@@ -125,12 +125,23 @@ wine32_root() {
     echo "$(wine32_cache)/root-$(echo "$version" | tr -c 'A-Za-z0-9.+\n-' _)"
 }
 
+# Succeeds when the root ROOT is whole for the installed wine64: all of it unpacked for that
+# version (its marker .complete names it), and Wine's fonts in it with the fontconfig file that
+# names their folder (a root of an earlier run may lack both; marlett.ttf draws the caption
+# buttons).
+wine32_root_whole() {
+    [ "$(cat "$1/.complete" 2>/dev/null)" = "$(dpkg-query -W -f='${Version}' wine64 2>/dev/null)" ] &&
+        [ -f "$1/usr/share/wine/fonts/marlett.ttf" ] &&
+        [ -f "$1/etc/fonts/local.conf" ] &&
+        grep -qF "<dir>$1/usr/share/wine/fonts</dir>" "$1/etc/fonts/local.conf"
+}
+
 # Succeeds when that root is whole for the installed wine64 and the kernel sends i386 programs
 # to its qemu-i386.
 wine32_ready() {
     local root entry=/proc/sys/fs/binfmt_misc/velmora-i386
     root=$(wine32_root) || return 1
-    [ "$(cat "$root/.complete" 2>/dev/null)" = "$(dpkg-query -W -f='${Version}' wine64)" ] &&
+    wine32_root_whole "$root" &&
         grep -qx enabled "$entry" 2>/dev/null &&
         grep -qx "interpreter $(wine32_cache)/qemu/usr/bin/qemu-i386" "$entry" 2>/dev/null
 }

@@ -157,9 +157,11 @@ const char AddHelp[] =
     "                        numbers, flags (+hsync -hsync +vsync -vsync interlace doublescan);\n"
     "                        \"Modeline\" and the name may come first\n"
     "\n"
-    "  --fit PRESET          fitted to a CRT (see help presets and fit --help)\n"
-    "  --monitor \"TEXT\"      fitted to a monitor given as text\n"
-    "  --min-clock MHZ       (--fit, --monitor) the card's lowest clock\n"
+    "  --fit PRESET          fitted to a CRT's ranges (see velmoractl help presets); REFRESH\n"
+    "                        may then have up to three decimals, such as 59.19\n"
+    "  --monitor \"TEXT\"      fitted to a custom monitor given as text\n"
+    "  --min-clock MHZ       with --fit or --monitor: the card's lowest pixel clock; a mode\n"
+    "                        below it is made a whole number of times wider\n"
     "\n"
     "  --replace             replace a timing of that mode key that exists\n"
     "  --force               write a timing outside the monitor's limits\n"
@@ -219,14 +221,25 @@ const char MonitorHelp[] =
     "  --json        one JSON document instead\n";
 
 const char FitHelp[] =
-    "Usage: velmoractl [--device NAME|INDEX] fit PRESET|--monitor \"TEXT\" [WxH@R...]\n"
+    "Usage: velmoractl [--device NAME|INDEX] fit PRESET [WIDTHxHEIGHT@REFRESH...]\n"
     "                  [--from FILE] [--min-clock MHZ] [--skip-bad] [--replace] [--force]\n"
+    "       velmoractl [--device NAME|INDEX] fit --monitor \"TEXT\" [WIDTHxHEIGHT@REFRESH...] ...\n"
     "\n"
-    "Fits modes to a CRT (see help presets), R up to 3 decimals, and writes them with one load,\n"
-    "one backup, one save; --from FILE: a mode a line, '#' a comment. Each fit's totals, rates\n"
-    "and distance from R are printed; a key's refresh is R rounded (or the multiple or limit\n"
-    "fitted); --min-clock widens a mode below the card's lowest clock. One mode that cannot\n"
-    "fit refuses all (exit code 2); --skip-bad writes the others.\n";
+    "Fits every mode to a CRT's ranges (see velmoractl help presets) and writes them all with one\n"
+    "load, one backup and one save. REFRESH may have up to three decimals (59.19).\n"
+    "\n"
+    "  --from FILE        modes from FILE too, one a line; '#' starts a comment\n"
+    "  --min-clock MHZ    the card's lowest pixel clock; a mode below it is made a whole\n"
+    "                     number of times wider\n"
+    "  --skip-bad         write the modes that fit and list those left out; without it one\n"
+    "                     mode that cannot fit refuses the set and nothing is written\n"
+    "  --replace          replace timings of the same mode keys\n"
+    "  --force            write timings outside the monitor's known limits\n"
+    "\n"
+    "Each mode's key is its width (widened for --min-clock) and height at the refresh rounded,\n"
+    "or at the rate fitted when the monitor takes a multiple of the refresh or its limit.\n"
+    "Each fit is reported: totals, line rate, the real refresh and its distance from the\n"
+    "request. A mode that cannot fit is refused with exit code 2, naming the limit.\n";
 
 int CommandHelp(CtlRun& run);
 

@@ -33,14 +33,24 @@ struct FitRequest {
 };
 
 const char PresetsHelp[] =
-    "A monitor: bands split by ';', each a one-band preset or 14 numbers:\n"
-    "  H kHz, V Hz, H front, sync, back (us), V front, sync, back (ms), H and V polarity\n"
-    "  (1 +, 0 -), progressive lines min, max, interlaced lines min, max (0,0: none)\n"
-    "A range is MIN-MAX or one figure (+-0.5 %); H 14-540 kHz, V 40-200 Hz, porches above 0\n"
-    "within a line and a frame, progressive lines reaching 128.\n"
-    "A mode takes the first band that takes it progressive, else interlaced. Presets:\n";
+    "Monitor presets for add --fit and fit, and the custom monitor text of --monitor.\n"
+    "\n"
+    "A monitor is one or more bands separated by ';'. A band is the name of a one-band preset\n"
+    "(below), or fourteen numbers separated by commas:\n"
+    "  H kHz range, V Hz range,\n"
+    "  H front porch, sync, back porch in us, V front porch, sync, back porch in ms,\n"
+    "  H polarity, V polarity (1 positive, 0 negative),\n"
+    "  progressive lines min, max, interlaced lines min, max (0,0 for none)\n"
+    "A range is MIN-MAX or one figure, which is taken within 0.5 % either way. Accepted: H 14\n"
+    "to 540 kHz, V 40 to 200 Hz, every porch and sync above 0 and together shorter than a line\n"
+    "and a frame, progressive lines reaching 128 at least. For example:\n"
+    "  --monitor \"15.625-16.2,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576\"\n"
+    "\n"
+    "A mode is fitted to the first band that takes it progressive (double-scan when twice its\n"
+    "lines are in range and need fewer added lines), else interlaced. The presets:\n";
 
-const char BadFitMode[] = ": not a mode such as 320x240@59.19 (up to 9999, 3 decimals)";
+const char BadFitMode[] =
+    ": not a mode of the form WIDTHxHEIGHT@REFRESH (1 to 9999, refresh up to three decimals)";
 
 // The monitor of --fit or --monitor, exactly one of them. CtlDone, or CtlUsage said.
 int ChooseMonitor(CtlRun& run, const char* preset, CrtMonitor* monitor) {
@@ -108,10 +118,11 @@ void PrintFitLine(CtlPrinter& out, const FitRequest& q, const CrtFit& f) {
         out.Text(", interlaced");
     if (f.raster.flags & RasterDoubleScan)
         out.Text(", double-scan");
-    if (f.atLimit || f.vRateHz != q.refresh)
-        out.Format(f.atLimit ? ", at the monitor's limit of %u.%03u Hz"
-                             : ", at %u.%03u Hz, a multiple of the request",
-                   rate.whole, rate.part);
+    if (f.atLimit)
+        out.Format(", at the monitor's limit of %u.%03u Hz", rate.whole, rate.part);
+    else if (f.vRateHz != q.refresh) // a whole multiple of the refresh
+        out.Format(", at %u.%03u Hz, %u times the request", rate.whole, rate.part,
+                   static_cast<unsigned>(std::floor(f.vRateHz / q.refresh + 0.5)));
     if (f.widthFactor > 1)
         out.Format(", %u wide (x%u) for --min-clock", static_cast<unsigned>(f.raster.hDisplay),
                    static_cast<unsigned>(f.widthFactor));
@@ -351,7 +362,7 @@ int CommandHelpTopic(CtlRun& run) {
     size_t count = 0;
     const CrtPreset* presets = CrtPresets(&count);
     for (size_t i = 0; i < count; ++i) {
-        run.out.Format("  %-16s ", presets[i].name);
+        run.out.Format("  %-16s %s\n    ", presets[i].name, presets[i].about);
         run.out.Text(presets[i].text);
         run.out.EndLine();
     }

@@ -12,16 +12,22 @@ namespace {
 // The published figures of the common presets; a combined preset names the one-band presets
 // whose bands it lists.
 const CrtPreset Presets[] = {
-    {"generic_15", "15.625-15.750,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576"},
-    {"arcade_15", "15.625-16.200,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576"},
-    {"arcade_15ex", "15.625-16.500,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576"},
-    {"arcade_25", "24.960,49.5-65,0.8,4.0,3.2,0.080,0.200,1.000,0,0,384,400,768,800"},
-    {"arcade_31", "31.400-31.500,49.5-65,0.940,3.770,1.890,0.349,0.064,1.017,0,0,400,512,0,0"},
-    {"ntsc", "15.734264,59.94,1.5,4.7,4.7,0.191,0.191,0.953,0,0,192,240,448,480"},
-    {"pal", "15.625,50,1.5,4.7,5.8,0.064,0.160,1.056,0,0,192,288,448,576"},
-    {"vga", "31.5,50-70,0.636,3.813,1.906,0.318,0.064,1.048,0,1,128,576,0,0"},
-    {"arcade_15_25", "arcade_15;arcade_25"},
-    {"arcade_15_25_31", "arcade_15;arcade_25;arcade_31"},
+    {"generic_15", "15.625-15.750,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576",
+     "15 kHz TV or monitor, the narrowest 15 kHz range"},
+    {"arcade_15", "15.625-16.200,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576",
+     "15 kHz arcade monitor"},
+    {"arcade_15ex", "15.625-16.500,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576",
+     "15 kHz arcade monitor with an extended range"},
+    {"arcade_25", "24.960,49.5-65,0.8,4.0,3.2,0.080,0.200,1.000,0,0,384,400,768,800",
+     "25 kHz arcade monitor"},
+    {"arcade_31", "31.400-31.500,49.5-65,0.940,3.770,1.890,0.349,0.064,1.017,0,0,400,512,0,0",
+     "31 kHz arcade monitor"},
+    {"ntsc", "15.734264,59.94,1.5,4.7,4.7,0.191,0.191,0.953,0,0,192,240,448,480", "NTSC TV set"},
+    {"pal", "15.625,50,1.5,4.7,5.8,0.064,0.160,1.056,0,0,192,288,448,576", "PAL TV set"},
+    {"vga", "31.5,50-70,0.636,3.813,1.906,0.318,0.064,1.048,0,1,128,576,0,0",
+     "VGA monitor at 31.5 kHz"},
+    {"arcade_15_25", "arcade_15;arcade_25", "arcade monitor taking 15 and 25 kHz"},
+    {"arcade_15_25_31", "arcade_15;arcade_25;arcade_31", "arcade monitor taking 15, 25 and 31 kHz"},
 };
 
 // printf into a reason; the texts are short and their figures bounded, so nothing is cut.
@@ -123,20 +129,20 @@ int ReadBandFields(const Piece* f, CrtBand* b) {
 int BandInBounds(const CrtBand& b, const char** reason) {
     const char* why = nullptr;
     if (b.hMinKHz < 14 * (1 - CrtPointTolerance) || b.hMaxKHz > 540 * (1 + CrtPointTolerance))
-        why = "H must be within 14-540 kHz";
+        why = "the horizontal range must lie within 14 to 540 kHz";
     else if (b.vMinHz < 40 * (1 - CrtPointTolerance) || b.vMaxHz > 200 * (1 + CrtPointTolerance))
-        why = "V must be within 40-200 Hz";
+        why = "the vertical range must lie within 40 to 200 Hz";
     else if (!(b.hFrontUs > 0 && b.hSyncUs > 0 && b.hBackUs > 0 && b.vFrontMs > 0 &&
                b.vSyncMs > 0 && b.vBackMs > 0))
-        why = "a porch or sync is 0";
+        why = "every porch and sync must be above 0";
     else if ((b.hFrontUs + b.hSyncUs + b.hBackUs) * b.hMaxKHz >= 1000)
-        why = "the H porches are a line or more";
+        why = "the horizontal porches and sync must be shorter than a line";
     else if ((b.vFrontMs + b.vSyncMs + b.vBackMs) * b.vMaxHz >= 1000)
-        why = "the V porches are a frame or more";
+        why = "the vertical porches and sync must be shorter than a frame";
     else if (b.progMin == 0 || b.progMax < 128 || b.progMin > b.progMax)
-        why = "the progressive lines must reach 128";
+        why = "the progressive lines must be a range of 1 to 65535 reaching 128 at least";
     else if ((b.interMax != 0 || b.interMin != 0) && (b.interMin == 0 || b.interMin > b.interMax))
-        why = "the interlaced lines are no range";
+        why = "the interlaced lines must be a range above 0, or 0,0 for none";
     if (why && reason)
         *reason = why;
     return why == nullptr;
@@ -193,7 +199,9 @@ int ParseCrtMonitor(const char* text, size_t length, CrtMonitor* monitor, const 
         if (Cut(bands[i].begin, bands[i].end, ',', fields, 14) != 14 ||
             !ReadBandFields(fields, &b)) {
             if (reason)
-                *reason = "a band is a preset or 14 numbers (see help presets)";
+                *reason = "a monitor band is the name of a one-band preset or fourteen numbers: "
+                          "H kHz, V Hz, three times in us, three in ms, two polarities, four "
+                          "line counts";
             return 0;
         }
         if (!BandInBounds(b, reason))

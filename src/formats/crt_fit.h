@@ -45,7 +45,8 @@ struct CrtReason {
 
 struct CrtPreset {
     const char* name;
-    const char* text; // the custom monitor text that gives it
+    const char* text;  // the custom monitor text that gives it
+    const char* about; // what monitor it is, for help
 };
 
 // The presets, in the order help lists them; *count gets their number.

@@ -261,18 +261,20 @@ TEST_F(CtlTest, UsageErrorsAndRefusedArgumentsWriteNothing) {
          "velmoractl: 320x240@60.1234: not a mode"},
         {{"add", "320x240@60", "--monitor", "15.6,50,1,1,1,10,5,6,0,0,192,288,0,0"},
          CtlUsage,
-         "velmoractl: --monitor: the V porches are a frame or more"},
+         "velmoractl: --monitor: the vertical porches and sync must be shorter than a frame"},
         {{"fit", "arcade_15", "320x240@60", "320x300@60"}, CtlUsage, "velmoractl: 320x300@60: "},
         {{"fit", "arcade_15", "320x240@60", "320x240@60.2"},
          CtlUsage,
          "velmoractl: 320x240@60.2: gives the mode key of an earlier mode"},
         {{"fit", "arcade_15"}, CtlUsage, "velmoractl: fit: expects modes"},
         {{"fit", "arcade_15", "640x480@60"}, CtlUsage, "velmoractl: 640x480@60: the device holds"},
-        {{"fit", "--monitor", "x", "320x240@60"}, CtlUsage, "velmoractl: --monitor: a band is"},
+        {{"fit", "--monitor", "x", "320x240@60"},
+         CtlUsage,
+         "velmoractl: --monitor: a monitor band"},
         {{"fit", "arcade_15", "--from", "/nonexistent/modes.txt"},
          CtlSystem,
          "velmoractl: /nonexistent/modes.txt: cannot be read"},
-        {{"help", "presets"}, CtlDone, "A monitor: bands split"},
+        {{"help", "presets"}, CtlDone, "Monitor presets for add --fit and fit"},
         {{"help", "frob"}, CtlUsage, "velmoractl: help: the one topic is presets"},
     };
     const std::string before = Everything();
@@ -980,6 +982,10 @@ TEST_F(CtlTest, FitWritesTheWholeSetOrNothing) {
          CtlDone,
          {"640x480@60: 832x521 total, 15.625 kHz, 59.981 Hz (-0.019 Hz, -0.03 %), interlaced\n",
           "256x224@59.19: ", "384x224@55.02: ", "left out 320x300@60: 300 lines are outside"}},
+        // 30 Hz is below the monitor's 49.5 Hz: twice it is taken, and the line says so.
+        {{"fit", "arcade_15", "320x240@30", "--replace"},
+         CtlDone,
+         {"320x240@30: ", ", at 60.000 Hz, 2 times the request\n"}},
     };
     for (const auto& c : cases) {
         r = Ctl(c.args);
