@@ -1,9 +1,5 @@
-// The two window operations of editor/window_ops.h that open the shell's own windows. The editor
-// declares them and asks for them; the shell, which owns the disclaimer and the About box,
-// implements them here, and the program links both (the native tests link the fake window
-// operations instead). So the editor never includes a header of the shell but its resource
-// identifiers.
-#include "editor/window_ops.h"
+// The shell's windows that the editor's menu opens (editor/shell_window_ops.h).
+#include "editor/shell_window_ops.h"
 
 #include "app/about.h"
 #include "app/disclaimer.h"

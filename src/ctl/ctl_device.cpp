@@ -38,7 +38,7 @@ const char NoWholeRead[] = "the driver key could not be read whole; nothing was 
 } // namespace
 
 int SelectDevice(CtlRun& run) {
-    const uint32_t count = run.devices.Enumerate();
+    const uint32_t count = EnumerateDisplayDevices(&run.devices);
     if (count == 0)
         return run.Fail(CtlSystem, "devices", "no display device answers as an Orvane device");
     uint32_t chosen = 0;

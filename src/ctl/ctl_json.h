@@ -42,9 +42,3 @@ private:
     int first[16]; // per open level: no value written yet (our documents nest a few levels)
     int afterKey = 0;
 };
-
-struct MonitorLimits;
-
-// The limits as an object: "hFreqKHz" and "vFreqHz" as {"min", "max"} and "maxClockMHz", each
-// null when not known.
-void PrintJsonLimits(CtlJson& json, const MonitorLimits& limits);

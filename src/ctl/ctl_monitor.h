@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ctl/ctl_common.h"
+#include "ctl/ctl_json.h"
 #include "devices/monitor.h"
 #include "formats/edid.h"
 #include "formats/monitor_limits.h"
@@ -57,6 +58,10 @@ void NoteForced(CtlRun& run, const CtlMonitor& m, const CustomTiming& t, const c
 
 // After a write: the one line saying that no limits of the monitor are known, when none are.
 void NoteNoLimits(CtlRun& run, const CtlMonitor& m);
+
+// The limits as a JSON object: "hFreqKHz" and "vFreqHz" as {"min", "max"} and "maxClockMHz",
+// each null when not known.
+void PrintJsonLimits(CtlJson& json, const MonitorLimits& limits);
 
 // Prints the chosen device's monitor, its EDID and its limits.
 int CommandMonitor(CtlRun& run);

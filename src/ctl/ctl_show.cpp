@@ -351,7 +351,7 @@ void CheckJson(CtlRun& run, const CtlArray<char>& report, const MonitorLimits& u
 } // namespace
 
 int CommandDevices(CtlRun& run) {
-    const uint32_t count = run.devices.Enumerate();
+    const uint32_t count = EnumerateDisplayDevices(&run.devices);
     if (count == 0)
         return run.Fail(CtlSystem, "devices", "no display device answers as an Orvane device");
     int result = CtlDone;

@@ -1,6 +1,4 @@
-// The list of discovered display devices. Kept apart from the discovery itself so that code that
-// only walks the list does not need the display services.
-#include "devices/discovery.h"
+#include "devices/device_list.h"
 
 #include <cstring>
 #include <new>

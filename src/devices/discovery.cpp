@@ -98,7 +98,7 @@ int RecordHasName(const DisplayDeviceRecord& record) {
 
 } // namespace
 
-uint32_t DisplayDeviceList::Enumerate() {
+uint32_t EnumerateDisplayDevices(DisplayDeviceList* list) {
     DisplayDeviceRecord record;
     std::memset(&record, 0, sizeof record);
     record.cb = DisplayDeviceRecordSize;
@@ -118,12 +118,12 @@ uint32_t DisplayDeviceList::Enumerate() {
                 int32_t result = DisplayEscape(context, DeviceKeyQueryEscape, sizeof request,
                                                &request, sizeof answer, &answer);
                 if (result == 0 && AnswerHasPath(answer))
-                    Append(record.DeviceName, answer.path);
+                    list->Append(record.DeviceName, answer.path);
                 DisplayDeleteContext(context);
             }
         }
         if (index == UINT32_MAX)
             break;
     }
-    return count;
+    return list->Count();
 }

@@ -8,6 +8,7 @@
 //                                     the driver key path, 8-bit text ending with a zero byte
 #pragma once
 
+#include "devices/device_list.h"
 #include "devices/display_services.h"
 
 #include <cstdint>
@@ -41,53 +42,14 @@ const OsClass OsWindows9xOther = 0x1;
 const OsClass OsNtBefore5 = 0x100;
 const OsClass OsNt5OrLater = 0x1000;
 
-struct DisplayDevice {
-    char* systemName; // the system device name, such as \\.\DISPLAY1
-    char* name;       // short name: systemName after its last backslash (points into it)
-    char* path;       // driver key path relative to HKEY_LOCAL_MACHINE, as the driver answered it
-    DisplayDevice* next;
-};
-
-class DisplayDeviceList {
-public:
-    DisplayDeviceList();
-    ~DisplayDeviceList();
-    DisplayDeviceList(const DisplayDeviceList&) = delete;
-    DisplayDeviceList& operator=(const DisplayDeviceList&) = delete;
-
-    // Asks every system display device, in index order, for its driver key path and appends
-    // those that the Orvane driver answers for. Returns count afterwards.
-    //
-    // A device is kept only when the escape returns 0 and the answer holds a non-empty path that
-    // ends with a zero byte inside the answer and fits a DriverKey's path: other display drivers
-    // return 0 for an escape they do not know and write nothing. A device whose entry cannot be
-    // allocated is left out.
-    uint32_t Enumerate();
-
-    // Appends a device from its system name (the short name is the text after the last
-    // backslash, or the whole name when it has none) and its driver key path. 1 when appended;
-    // 0 for a null text or when no memory could be had (the list is then unchanged).
-    int Append(const char* systemName, const char* path);
-
-    // The path or short name of the entry at the index, or null. Owned by the list until Clear.
-    const char* PathAt(uint32_t index) const;
-    const char* NameAt(uint32_t index) const;
-    const char* SystemNameAt(uint32_t index) const;
-
-    // The name walk for building the Device menu.
-    const char* FirstName();
-    const char* NextName();
-
-    void Clear();
-
-    uint32_t Count() const { return count; }
-
-private:
-    DisplayDevice* head;
-    DisplayDevice* tail;
-    DisplayDevice* cursor;
-    uint32_t count;
-};
+// Asks every system display device, in index order, for its driver key path and appends to the
+// list those that the Orvane driver answers for. Returns the list's count afterwards.
+//
+// A device is kept only when the escape returns 0 and the answer holds a non-empty path that
+// ends with a zero byte inside the answer and fits a DriverKey's path: other display drivers
+// return 0 for an escape they do not know and write nothing. A device whose entry cannot be
+// allocated is left out.
+uint32_t EnumerateDisplayDevices(DisplayDeviceList* list);
 
 // The class of the running Windows version, computed anew from the version record at every call;
 // 0 when the version cannot be had or the platform is unknown.

@@ -1,7 +1,5 @@
-// The Add-mode question: width, height and refresh of a new custom mode.
+// The Add-mode request (add_mode.cpp): width, height and refresh of a new custom mode.
 #pragma once
-
-#include "editor/window.h"
 
 #include <cstdint>
 
@@ -17,7 +15,3 @@ struct NewModeRequest {
 // The most recently constructed request, through which the dialog reads and writes it. Never
 // cleared.
 extern NewModeRequest* CurrentModeRequest;
-
-// Asks for a new mode, modal and owned by `owner`. 1 after OK, with the typed numbers in the
-// request; 2 after Cancel; any other value when the question could not be asked.
-int AskNewMode(NewModeRequest* request, WindowHandle owner);

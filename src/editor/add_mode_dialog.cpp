@@ -1,5 +1,5 @@
 // The Add-mode question on the Windows dialog manager: the template "MODETIMING".
-#include "editor/add_mode.h"
+#include "editor/add_mode_dialog.h"
 
 #include "ui/app_instance.h"
 #include "ui/placement.h"

@@ -1,6 +1,7 @@
 #include "editor/editor.h"
 
-#include "editor/add_mode.h"
+#include "editor/add_mode_dialog.h"
+#include "editor/shell_window_ops.h"
 #include "editor/window_ops.h"
 #include "store/backup.h"
 #include "store/timing.h"
@@ -89,7 +90,7 @@ EditorState::~EditorState() {
 int EditorState::InitialiseWindow(WindowHandle window) {
     mainWindow = window;
     paneEnabled = -1;
-    if (devices.Enumerate() == 0) {
+    if (EnumerateDisplayDevices(&devices) == 0) {
         ShowMessage(IDS_NO_DEVICES, STRING_LIMIT, mainWindow);
         return 0;
     }

@@ -76,7 +76,3 @@ void CheckDeviceMenuItem(WindowHandle window, uint32_t first, uint32_t last, uin
 int LoadResourceString(uint32_t id, char* buffer, int32_t limit);
 // Ends the main dialog with `result` and posts the quit message (code 0).
 void EndMainWindow(WindowHandle window, intptr_t result);
-// Shows the disclaimer in request mode, owned by `owner`; its result does not matter.
-void ShowDisclaimerOnRequest(WindowHandle owner);
-// Shows the About box, owned by `owner`.
-void ShowAboutBox(WindowHandle owner);

@@ -41,7 +41,7 @@ int DeviceEdit::TakeBackup() {
 // The timing load drops the entry of each timing that fails its checksum, so the mode list has
 // to be there first.
 int DeviceEdit::Load() {
-    const int modesRead = modes.LoadFromDevice(key);
+    const int modesRead = LoadModeList(key, modes);
     loadedWhole = timings.LoadFromDevice(key, modes) && modesRead;
     return loadedWhole;
 }

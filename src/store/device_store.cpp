@@ -558,15 +558,15 @@ int WriteStoredModes(const DriverKey& device, const TimingList& timings,
 // A value that is missing leaves the list empty; one that exists but cannot be read whole, or
 // whose entries cannot all be stored, makes the result 0: an Apply would otherwise write a list
 // without the entries that no timing covers.
-int NonStandardModeList::LoadFromDevice(const DriverKey& device) {
-    Clear();
+int LoadModeList(const DriverKey& device, NonStandardModeList& modes) {
+    modes.Clear();
     uint8_t* data = nullptr;
     uint32_t length = 0;
     int read = 0;
     if (!ReadModeListValue(device, &data, &length, &read))
         return 0;
     int result = read >= 0;
-    if (read > 0 && length > 0 && !DecodeModeList(data, length))
+    if (read > 0 && length > 0 && !modes.DecodeModeList(data, length))
         result = 0;
     delete[] data;
     return result;

@@ -176,6 +176,12 @@ private:
     TimingNode* cursor;
 };
 
+// Replaces the mode list with the driver key's stored value, whatever its length. 1 when the key
+// could be opened and the value read (a value that does not exist leaves the list empty); 0 when
+// the value may exist but could not be read whole, or an entry could not be stored (the list is
+// then incomplete).
+int LoadModeList(const DriverKey& device, NonStandardModeList& modes);
+
 // Writes both lists to the driver key in the order that keeps a set whole whenever the writing
 // stops: every record's value (in list order, so of records with one mode key the last is
 // stored), then the mode list, and only then the prune of the timing values that no record

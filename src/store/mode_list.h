@@ -14,8 +14,6 @@ const uint32_t ModeStoredSize = 8;
 // The first field that its stored form cannot give back (it reads back 16,000 less).
 const uint32_t ModeFieldLimit = Bcd4Limit;
 
-struct DriverKey;
-
 struct NonStandardMode {
     uint16_t width;
     uint16_t height;
@@ -70,12 +68,6 @@ public:
     // 1 when every entry reads back from the stored form (ModeReadsBack). A save refuses a list
     // that would not: its one value would name modes nobody asked for.
     int ReadsBack() const;
-
-    // Registry side (device_store.cpp): replaces the list with the driver key's stored value,
-    // whatever its length; 1 when the key could be opened and the value read (a value that does
-    // not exist leaves the list empty), 0 otherwise: 0 when the value may exist but could not be
-    // read whole, or an entry could not be stored (the list is then incomplete).
-    int LoadFromDevice(const DriverKey& device);
 
     int32_t Count() const { return count; }
 

@@ -121,7 +121,7 @@ void BM_Save(benchmark::State& state) {
     DriverKey device;
     TimingList timings;
     NonStandardModeList modes;
-    if (!bench::MakeDevice(n, &device) || !modes.LoadFromDevice(device) ||
+    if (!bench::MakeDevice(n, &device) || !LoadModeList(device, modes) ||
         !timings.LoadFromDevice(device, modes)) {
         state.SkipWithError("device not loaded");
         return;
@@ -144,7 +144,7 @@ void BM_ModeListLoad(benchmark::State& state) {
     }
     NonStandardModeList modes;
     for (auto _ : state)
-        benchmark::DoNotOptimize(modes.LoadFromDevice(device));
+        benchmark::DoNotOptimize(LoadModeList(device, modes));
     ReportCalls(state);
     state.SetComplexityN(n);
 }

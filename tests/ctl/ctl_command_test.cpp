@@ -339,7 +339,7 @@ TEST_F(CtlTest, ListMakesExactlyTheRegistryCallsOfOneLoad) {
     MemoryRegistry::ResetCounters();
     NonStandardModeList modes;
     TimingList timings;
-    ASSERT_EQ(1, modes.LoadFromDevice(driver));
+    ASSERT_EQ(1, LoadModeList(driver, modes));
     ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
     std::vector<uint32_t> load;
     for (int op = 0; op < MemoryRegistry::OperationCount; ++op)

@@ -319,7 +319,7 @@ TEST_F(Discovery, UnavailableEntryPointsEnumerateNothing) {
     EXPECT_EQ(0, EnumerateDisplayDevice(nullptr, 0, &record, 0));
 
     DisplayDeviceList list;
-    EXPECT_EQ(0u, list.Enumerate());
+    EXPECT_EQ(0u, EnumerateDisplayDevices(&list));
     EXPECT_TRUE(ScriptedDisplay::Calls().enumIndexes.empty());
     EXPECT_TRUE(ScriptedDisplay::Calls().created.empty());
 }
@@ -328,7 +328,7 @@ TEST_F(Discovery, EnumerateAsksEachIndexUntilNoneAndDeletesEveryContext) {
     ScriptedDisplay::AddDevice(Orvane("\\\\.\\DISPLAY1", Path0));
     ScriptedDisplay::AddDevice(Orvane("\\\\.\\DISPLAY2", Path1));
     DisplayDeviceList list;
-    EXPECT_EQ(2u, list.Enumerate());
+    EXPECT_EQ(2u, EnumerateDisplayDevices(&list));
 
     const auto& log = ScriptedDisplay::Calls();
     EXPECT_EQ((std::vector<uint32_t>{0, 1, 2}), log.enumIndexes);
@@ -350,7 +350,7 @@ TEST_F(Discovery, EnumerateAsksEachIndexUntilNoneAndDeletesEveryContext) {
 TEST_F(Discovery, EscapeCarriesTheQueryRecords) {
     ScriptedDisplay::AddDevice(Orvane("\\\\.\\DISPLAY1", Path0));
     DisplayDeviceList list;
-    list.Enumerate();
+    EnumerateDisplayDevices(&list);
     const auto& escapes = ScriptedDisplay::Calls().escapes;
     ASSERT_EQ(1u, escapes.size());
     const auto& call = escapes[0];
@@ -369,7 +369,7 @@ TEST_F(Discovery, OnlyDevicesAnsweringZeroAreListed) {
     ScriptedDisplay::AddDevice(Answering("\\\\.\\DISPLAY1", 1, std::string(Path0) + '\0'));
     ScriptedDisplay::AddDevice(Orvane("\\\\.\\DISPLAY2", Path1));
     DisplayDeviceList list;
-    EXPECT_EQ(1u, list.Enumerate());
+    EXPECT_EQ(1u, EnumerateDisplayDevices(&list));
     EXPECT_STREQ("DISPLAY2", list.NameAt(0));
     EXPECT_STREQ(Path1, list.PathAt(0));
     EXPECT_EQ(nullptr, list.PathAt(1));
@@ -383,7 +383,7 @@ TEST_F(Discovery, DriverAnsweringNonZeroListsNothing) {
         ScriptedDisplay::AddDevice(Answering("\\\\.\\DISPLAY1", result, std::string(Path0) + '\0'));
         ScriptedDisplay::AddDevice(Answering("\\\\.\\DISPLAY2", result, std::string(Path1) + '\0'));
         DisplayDeviceList list;
-        EXPECT_EQ(0u, list.Enumerate()) << result;
+        EXPECT_EQ(0u, EnumerateDisplayDevices(&list)) << result;
         EXPECT_EQ(2u, ScriptedDisplay::Calls().deleted.size());
     }
 }
@@ -409,7 +409,7 @@ TEST_F(Discovery, AnswerWithoutUsablePathIsNotListed) {
         ScriptedDisplay::AddDevice(Answering("\\\\.\\DISPLAY1", 0, c.answer));
         ScriptedDisplay::AddDevice(Orvane("\\\\.\\DISPLAY2", Path1));
         DisplayDeviceList list;
-        EXPECT_EQ(1u + c.listed, list.Enumerate()) << c.what;
+        EXPECT_EQ(1u + c.listed, EnumerateDisplayDevices(&list)) << c.what;
         if (c.listed) {
             EXPECT_STREQ("DISPLAY1", list.NameAt(0));
             EXPECT_EQ(c.answer.c_str(), Text(list.PathAt(0)));
@@ -424,7 +424,7 @@ TEST_F(Discovery, DeviceWithoutContextIsSkipped) {
     ScriptedDisplay::AddDevice(failing);
     ScriptedDisplay::AddDevice(Orvane("\\\\.\\DISPLAY2", Path1));
     DisplayDeviceList list;
-    EXPECT_EQ(1u, list.Enumerate());
+    EXPECT_EQ(1u, EnumerateDisplayDevices(&list));
     EXPECT_STREQ("DISPLAY2", list.NameAt(0));
     const auto& log = ScriptedDisplay::Calls();
     EXPECT_EQ(2u, log.created.size());
@@ -438,7 +438,7 @@ TEST_F(Discovery, UnterminatedSystemNameIsSkipped) {
     ScriptedDisplay::AddDevice(Orvane(std::string(32, 'D'), Path0));
     ScriptedDisplay::AddDevice(Orvane(std::string(31, 'E'), Path1));
     DisplayDeviceList list;
-    EXPECT_EQ(1u, list.Enumerate());
+    EXPECT_EQ(1u, EnumerateDisplayDevices(&list));
     EXPECT_EQ(std::string(31, 'E'), Text(list.NameAt(0)));
     EXPECT_EQ(1u, ScriptedDisplay::Calls().created.size());
 }
@@ -449,7 +449,7 @@ TEST_F(Discovery, OlderSystemsAskTheDisplayDriverForEveryIndex) {
     ScriptedDisplay::AddDevice(Orvane("\\\\.\\DISPLAY1", Path0));
     ScriptedDisplay::AddDevice(Orvane("\\\\.\\DISPLAY2", Path1));
     DisplayDeviceList list;
-    EXPECT_EQ(2u, list.Enumerate());
+    EXPECT_EQ(2u, EnumerateDisplayDevices(&list));
     for (const auto& call : ScriptedDisplay::Calls().created) {
         EXPECT_EQ("Display", call.driver);
         EXPECT_EQ("(null)", call.device);
@@ -465,7 +465,7 @@ TEST_F(Discovery, DeviceWithoutMemoryIsLeftOut) {
     ScriptedDisplay::AddDevice(Orvane("\\\\.\\DISPLAY2", Path1));
     DisplayDeviceList list;
     FailNothrowAllocation(1); // the first device's name
-    EXPECT_EQ(1u, list.Enumerate());
+    EXPECT_EQ(1u, EnumerateDisplayDevices(&list));
     EXPECT_EQ(1u, list.Count());
     EXPECT_STREQ("DISPLAY2", list.FirstName());
     EXPECT_EQ(nullptr, list.NextName());

@@ -288,7 +288,7 @@ TEST_F(SimulatedDriver, TextsStoredWithoutTerminatorAreRead) {
 
 TEST_F(SimulatedDriver, DiscoveryFindsTheDefaultAdapters) {
     DisplayDeviceList list;
-    EXPECT_EQ(2u, list.Enumerate());
+    EXPECT_EQ(2u, EnumerateDisplayDevices(&list));
     EXPECT_STREQ("DISPLAY1", list.NameAt(0));
     EXPECT_STREQ(Path0, list.PathAt(0));
     EXPECT_STREQ("DISPLAY2", list.NameAt(1));
@@ -302,7 +302,7 @@ TEST_F(SimulatedDriver, DiscoveryKeepsOnlyAdaptersAnsweringZeroWithContext) {
                Answering("\\\\.\\DISPLAY3", -1, "SYSTEM\\Orvane\\C"),
                Answering("\\\\.\\DISPLAY4", 0, "SYSTEM\\Orvane\\D")});
     DisplayDeviceList list;
-    EXPECT_EQ(1u, list.Enumerate());
+    EXPECT_EQ(1u, EnumerateDisplayDevices(&list));
     EXPECT_STREQ("DISPLAY4", list.NameAt(0));
     EXPECT_STREQ("SYSTEM\\Orvane\\D", list.PathAt(0));
 }
@@ -313,7 +313,7 @@ TEST_F(SimulatedDriver, DiscoveryPassesOverAdaptersWithoutUsablePath) {
                Answering("\\\\.\\" + std::string(40, 'L'), 0, "SYSTEM\\Orvane\\L"),
                Answering("\\\\.\\DISPLAY4", 0, "SYSTEM\\Orvane\\D")});
     DisplayDeviceList list;
-    EXPECT_EQ(1u, list.Enumerate());
+    EXPECT_EQ(1u, EnumerateDisplayDevices(&list));
     EXPECT_STREQ("DISPLAY4", list.NameAt(0));
     EXPECT_STREQ("SYSTEM\\Orvane\\D", list.PathAt(0));
 }

@@ -43,7 +43,7 @@ TEST_F(Win32Display, OsClassIsNtFiveOrLater) {
 
 TEST_F(Win32Display, DiscoveryFindsNoOrvaneDevice) {
     DisplayDeviceList list;
-    EXPECT_EQ(0u, list.Enumerate());
+    EXPECT_EQ(0u, EnumerateDisplayDevices(&list));
     EXPECT_EQ(nullptr, list.FirstName());
 }
 

@@ -1,7 +1,8 @@
 // The stand-in main window and Add-mode question for native builds (see fake_window_ops.h).
 #include "doubles/fake_window_ops.h"
 
-#include "editor/add_mode.h"
+#include "editor/add_mode_dialog.h"
+#include "editor/shell_window_ops.h"
 #include "editor/window_ops.h"
 #include "ui/resource.h"
 #include "ui/strings.h"

@@ -1,4 +1,4 @@
-#include "editor/add_mode.h"
+#include "editor/add_mode_dialog.h"
 
 #include "support/dialog_script.h"
 #include "ui/app_instance.h"

@@ -1,4 +1,5 @@
 // The Win32 window operations on real controls, menus, message boxes and dialogs.
+#include "editor/shell_window_ops.h"
 #include "editor/window_ops.h"
 
 #include "support/dialog_script.h"

@@ -180,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     NonStandardModeList modes;
     TimingList timings;
-    FUZZ_CHECK(modes.LoadFromDevice(driver) == 1);
+    FUZZ_CHECK(LoadModeList(driver, modes) == 1);
     FUZZ_CHECK(timings.LoadFromDevice(driver, modes) == 1);
     const std::vector<CustomTiming> loaded = Records(timings);
     const std::vector<NonStandardMode> loadedModes = Entries(modes);
@@ -251,7 +251,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     NonStandardModeList modesAgain;
     TimingList timingsAgain;
-    FUZZ_CHECK(modesAgain.LoadFromDevice(driver) == 1);
+    FUZZ_CHECK(LoadModeList(driver, modesAgain) == 1);
     FUZZ_CHECK(timingsAgain.LoadFromDevice(driver, modesAgain) == 1);
     const std::vector<CustomTiming> reloaded = Records(timingsAgain);
     if (!storable) {

@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     DisplayDeviceList list;
-    const uint32_t found = list.Enumerate();
+    const uint32_t found = EnumerateDisplayDevices(&list);
     FUZZ_CHECK(found == list.Count());
     FUZZ_CHECK(found <= devices.size());
     const ScriptedDisplay::Log& log = ScriptedDisplay::Calls();

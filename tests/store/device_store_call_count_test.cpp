@@ -116,7 +116,7 @@ TEST_P(StoreCallCountTest, ModeListLoadQueriesSizeThenBytes) {
     // An empty list value (no timings) is sized and not read.
     const Device& d = GetParam();
     NonStandardModeList modes;
-    ASSERT_EQ(1, modes.LoadFromDevice(driver));
+    ASSERT_EQ(1, LoadModeList(driver, modes));
     uint32_t queries = 1 + (d.list && d.timings > 0 ? 1 : 0);
     ExpectCounts({1, 0, 0, 0, queries, 0, 0, 1});
     EXPECT_EQ(static_cast<int32_t>(d.list ? d.timings : 0), modes.Count());
@@ -145,7 +145,7 @@ TEST_P(StoreCallCountTest, SaveSetsEachRecordAndTheListAndDeletesOnlyWhatNoRecor
     const Device& d = GetParam();
     NonStandardModeList modes;
     TimingList timings;
-    ASSERT_EQ(1, modes.LoadFromDevice(driver));
+    ASSERT_EQ(1, LoadModeList(driver, modes));
     ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
     const uint32_t records = d.timings - d.bad;
     const uint32_t entries = d.list ? records : 0; // the load dropped the bad timings' entries

@@ -79,7 +79,7 @@ TEST_F(DeviceStore, EmptyPathMakesNoRegistryCall) {
     modes.AddMode(NonStandardMode{640, 480, 0, 60});
     EXPECT_EQ(0, WriteStoredModes(driver, timings, modes));
     EXPECT_EQ(0, DeleteStoredTimings(driver));
-    EXPECT_EQ(0, modes.LoadFromDevice(driver));
+    EXPECT_EQ(0, LoadModeList(driver, modes));
     EXPECT_EQ(0, timings.LoadFromDevice(driver, modes));
     EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpAny));
     EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpClose));
@@ -101,7 +101,7 @@ TEST_F(DeviceStore, UnwritableKey) {
     ASSERT_EQ(1, MemoryRegistry::SetWritable(Machine, key.c_str(), 0));
     NonStandardModeList modes;
     TimingList timings;
-    EXPECT_EQ(0, modes.LoadFromDevice(driver));
+    EXPECT_EQ(0, LoadModeList(driver, modes));
     EXPECT_EQ(0, timings.LoadFromDevice(driver, modes));
     timings.Append(TimingOf(1024, 768, 60, {0}));
     modes.AddMode(NonStandardMode{1024, 768, 0, 60});
@@ -161,7 +161,7 @@ TEST_F(DeviceStore, ModeListLoadFailures) {
         NonStandardModeList modes;
         modes.AddMode(NonStandardMode{1, 1, 0, 1});
         MemoryRegistry::FailCall(c.op, c.index, 0);
-        EXPECT_EQ(c.result, modes.LoadFromDevice(driver));
+        EXPECT_EQ(c.result, LoadModeList(driver, modes));
         MemoryRegistry::ClearFailures();
         EXPECT_EQ(0, modes.Count());
         EXPECT_EQ(0, MemoryRegistry::OpenHandles());
@@ -269,7 +269,7 @@ TEST_F(DeviceStore, NoKeyStaysOpenWhateverFails) {
     NonStandardModeList saved;
     saved.AddMode(ModeEntry(800, 600, 0, 75));
     const std::vector<std::pair<const char*, std::function<int()>>> operations = {
-        {"mode list load", [&] { return modes.LoadFromDevice(driver); }},
+        {"mode list load", [&] { return LoadModeList(driver, modes); }},
         {"timing load", [&] { return timings.LoadFromDevice(driver, modes); }},
         {"delete", [&] { return DeleteStoredTimings(driver); }},
         {"save", [&] { return WriteStoredModes(driver, timings, saved); }},
@@ -313,7 +313,7 @@ TEST_F(DeviceStore, OutOfMemory) {
         SCOPED_TRACE(successes); // the read buffer, then the first entry
         NonStandardModeList modes;
         ScopedAllocationFailure failing(successes);
-        EXPECT_EQ(0, modes.LoadFromDevice(driver));
+        EXPECT_EQ(0, LoadModeList(driver, modes));
         EXPECT_EQ(0, modes.Count());
     }
     EXPECT_EQ(0, MemoryRegistry::OpenHandles());

@@ -166,7 +166,7 @@ TEST_F(DeviceStore, WorkedExample) {
 
     NonStandardModeList modes;
     TimingList timings;
-    ASSERT_EQ(1, modes.LoadFromDevice(driver));
+    ASSERT_EQ(1, LoadModeList(driver, modes));
     ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
 
     CustomTiming* only = timings.TimingAt(0);
@@ -198,7 +198,7 @@ TEST_F(DeviceStore, KeyWithoutModeValuesLoadsEmpty) {
     TimingList timings;
     modes.AddMode(ModeEntry(640, 480, 0, 60));
     timings.Append(TimingOf(640, 480, 60));
-    EXPECT_EQ(1, modes.LoadFromDevice(driver));
+    EXPECT_EQ(1, LoadModeList(driver, modes));
     EXPECT_EQ(1, timings.LoadFromDevice(driver, modes));
     EXPECT_EQ(0, modes.Count());
     EXPECT_EQ(nullptr, timings.FirstTiming());
@@ -212,7 +212,7 @@ TEST_F(DeviceStore, MissingKeyOrPathFailsAndEmptiesTheLists) {
         TimingList timings;
         modes.AddMode(ModeEntry(640, 480, 0, 60));
         timings.Append(TimingOf(640, 480, 60));
-        EXPECT_EQ(0, modes.LoadFromDevice(driver));
+        EXPECT_EQ(0, LoadModeList(driver, modes));
         EXPECT_EQ(0, timings.LoadFromDevice(driver, modes));
         EXPECT_EQ(0, modes.Count());
         EXPECT_EQ(nullptr, timings.FirstTiming());
@@ -400,7 +400,7 @@ TEST_F(DeviceStore, ModeListFieldsTheStoredFormCannotCarryAreRefused) {
                                           0xFA, 0x01, 0x06, 0x00, 0x00, 0x00, 0x00, 0x60};
     Put(ModeListValueName, hostile);
     NonStandardModeList modes;
-    ASSERT_EQ(1, modes.LoadFromDevice(driver));
+    ASSERT_EQ(1, LoadModeList(driver, modes));
     EXPECT_EQ((std::vector<std::string>{"640x480/0@60", "16001x600/0@60"}), ModeStrings(modes));
     EXPECT_EQ(0, Save(TimingList(), modes));
     EXPECT_EQ(hostile, Get(ModeListValueName));
@@ -408,7 +408,7 @@ TEST_F(DeviceStore, ModeListFieldsTheStoredFormCannotCarryAreRefused) {
     NonStandardModeList plain;
     plain.AddMode(ModeEntry(15999, 15999, 15999, 15999));
     ASSERT_EQ(1, Save(TimingList(), plain));
-    ASSERT_EQ(1, plain.LoadFromDevice(driver));
+    ASSERT_EQ(1, LoadModeList(driver, plain));
     EXPECT_EQ(std::vector<std::string>{"15999x15999/15999@15999"}, ModeStrings(plain));
 }
 
@@ -432,7 +432,7 @@ TEST_F(DeviceStore, FailedChecksumRemovesTheEntryOfItsRefresh) {
                            ModeEntry(800, 600, 0, 0)}));
         NonStandardModeList modes;
         TimingList timings;
-        ASSERT_EQ(1, modes.LoadFromDevice(driver));
+        ASSERT_EQ(1, LoadModeList(driver, modes));
         ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
         EXPECT_EQ(nullptr, timings.FirstTiming());
         EXPECT_EQ(c.left, ModeStrings(modes));
@@ -451,7 +451,7 @@ TEST_F(DeviceStore, MalformedNamesAreSkippedButDeleted) {
 
     NonStandardModeList modes;
     TimingList timings;
-    ASSERT_EQ(1, modes.LoadFromDevice(driver));
+    ASSERT_EQ(1, LoadModeList(driver, modes));
     ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
     EXPECT_EQ(nullptr, timings.FirstTiming());
     EXPECT_EQ(std::vector<std::string>{"800x600/0@75"}, ModeStrings(modes));
@@ -512,7 +512,7 @@ TEST_F(DeviceStore, LongModeListLoadsWhole) {
         Put(ModeListValueName, bytes);
 
         NonStandardModeList modes;
-        ASSERT_EQ(1, modes.LoadFromDevice(driver));
+        ASSERT_EQ(1, LoadModeList(driver, modes));
         EXPECT_EQ(entries, modes.Count());
         ASSERT_EQ(1, Save(TimingList(), modes));
         EXPECT_EQ(bytes, Get(ModeListValueName));
@@ -542,7 +542,7 @@ TEST_F(DeviceStore, ModeListValueShapes) {
         Put(ModeListValueName, c.bytes, c.type);
         NonStandardModeList modes;
         modes.AddMode(ModeEntry(1, 1, 0, 1));
-        ASSERT_EQ(1, modes.LoadFromDevice(driver));
+        ASSERT_EQ(1, LoadModeList(driver, modes));
         EXPECT_EQ(c.entries, ModeStrings(modes));
     }
 }
@@ -573,13 +573,13 @@ TEST_F(DeviceStore, ReloadReplacesTheLists) {
     TimingList timings;
     for (int round = 0; round < 2; ++round) {
         ASSERT_EQ(1, driver.SetPath(key.c_str()));
-        ASSERT_EQ(1, modes.LoadFromDevice(driver));
+        ASSERT_EQ(1, LoadModeList(driver, modes));
         ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
         EXPECT_EQ((std::vector<std::string>{"640x480/0@60", "1024x768/0@0"}), ModeStrings(modes));
         EXPECT_EQ(std::vector<std::string>{"640x480@60"}, TimingStrings(timings));
 
         ASSERT_EQ(1, driver.SetPath(other.c_str()));
-        ASSERT_EQ(1, modes.LoadFromDevice(driver));
+        ASSERT_EQ(1, LoadModeList(driver, modes));
         ASSERT_EQ(1, timings.LoadFromDevice(driver, modes));
         EXPECT_EQ(std::vector<std::string>{"800x600/0@75"}, ModeStrings(modes));
         EXPECT_EQ(std::vector<std::string>{"800x600@75"}, TimingStrings(timings));

@@ -206,7 +206,7 @@ protected:
         // The next load reads every timing as one that was stored or one that was written.
         NonStandardModeList reloadedModes;
         TimingList reloaded;
-        EXPECT_EQ(1, reloadedModes.LoadFromDevice(driver));
+        EXPECT_EQ(1, LoadModeList(driver, reloadedModes));
         EXPECT_EQ(1, reloaded.LoadFromDevice(driver, reloadedModes));
         const std::vector<CustomTiming> found = Records(reloaded);
         for (const CustomTiming& t : found) {
@@ -231,7 +231,7 @@ protected:
     void ExpectOneSetWhole(int result, Operation failed) {
         NonStandardModeList reloadedModes;
         TimingList reloaded;
-        reloadedModes.LoadFromDevice(driver);
+        LoadModeList(driver, reloadedModes);
         reloaded.LoadFromDevice(driver, reloadedModes);
         const std::vector<CustomTiming> found = Records(reloaded);
         auto stored = [&](std::initializer_list<CustomTiming> forms) {
@@ -295,7 +295,7 @@ TEST_F(FailureInjection, Loads) {
     // enumeration that fails from a value too large for the walk buffers.
     const Subject modeLoad = {"mode list load",
                               [] {},
-                              [this] { return modes.LoadFromDevice(driver); },
+                              [this] { return LoadModeList(driver, modes); },
                               1,
                               {MemoryRegistry::OpOpen, MemoryRegistry::OpQuery},
                               None,
@@ -310,7 +310,7 @@ TEST_F(FailureInjection, Loads) {
                               }};
     const Subject timingLoad = {
         "timing load",
-        [this] { modes.LoadFromDevice(driver); },
+        [this] { LoadModeList(driver, modes); },
         [this] { return timings.LoadFromDevice(driver, modes); },
         1,
         {MemoryRegistry::OpOpen, MemoryRegistry::OpCount, MemoryRegistry::OpEnum},

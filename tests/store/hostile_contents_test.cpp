@@ -245,7 +245,7 @@ protected:
 
         NonStandardModeList modes;
         TimingList timings;
-        EXPECT_EQ(1, modes.LoadFromDevice(driver));
+        EXPECT_EQ(1, LoadModeList(driver, modes));
         EXPECT_EQ(1, timings.LoadFromDevice(driver, modes));
         const std::vector<CustomTiming> loaded = Records(timings);
         const std::vector<NonStandardMode> entries = Entries(modes);
@@ -278,7 +278,7 @@ protected:
 
         NonStandardModeList modesAgain;
         TimingList timingsAgain;
-        EXPECT_EQ(1, modesAgain.LoadFromDevice(driver));
+        EXPECT_EQ(1, LoadModeList(driver, modesAgain));
         EXPECT_EQ(1, timingsAgain.LoadFromDevice(driver, modesAgain));
         const std::vector<CustomTiming> reloaded = Records(timingsAgain);
         for (const CustomTiming& t : loaded)
@@ -336,7 +336,7 @@ TEST(HostileAnswers, OnlyUsablePathsAndNamesAreListed) {
         device.answer = c.answer;
         ScriptedDisplay::AddDevice(device);
         DisplayDeviceList list;
-        ASSERT_EQ(static_cast<uint32_t>(c.listed), list.Enumerate());
+        ASSERT_EQ(static_cast<uint32_t>(c.listed), EnumerateDisplayDevices(&list));
         if (!c.listed)
             continue;
         EXPECT_EQ(c.shortName, list.NameAt(0));
