@@ -320,3 +320,37 @@ TEST_F(SimulatedDriver, DiscoveryPassesOverAdaptersWithoutUsablePath) {
 #endif
 
 } // namespace
+
+// "MonitorDeviceID" stays the monitor at index 0; numbered values add the later ones, each
+// attached and active unless its "MonitorState" says otherwise.
+TEST_F(SimulatedDriver, MonitorsAtEachIndexFromNumberedValues) {
+    Configure({Answering("\\\\.\\DISPLAY1", 0, Path0)});
+    const std::string key = std::string(AdaptersKey) + "\\0";
+    const char Dflt[] = "MONITOR\\Default_Monitor\\{4d36e96e-e325-11ce-bfc1-08002be10318}\\0000";
+    const char Crt[] = "MONITOR\\VLM1701\\{4d36e96e-e325-11ce-bfc1-08002be10318}\\0001";
+    ASSERT_EQ(
+        1, FixtureSetValue(RegistryLocalMachine, key, "MonitorDeviceID", RegistryTypeSz, Sz(Dflt)));
+    ASSERT_EQ(1, FixtureSetValue(RegistryLocalMachine, key, "MonitorState", RegistryTypeDword,
+                                 Dword(MonitorStateAttached)));
+    ASSERT_EQ(
+        1, FixtureSetValue(RegistryLocalMachine, key, "MonitorDeviceID1", RegistryTypeSz, Sz(Crt)));
+    const struct {
+        uint32_t index;
+        int found;
+        const char* id;
+        uint32_t state;
+    } cases[] = {{0, 1, Dflt, MonitorStateAttached},
+                 {1, 1, Crt, MonitorStateAttached | MonitorStateActive},
+                 {2, 0, "", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.index);
+        MonitorRecord record;
+        std::memset(&record, 0, sizeof record);
+        ASSERT_EQ(c.found, DisplayCallEnumMonitors(nullptr, "\\\\.\\DISPLAY1", c.index, &record));
+        EXPECT_STREQ(c.id, record.DeviceID);
+        EXPECT_EQ(c.state, record.StateFlags);
+        if (c.found) {
+            EXPECT_EQ("\\\\.\\DISPLAY1\\Monitor" + std::to_string(c.index), record.DeviceName);
+        }
+    }
+}
