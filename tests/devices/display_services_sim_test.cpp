@@ -326,31 +326,22 @@ TEST_F(SimulatedDriver, DiscoveryPassesOverAdaptersWithoutUsablePath) {
 TEST_F(SimulatedDriver, MonitorsAtEachIndexFromNumberedValues) {
     Configure({Answering("\\\\.\\DISPLAY1", 0, Path0)});
     const std::string key = std::string(AdaptersKey) + "\\0";
-    const char Dflt[] = "MONITOR\\Default_Monitor\\{4d36e96e-e325-11ce-bfc1-08002be10318}\\0000";
-    const char Crt[] = "MONITOR\\VLM1701\\{4d36e96e-e325-11ce-bfc1-08002be10318}\\0001";
-    ASSERT_EQ(
-        1, FixtureSetValue(RegistryLocalMachine, key, "MonitorDeviceID", RegistryTypeSz, Sz(Dflt)));
-    ASSERT_EQ(1, FixtureSetValue(RegistryLocalMachine, key, "MonitorState", RegistryTypeDword,
-                                 Dword(MonitorStateAttached)));
-    ASSERT_EQ(
-        1, FixtureSetValue(RegistryLocalMachine, key, "MonitorDeviceID1", RegistryTypeSz, Sz(Crt)));
     const struct {
-        uint32_t index;
-        int found;
-        const char* id;
+        const char *name, *id, *stateName;
         uint32_t state;
-    } cases[] = {{0, 1, Dflt, MonitorStateAttached},
-                 {1, 1, Crt, MonitorStateAttached | MonitorStateActive},
-                 {2, 0, "", 0}};
+    } cases[] = {{"MonitorDeviceID", "MONITOR\\A\\x\\0", "MonitorState", MonitorStateAttached},
+                 {"MonitorDeviceID1", "MONITOR\\B\\x\\1", nullptr, 3}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.index);
+        ASSERT_EQ(1, FixtureSetValue(RegistryLocalMachine, key, c.name, RegistryTypeSz, Sz(c.id)));
+        if (c.stateName)
+            FixtureSetValue(RegistryLocalMachine, key, c.stateName, RegistryTypeDword,
+                            Dword(c.state));
+    }
+    for (uint32_t i = 0; i < 3; ++i) {
         MonitorRecord record;
         std::memset(&record, 0, sizeof record);
-        ASSERT_EQ(c.found, DisplayCallEnumMonitors(nullptr, "\\\\.\\DISPLAY1", c.index, &record));
-        EXPECT_STREQ(c.id, record.DeviceID);
-        EXPECT_EQ(c.state, record.StateFlags);
-        if (c.found) {
-            EXPECT_EQ("\\\\.\\DISPLAY1\\Monitor" + std::to_string(c.index), record.DeviceName);
-        }
+        ASSERT_EQ(i < 2, DisplayCallEnumMonitors(nullptr, "\\\\.\\DISPLAY1", i, &record));
+        EXPECT_STREQ(i < 2 ? cases[i].id : "", record.DeviceID);
+        EXPECT_EQ(i < 2 ? cases[i].state : 0, record.StateFlags);
     }
 }
