@@ -339,6 +339,14 @@ void PrintSetupModes(CtlPrinter& out, const CtlMonitor& m) {
     out.Format("ranges: %s\n", m.haveLimits ? text : "none stated");
 }
 
+// A monitor's StateFlags in words, for the line that says which of the adapter's monitors was
+// read (several may be named, and the first is not always the one whose EDID matters).
+const char* MonitorState(uint32_t flags) {
+    if (!(flags & MonitorStateAttached))
+        return "not attached";
+    return flags & MonitorStateActive ? "attached and active" : "attached, not active";
+}
+
 void PrintMonitorText(CtlRun& run, const CtlMonitor& m) {
     CtlPrinter& out = run.out;
     if (m.data.source == MonitorNoSource) {
@@ -351,6 +359,10 @@ void PrintMonitorText(CtlRun& run, const CtlMonitor& m) {
     out.Printable(run.deviceName);
     out.Text(": ");
     out.Printable(m.data.deviceId);
+    out.Format("\ntaken: index %d of %u, ", static_cast<int>(m.data.index),
+               static_cast<unsigned>(m.data.asked));
+    out.Printable(m.data.deviceName);
+    out.Format(", %s", MonitorState(m.data.stateFlags));
     out.Format("\nsource: %s, HKEY_LOCAL_MACHINE\\", m.SourceName());
     out.Printable(m.data.path);
     if (m.data.valueName)
@@ -491,6 +503,14 @@ void PrintMonitorJson(CtlRun& run, const CtlMonitor& m) {
     json.Open('{');
     json.Field("device", run.deviceName);
     json.Field("deviceId", m.data.deviceId[0] ? m.data.deviceId : nullptr);
+    json.Key("monitorIndex");
+    if (m.data.index >= 0)
+        json.Number(static_cast<uint64_t>(m.data.index));
+    else
+        json.Null();
+    json.Field("monitorName", m.data.index >= 0 ? m.data.deviceName : nullptr);
+    json.Field("monitorState", m.data.index >= 0 ? MonitorState(m.data.stateFlags) : nullptr);
+    json.Field("monitorsAsked", m.data.asked);
     json.Field("source", SourceKeys[m.data.source]);
     json.Field("registryPath", m.data.path[0] ? m.data.path : nullptr);
     json.Field("value", m.data.valueName);

@@ -35,6 +35,10 @@ const uint32_t VersionRecordSize = 148;
 const uint32_t MonitorRecordSize = 424;
 const uint32_t MonitorRecordTextSize = 128;
 
+// A monitor's StateFlags (DISPLAY_DEVICE_ACTIVE, DISPLAY_DEVICE_ATTACHED).
+const uint32_t MonitorStateActive = 0x1;
+const uint32_t MonitorStateAttached = 0x2;
+
 #pragma pack(push, 1)
 // The platform's display-device record (DISPLAY_DEVICEA, 168 bytes).
 struct DisplayDeviceRecord {

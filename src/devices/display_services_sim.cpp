@@ -10,10 +10,15 @@
 //   "DriverKey"     REG_SZ    path written at byte 4 of the answer with its terminating zero;
 //                             missing means the driver writes nothing
 //   "CreateDCFails" REG_DWORD non-zero: no device context can be had for this adapter
-//   "MonitorDeviceID" REG_SZ  the DeviceID of the adapter's one monitor, such as
+//   "MonitorDeviceID" REG_SZ  the DeviceID of the adapter's monitor at index 0, such as
 //                             MONITOR\VLM1701\{4d36e96e-e325-11ce-bfc1-08002be10318}\0001;
 //                             missing means no monitor is attached (so too for the defaults);
 //                             one that does not fit the 128-byte field answers no monitor
+//   "MonitorDeviceID1", "MonitorDeviceID2", ... REG_SZ  the monitors at index 1, 2, ... (a clone
+//                             set-up, or a "Default Monitor" before the real one); the first
+//                             missing index ends the list
+//   "MonitorState", "MonitorState1", ... REG_DWORD  the StateFlags of the monitor at that index
+//                             (1 active, 2 attached); missing means 3, attached and active
 // Without the key "Adapters" there are two adapters, \\.\DISPLAY1 and \\.\DISPLAY2, answering
 // the driver keys Device0 and Device1 of the service orvdisp with the result 0. Nothing here
 // creates a registry key.
@@ -119,7 +124,6 @@ struct SimAdapter {
     int hasDriverKey = 0;
     SimText driverKey;
     int createFails = 0;
-    SimText monitorId;
 };
 
 // Reads adapter `index`. 1 when it exists; 0 at the end of the list. `withDriverKey` 0 spares
@@ -150,10 +154,8 @@ int ReadAdapter(uint32_t index, int withDriverKey, SimAdapter* adapter) {
             std::memcpy(adapter->deviceName, name.text, name.length + 1);
         adapter->escapeResult = static_cast<int32_t>(ReadNumber(key, "EscapeResult"));
         adapter->createFails = ReadNumber(key, "CreateDCFails") != 0;
-        if (withDriverKey) {
+        if (withDriverKey)
             adapter->hasDriverKey = ReadText(key, "DriverKey", &adapter->driverKey);
-            ReadText(key, "MonitorDeviceID", &adapter->monitorId);
-        }
     }
     RegistryCloseKey(key);
     return exists;
@@ -176,24 +178,43 @@ int DisplayCallEnumDisplayDevices(DisplayEntryPoint, const char* device, uint32_
     return 1;
 }
 
-// The one monitor of the adapter named `adapter`, at index 0, from its "MonitorDeviceID".
+// The monitor at `index` of the adapter named `adapter`, from its "MonitorDeviceID" values.
 int DisplayCallEnumMonitors(DisplayEntryPoint, const char* adapter, uint32_t index,
                             MonitorRecord* record) {
-    if (!adapter || !record || index != 0)
+    if (!adapter || !record || !AdaptersConfigured())
         return 0;
     for (uint32_t at = 0;; ++at) {
         SimAdapter candidate;
-        if (!ReadAdapter(at, 1, &candidate))
+        if (!ReadAdapter(at, 0, &candidate))
             return 0;
         if (!EqualNoCase(candidate.deviceName, adapter))
             continue;
-        const SimText& id = candidate.monitorId;
-        if (!id.text || id.length >= sizeof record->DeviceID)
+        char idName[32] = "MonitorDeviceID";
+        char stateName[32] = "MonitorState";
+        if (index > 0) {
+            std::snprintf(idName, sizeof idName, "MonitorDeviceID%u", static_cast<unsigned>(index));
+            std::snprintf(stateName, sizeof stateName, "MonitorState%u",
+                          static_cast<unsigned>(index));
+        }
+        RegistryKey key;
+        if (!OpenAdapter(at, &key))
+            return 0;
+        SimText id;
+        const int named = ReadText(key, idName, &id);
+        uint32_t state = MonitorStateAttached | MonitorStateActive;
+        uint32_t type = 0;
+        uint32_t size = 0;
+        if (RegistryQueryValue(key, stateName, &type, nullptr, &size))
+            state = ReadNumber(key, stateName);
+        RegistryCloseKey(key);
+        if (!named || id.length >= sizeof record->DeviceID)
             return 0;
         std::memset(record, 0, sizeof *record);
         record->cb = MonitorRecordSize;
-        std::snprintf(record->DeviceName, sizeof record->DeviceName, "%s\\Monitor0", adapter);
+        std::snprintf(record->DeviceName, sizeof record->DeviceName, "%s\\Monitor%u", adapter,
+                      static_cast<unsigned>(index));
         std::snprintf(record->DeviceString, sizeof record->DeviceString, "Simulated monitor");
+        record->StateFlags = state;
         std::memcpy(record->DeviceID, id.text, id.length + 1);
         return 1;
     }

@@ -35,19 +35,17 @@ int Join(char (&out)[N], const char* a, const char* b, const char* c = "", const
     return 1;
 }
 
-// The monitor's DeviceID from the system. 1 with it in `id` (ended inside the field).
-int QueryMonitorId(const char* systemName, char (&id)[128]) {
-    if (!ResolveDisplayEntryPoints())
+// The monitor at `index` below the adapter, from the system. 1 with its record, its DeviceID not
+// empty and ended inside the field; -1 when one is named there whose DeviceID is not so; 0 when
+// none is named there.
+int QueryMonitor(const char* systemName, uint32_t index, MonitorRecord* record) {
+    std::memset(record, 0, sizeof *record);
+    record->cb = MonitorRecordSize;
+    if (!DisplayCallEnumMonitors(DisplayEntryPoints.entry[EntryEnumDisplayDevicesA], systemName,
+                                 index, record))
         return 0;
-    MonitorRecord record;
-    std::memset(&record, 0, sizeof record);
-    record.cb = MonitorRecordSize;
-    if (!DisplayCallEnumMonitors(DisplayEntryPoints.entry[EntryEnumDisplayDevicesA], systemName, 0,
-                                 &record) ||
-        !std::memchr(record.DeviceID, 0, sizeof record.DeviceID))
-        return 0;
-    std::memcpy(id, record.DeviceID, sizeof id);
-    return id[0] != '\0';
+    return record->DeviceID[0] && std::memchr(record->DeviceID, 0, sizeof record->DeviceID) ? 1
+                                                                                            : -1;
 }
 
 // Splits MONITOR\<model>\<driver>. 1 with both parts not empty and fitting.
@@ -149,8 +147,8 @@ int FindInstance(const MonitorPlaces& places, char (&instance)[MonitorPathSize])
 } // namespace
 
 MonitorData::MonitorData()
-    : source(MonitorNoSource), deviceId(), path(), valueName(nullptr), edid(nullptr), edidLength(0),
-      modes(nullptr) {}
+    : source(MonitorNoSource), deviceId(), index(-1), deviceName(), stateFlags(0), asked(0), path(),
+      valueName(nullptr), edid(nullptr), edidLength(0), modes(nullptr) {}
 
 MonitorData::~MonitorData() {
     Clear();
@@ -267,12 +265,25 @@ int ReadSetupModes(MonitorData& m, const MonitorPlaces& places) {
 
 } // namespace
 
-// An instance that is not found still leaves the setup file's values to be read.
-int MonitorData::Find(const char* systemName) {
+void MonitorData::TakeFrom(MonitorData& other) {
     Clear();
-    deviceId[0] = '\0';
+    source = other.source;
+    std::memcpy(path, other.path, sizeof path);
+    valueName = other.valueName;
+    edid = other.edid;
+    edidLength = other.edidLength;
+    modes = other.modes;
+    other.edid = nullptr;
+    other.modes = nullptr;
+    other.Clear();
+}
+
+// Reads the monitor `id` into this emptied record: its EDID sources, then, with `withModes`, its
+// setup file's values when it has no EDID. An instance that is not found still leaves the setup
+// file's values to be read. 1 when the reading ran to its end, 0 when a read failed.
+int MonitorData::ReadOne(const char* id, int withModes) {
     MonitorPlaces places;
-    if (!systemName || !QueryMonitorId(systemName, deviceId) || !PlacesFor(deviceId, &places))
+    if (!PlacesFor(id, &places))
         return 1;
     char instance[MonitorPathSize];
     const int found = FindInstance(places, instance);
@@ -281,5 +292,55 @@ int MonitorData::Find(const char* systemName) {
     const int fromEdid = found > 0 ? ReadEdidSources(*this, places, instance) : 0;
     if (fromEdid != 0)
         return fromEdid > 0;
-    return ReadSetupModes(*this, places) >= 0;
+    return !withModes || ReadSetupModes(*this, places) >= 0;
+}
+
+namespace {
+
+// How much a monitor is worth taking: 3 attached and active with an EDID, 2 another with an
+// EDID, 1 with MODES values, 0 with nothing.
+int Rank(MonitorSource source, uint32_t stateFlags) {
+    const uint32_t shown = MonitorStateAttached | MonitorStateActive;
+    if (source == MonitorEdidOverride || source == MonitorEdidValue)
+        return (stateFlags & shown) == shown ? 3 : 2;
+    return source == MonitorSetupFile ? 1 : 0;
+}
+
+} // namespace
+
+int MonitorData::Find(const char* systemName) {
+    Clear();
+    deviceId[0] = '\0';
+    index = -1;
+    deviceName[0] = '\0';
+    stateFlags = 0;
+    asked = 0;
+    if (!systemName || !ResolveDisplayEntryPoints())
+        return 1;
+    int rank = 0;
+    for (uint32_t i = 0; i < MonitorIndexLimit && rank < 3; ++i) {
+        MonitorRecord record;
+        const int named = QueryMonitor(systemName, i, &record);
+        if (named == 0)
+            break;
+        ++asked;
+        if (named < 0)
+            continue;
+        // A monitor's MODES are read only while no earlier one has data: any EDID beats them.
+        MonitorData candidate;
+        if (!candidate.ReadOne(record.DeviceID, rank == 0))
+            return 0;
+        const int candidateRank = Rank(candidate.source, record.StateFlags);
+        if (candidateRank <= rank && index >= 0)
+            continue;
+        rank = candidateRank;
+        TakeFrom(candidate);
+        std::memcpy(deviceId, record.DeviceID, sizeof deviceId);
+        index = static_cast<int32_t>(i);
+        const int nameEnds = std::memchr(record.DeviceName, 0, sizeof record.DeviceName) != nullptr;
+        std::memcpy(deviceName, nameEnds ? record.DeviceName : "",
+                    nameEnds ? sizeof deviceName : 1);
+        stateFlags = record.StateFlags;
+    }
+    return 1;
 }

@@ -2,9 +2,14 @@
 // MODES values, found through the display services and read through the registry interface, for
 // reading only.
 //
-// The adapter's monitor is asked of EnumDisplayDevicesA (the entry point that discovery looked
-// up) with the adapter's system name and index 0; its DeviceID reads
-// MONITOR\<model>\<driver>, such as MONITOR\VLM1701\{4d36e96e-e325-11ce-bfc1-08002be10318}\0001.
+// The adapter's monitors are asked of EnumDisplayDevicesA (the entry point that discovery looked
+// up) with the adapter's system name and the indexes 0, 1, ... up to MonitorIndexLimit, until the
+// system names none; those beyond the limit are not asked. In a clone set-up, or with a "Default
+// Monitor" at index 0, the monitor whose EDID matters is not the first. Taken is the first that
+// is attached and active and has an EDID; else the first with an EDID; else the first with MODES
+// values. Each DeviceID reads MONITOR\<model>\<driver>, such as
+// MONITOR\VLM1701\{4d36e96e-e325-11ce-bfc1-08002be10318}\0001; one that does not read so is passed
+// over.
 // Below HKEY_LOCAL_MACHINE, by the version class:
 //   NT:  the instance is the subkey of SYSTEM\CurrentControlSet\Enum\DISPLAY\<model> whose
 //        "Driver" equals <driver> (every monitor ever attached keeps one, so it is matched, never
@@ -19,10 +24,13 @@
 // comes first, then the EDID value, then the MODES values; the first found is the source.
 #pragma once
 
+#include "devices/display_services.h"
+
 #include <cstdint>
 
 const uint32_t MonitorPathSize = 1024;
-const uint32_t MonitorNameSize = 256; // a registry key name and its zero
+const uint32_t MonitorNameSize = 256;  // a registry key name and its zero
+const uint32_t MonitorIndexLimit = 16; // the monitors asked of one adapter, at most
 
 enum MonitorSource { MonitorNoSource = 0, MonitorEdidOverride, MonitorEdidValue, MonitorSetupFile };
 
@@ -43,14 +51,21 @@ public:
     MonitorData(const MonitorData&) = delete;
     MonitorData& operator=(const MonitorData&) = delete;
 
-    // Finds the monitor of the adapter named `systemName` (\\.\DISPLAY1). 1 when the search ran
-    // to its end, with `source` MonitorNoSource when nothing is kept (no monitor named, no
-    // instance, no data); 0 when a key or value could not be read for another reason than being
-    // missing, or memory ran out (what was found so far is kept).
+    // Finds the monitor of the adapter named `systemName` (\\.\DISPLAY1), as the header says. 1
+    // when the search ran to its end, with `source` MonitorNoSource when nothing is kept (no
+    // monitor named, no instance, no data); 0 when a key or value could not be read for another
+    // reason than being missing, or memory ran out (the monitor taken so far is kept).
     int Find(const char* systemName);
 
     MonitorSource source;
-    char deviceId[128];         // as the system named it; empty when it named none
+    // The monitor taken, or when none has data the first that the system named: its DeviceID
+    // (empty when none was named), its index below the adapter (-1: none), its DeviceName and
+    // StateFlags (MonitorStateAttached, MonitorStateActive) as the system gave them.
+    char deviceId[128];
+    int32_t index;
+    char deviceName[DisplayDeviceNameSize];
+    uint32_t stateFlags;
+    uint32_t asked;             // how many monitors the system named
     char path[MonitorPathSize]; // the key below HKEY_LOCAL_MACHINE that the source was read from
     const char* valueName;      // "0", "EDID", or null for the MODES values
     uint8_t* edid;              // the override's or the value's bytes, as stored
@@ -59,4 +74,6 @@ public:
 
 private:
     void Clear();
+    void TakeFrom(MonitorData& other);
+    int ReadOne(const char* id, int withModes);
 };

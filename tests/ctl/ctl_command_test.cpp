@@ -831,8 +831,11 @@ TEST_F(CtlTest, MonitorShowsItsSourceAndCheckUsesItsLimitsLimitByLimit) {
     AttachMonitor(CrtEdid());
     Result r = Ctl({"monitor"});
     ASSERT_EQ(CtlDone, r.code) << r.err;
-    EXPECT_NE(std::string::npos, r.out.find(std::string("source: EDID, HKEY_LOCAL_MACHINE\\") +
-                                            Instance + ", value EDID\nname: VLM CRT 17\n"))
+    EXPECT_NE(std::string::npos,
+              r.out.find(std::string("taken: index 0 of 1, \\\\.\\DISPLAY1\\Monitor0, "
+                                     "attached and active\nsource: EDID, "
+                                     "HKEY_LOCAL_MACHINE\\") +
+                         Instance + ", value EDID\nname: VLM CRT 17\n"))
         << r.out;
     EXPECT_NE(std::string::npos,
               r.out.find("ranges: 30-83 kHz, 50-120 Hz, max pixel clock 140 MHz (default GTF)\n"
@@ -942,6 +945,11 @@ TEST_F(CtlTest, JsonIsValidForAnyStoredData) {
     Result r = Ctl({"monitor", "--json"});
     EXPECT_NE(std::string::npos, r.out.find("\"name\":\"\\\"\\\\\\u0001\\u00e9\\u007f")) << r.out;
     EXPECT_NE(std::string::npos, r.out.find("\"limits\":{\"hFreqKHz\":{\"min\":30.00,"));
+    EXPECT_NE(
+        std::string::npos,
+        r.out.find("\"monitorIndex\":0,\"monitorName\":\"\\\\\\\\.\\\\DISPLAY1\\\\Monitor0\",\""
+                   "monitorState\":\"attached and active\",\"monitorsAsked\":1,"))
+        << r.out;
     r = Ctl({"check", "--json", "--vfreq", "50-60"});
     EXPECT_EQ(CtlProblems, r.code);
     EXPECT_NE(std::string::npos,

@@ -320,3 +320,28 @@ TEST_F(SimulatedDriver, DiscoveryPassesOverAdaptersWithoutUsablePath) {
 #endif
 
 } // namespace
+
+// "MonitorDeviceID" stays the monitor at index 0; numbered values add the later ones, each
+// attached and active unless its "MonitorState" says otherwise.
+TEST_F(SimulatedDriver, MonitorsAtEachIndexFromNumberedValues) {
+    Configure({Answering("\\\\.\\DISPLAY1", 0, Path0)});
+    const std::string key = std::string(AdaptersKey) + "\\0";
+    const struct {
+        const char *name, *id, *stateName;
+        uint32_t state;
+    } cases[] = {{"MonitorDeviceID", "MONITOR\\A\\x\\0", "MonitorState", MonitorStateAttached},
+                 {"MonitorDeviceID1", "MONITOR\\B\\x\\1", nullptr, 3}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(1, FixtureSetValue(RegistryLocalMachine, key, c.name, RegistryTypeSz, Sz(c.id)));
+        if (c.stateName)
+            FixtureSetValue(RegistryLocalMachine, key, c.stateName, RegistryTypeDword,
+                            Dword(c.state));
+    }
+    for (uint32_t i = 0; i < 3; ++i) {
+        MonitorRecord record;
+        std::memset(&record, 0, sizeof record);
+        ASSERT_EQ(i < 2, DisplayCallEnumMonitors(nullptr, "\\\\.\\DISPLAY1", i, &record));
+        EXPECT_STREQ(i < 2 ? cases[i].id : "", record.DeviceID);
+        EXPECT_EQ(i < 2 ? cases[i].state : 0, record.StateFlags);
+    }
+}

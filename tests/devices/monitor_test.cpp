@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -131,4 +132,73 @@ TEST_F(Monitor, NoMonitorIsNoFailureButAFailedReadIs) {
     ResetDisplayEntryPointsForTesting();
     EXPECT_EQ(1, m.Find("\\\\.\\DISPLAY1"));
     EXPECT_EQ(MonitorNoSource, m.source);
+}
+
+namespace {
+
+// One monitor of an adapter's set: model, class instance, state, its EDID (or none) and MODES.
+struct SetMonitor {
+    const char *model, *number;
+    uint32_t state;
+    const char* edid;
+    int modes;
+};
+
+ScriptedDisplay::Monitor PutMonitor(const SetMonitor& s) {
+    const std::string driver = std::string("{4d36e96e-e325-11ce-bfc1-08002be10318}\\") + s.number;
+    const std::string instance =
+        "SYSTEM\\CurrentControlSet\\Enum\\DISPLAY\\" + std::string(s.model) + "\\" + s.number;
+    Put(instance, "Driver", driver, 1);
+    if (s.edid)
+        Put(instance + "\\Device Parameters", "EDID", s.edid, 3);
+    if (s.modes)
+        Put("SYSTEM\\CurrentControlSet\\Control\\Class\\" + driver + "\\MODES\\1,1", "Mode1",
+            "31.5", 1);
+    return {std::string("MONITOR\\") + s.model + "\\" + driver, "", s.state};
+}
+
+} // namespace
+
+// A clone set-up or a "Default Monitor" at index 0 must not hide the monitor whose EDID matters.
+TEST_F(Monitor, TakesTheShownMonitorWithAnEdidThenAnyEdidThenModes) {
+    const uint32_t Shown = MonitorStateAttached | MonitorStateActive;
+    const SetMonitor dflt = {"Default_Monitor", "0000", Shown, nullptr, 0};
+    const SetMonitor crt = {"VLM1701", "0001", Shown, "crt", 0};
+    const SetMonitor crtModes = {"VLM1701", "0001", Shown, nullptr, 1};
+    const SetMonitor other = {"VLM1702", "0002", MonitorStateAttached, "two", 0};
+    const struct {
+        const char* what;
+        std::vector<SetMonitor> set;
+        int32_t index;
+        MonitorSource source;
+        const char* data; // the EDID read, or the MODES value
+        uint32_t asked;
+    } cases[] = {
+        {"default monitor first", {dflt, crt}, 1, MonitorEdidValue, "crt", 2},
+        {"two attached, the second active", {other, crt, dflt}, 1, MonitorEdidValue, "crt", 2},
+        {"an EDID anywhere beats MODES", {crtModes, other, dflt}, 1, MonitorEdidValue, "two", 3},
+        {"no EDID, MODES on the second", {dflt, crtModes}, 1, MonitorSetupFile, "31.5", 2},
+        {"nothing kept", {dflt, dflt}, 0, MonitorNoSource, "", 2},
+        {"more than are asked", std::vector<SetMonitor>(20, dflt), 0, MonitorNoSource, "", 16},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        ScriptedDisplay::Reset();
+        ScriptedDisplay::Device device;
+        device.systemName = "\\\\.\\DISPLAY1";
+        for (const SetMonitor& s : c.set)
+            device.monitors.push_back(PutMonitor(s));
+        ScriptedDisplay::AddDevice(device);
+        MonitorData m;
+        ASSERT_EQ(1, m.Find("\\\\.\\DISPLAY1"));
+        EXPECT_EQ(c.source, m.source);
+        const MonitorModeValue* v = m.modes;
+        EXPECT_EQ(c.data, v ? std::string(reinterpret_cast<char*>(v->data), v->length)
+                            : std::string(reinterpret_cast<char*>(m.edid), m.edidLength));
+        EXPECT_EQ(c.index, m.index);
+        EXPECT_EQ(c.asked, m.asked);
+        EXPECT_EQ(device.monitors[c.index].id, m.deviceId);
+        EXPECT_EQ("\\\\.\\DISPLAY1\\Monitor" + std::to_string(c.index), m.deviceName);
+    }
 }

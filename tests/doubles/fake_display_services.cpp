@@ -3,8 +3,10 @@
 
 #include "devices/discovery.h"
 
+#include <cstdio>
 #include <cstring>
 #include <map>
+#include <string>
 
 namespace {
 
@@ -160,21 +162,32 @@ int DisplayCallEnumDisplayDevices(DisplayEntryPoint enumDisplayDevices, const ch
     return 1;
 }
 
-// The monitor of the first device of that name, when it has one, at index 0.
+// The monitor at `index` of the first device of that name, when it has one there.
 int DisplayCallEnumMonitors(DisplayEntryPoint enumDisplayDevices, const char* adapter,
                             uint32_t index, MonitorRecord* record) {
     Script& s = State();
     s.log.monitorQueries.push_back(TextOrNull(adapter));
+    s.log.monitorIndexes.push_back(index);
     if (enumDisplayDevices != EntryFor("EnumDisplayDevicesA"))
         s.log.monitorThroughResolvedEntry = 0;
-    if (!adapter || index != 0 || record->cb != MonitorRecordSize)
+    if (!adapter || record->cb != MonitorRecordSize)
         return 0;
     for (const ScriptedDisplay::Device& device : s.devices) {
         if (device.systemName != adapter)
             continue;
-        if (device.monitorId.empty() || device.monitorId.size() >= sizeof record->DeviceID)
+        std::vector<ScriptedDisplay::Monitor> monitors = device.monitors;
+        if (monitors.empty() && !device.monitorId.empty())
+            monitors.push_back({device.monitorId, "", MonitorStateAttached | MonitorStateActive});
+        if (index >= monitors.size())
             return 0;
-        std::memcpy(record->DeviceID, device.monitorId.c_str(), device.monitorId.size() + 1);
+        const ScriptedDisplay::Monitor& m = monitors[index];
+        const std::string name =
+            m.name.empty() ? device.systemName + "\\Monitor" + std::to_string(index) : m.name;
+        std::snprintf(record->DeviceName, sizeof record->DeviceName, "%s", name.c_str());
+        const size_t length =
+            m.id.size() < sizeof record->DeviceID ? m.id.size() + 1 : sizeof record->DeviceID;
+        std::memcpy(record->DeviceID, m.id.c_str(), length);
+        record->StateFlags = m.stateFlags;
         return 1;
     }
     return 0;

@@ -15,12 +15,20 @@
 
 namespace ScriptedDisplay {
 
+// A monitor below a device, as the system names it.
+struct Monitor {
+    std::string id;   // DeviceID; one that does not fit the field is answered unterminated
+    std::string name; // DeviceName; empty: <device>\Monitor<index>
+    uint32_t stateFlags = MonitorStateAttached | MonitorStateActive;
+};
+
 struct Device {
     std::string systemName;   // bytes written to DeviceName, with a zero after them when it fits
     int32_t escapeResult = 0; // what the escape returns
     std::string answer;       // bytes written at byte 4 of the answer, as given (no zero added)
     int createFails = 0;      // no device context can be had for the device
     std::string monitorId;    // DeviceID of its monitor at index 0; empty: no monitor
+    std::vector<Monitor> monitors; // when not empty, its monitors at 0, 1, ... instead
 };
 
 struct ContextCall {
@@ -53,6 +61,7 @@ struct Log {
     std::vector<EscapeCall> escapes;
     std::vector<DisplayContext> deleted;
     std::vector<std::string> monitorQueries; // adapters asked for their monitor, "(null)" for none
+    std::vector<uint32_t> monitorIndexes;    // the index of each such call
     int monitorThroughResolvedEntry = 1;     // every such call came through the looked-up entry
 };
 
