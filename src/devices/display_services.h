@@ -11,27 +11,15 @@
 // Win32 implementation hands them to the system unchanged.
 #pragma once
 
-#include <cstdint>
+#include "devices/display_system.h"
 
-struct DisplayModuleObject;
-typedef DisplayModuleObject* DisplayModule;
+#include <cstdint>
 
 struct DisplayContextObject;
 typedef DisplayContextObject* DisplayContext;
 
-// An entry point of a module, as looked up by name. Never called through this type: only the
-// services know the real signature.
-typedef void (*DisplayEntryPoint)();
-
-// GetSystemMetrics indexes that discovery compares.
-const int32_t MetricCxScreen = 0;
-const int32_t MetricCyScreen = 1;
-const int32_t MetricCxVirtualScreen = 78;
-const int32_t MetricCyVirtualScreen = 79;
-
 const uint32_t DisplayDeviceRecordSize = 168;
 const uint32_t DisplayDeviceNameSize = 32;
-const uint32_t VersionRecordSize = 148;
 const uint32_t MonitorRecordSize = 424;
 const uint32_t MonitorRecordTextSize = 128;
 
@@ -57,35 +45,9 @@ struct MonitorRecord {
     char DeviceID[MonitorRecordTextSize];
     char DeviceKey[MonitorRecordTextSize];
 };
-// The platform's version record (OSVERSIONINFOA, 148 bytes).
-struct VersionRecord {
-    uint32_t dwOSVersionInfoSize;
-    uint32_t dwMajorVersion;
-    uint32_t dwMinorVersion;
-    uint32_t dwBuildNumber;
-    uint32_t dwPlatformId;
-    char szCSDVersion[128];
-};
 #pragma pack(pop)
 static_assert(sizeof(DisplayDeviceRecord) == DisplayDeviceRecordSize, "DISPLAY_DEVICEA layout");
-static_assert(sizeof(VersionRecord) == VersionRecordSize, "OSVERSIONINFOA layout");
 static_assert(sizeof(MonitorRecord) == MonitorRecordSize, "whole DISPLAY_DEVICEA layout");
-
-const uint32_t PlatformWin32Windows = 1;
-const uint32_t PlatformWin32Nt = 2;
-
-// GetModuleHandleA: the handle of an already loaded module, or null.
-DisplayModule DisplayGetModuleHandle(const char* moduleName);
-
-// GetProcAddress: the named entry point of the module, or null.
-DisplayEntryPoint DisplayGetProcAddress(DisplayModule module, const char* name);
-
-// GetSystemMetrics: the metric, 0 when the system does not know it.
-int32_t DisplayGetSystemMetrics(int32_t index);
-
-// GetVersionExA: fills the record whose dwOSVersionInfoSize the caller has set. Non-zero on
-// success.
-int DisplayGetVersion(VersionRecord* record);
 
 // Calls `enumDisplayDevices`, the "EnumDisplayDevicesA" entry point found by
 // DisplayGetProcAddress, with the four arguments of EnumDisplayDevicesA. Non-zero, with

@@ -1,6 +1,6 @@
 // The part of the display services that stays real in every Windows build, velmora-sim.exe's
 // included: the module handle, the entry points, the system metrics and the version record.
-#include "devices/display_services.h"
+#include "devices/display_system.h"
 
 #include <windows.h>
 
