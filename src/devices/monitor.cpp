@@ -258,8 +258,10 @@ int ReadSetupModes(MonitorData& m, const MonitorPlaces& places) {
             RegistryCloseKey(sub);
     }
     RegistryCloseKey(modes);
-    if (result > 0 && m.modes && Join(m.path, modesPath, "")) {
-        m.source = MonitorSetupFile;
+    // Beside an EDID the values stay its stand-in, and the EDID keeps the source and path.
+    if (result > 0 && m.modes && (m.source != MonitorNoSource || Join(m.path, modesPath, ""))) {
+        if (m.source == MonitorNoSource)
+            m.source = MonitorSetupFile;
         return 1;
     }
     return result < 0 ? -1 : 0;
@@ -279,7 +281,8 @@ int MonitorData::Find(const char* systemName) {
     if (found < 0)
         return 0;
     const int fromEdid = found > 0 ? ReadEdidSources(*this, places, instance) : 0;
-    if (fromEdid != 0)
-        return fromEdid > 0;
+    if (fromEdid < 0)
+        return 0;
+    // Read even beside an EDID: the values give the limits when the EDID does not read.
     return ReadSetupModes(*this, places) >= 0;
 }

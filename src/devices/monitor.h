@@ -16,7 +16,8 @@
 //        Monitor\<number>, and holds "EDID" itself; the class key is
 //        System\CurrentControlSet\Services\Class\Monitor\<number>.
 // The class key's MODES\<width>,<height> subkeys hold the values Mode1 to Mode9. The override
-// comes first, then the EDID value, then the MODES values; the first found is the source.
+// comes first, then the EDID value, then the MODES values; the first found is the source. The
+// MODES values are read beside an EDID too, for the limits when the EDID does not read.
 #pragma once
 
 #include <cstdint>
@@ -55,7 +56,7 @@ public:
     const char* valueName;      // "0", "EDID", or null for the MODES values
     uint8_t* edid;              // the override's or the value's bytes, as stored
     uint32_t edidLength;
-    MonitorModeValue* modes; // in the registry's order
+    MonitorModeValue* modes; // in the registry's order, whatever the source
 
 private:
     void Clear();
