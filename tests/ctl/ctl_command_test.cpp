@@ -868,7 +868,9 @@ TEST_F(CtlTest, MonitorShowsItsSourceAndCheckUsesItsLimitsLimitByLimit) {
     // Beside a setup file, its MODES stand in, and every output says so and why.
     bad.resize(100);
     AttachMonitor(bad);
-    Put(RegistryLocalMachine, ClassModes, "Mode1", TextBytes("30-70,50-120,+,+"), RegistryTypeSz);
+    // As a REG_SZ is kept, with its terminating zero.
+    Put(RegistryLocalMachine, ClassModes, "Mode1", TextBytes(std::string("30-70,50-120,+,+", 17)),
+        RegistryTypeSz);
     const char fault[] = "its EDID does not read: shorter than 128 bytes";
     EXPECT_EQ("limits from the monitor's setup file: 30-70 kHz, 50-120 Hz (" + std::string(fault) +
                   ")",
