@@ -872,9 +872,9 @@ TEST_F(CtlTest, MonitorShowsItsSourceAndCheckUsesItsLimitsLimitByLimit) {
     Put(RegistryLocalMachine, ClassModes, "Mode1", TextBytes(std::string("30-70,50-120,+,+", 17)),
         RegistryTypeSz);
     const char fault[] = "its EDID does not read: shorter than 128 bytes";
-    EXPECT_EQ("limits from the monitor's setup file: 30-70 kHz, 50-120 Hz (" + std::string(fault) +
-                  ")",
-              Ctl({"check"}).out.substr(0, Ctl({"check"}).out.find('\n')));
+    EXPECT_EQ(0u, Ctl({"check"}).out.find("limits from the monitor's setup file: 30-70 kHz, "
+                                          "50-120 Hz (" +
+                                          std::string(fault) + ")\n"));
     r = Ctl({"add", "1600x1200@85", "--gtf"});
     EXPECT_EQ(CtlRefused, r.code);
     EXPECT_NE(std::string::npos,
