@@ -67,6 +67,12 @@ int SetupLimits(const MonitorData& data, MonitorLimits* limits) {
     return any;
 }
 
+// " (its EDID does not read: bad checksum)" when the setup file's limits stand in for the EDID.
+void PrintFault(CtlPrinter& out, const CtlMonitor& m) {
+    if (m.EdidFault())
+        out.Format(" (its EDID does not read: %s)", m.EdidFault());
+}
+
 // Why no limits are known, after "no monitor limits are known for DISPLAY1".
 void PrintNoLimitsReason(CtlPrinter& out, const CtlMonitor& m) {
     if (m.data.source != MonitorNoSource && m.data.source != MonitorSetupFile && !m.edidRead) {
@@ -95,19 +101,29 @@ const char* CtlMonitor::SourceName() const {
     }
 }
 
+const char* CtlMonitor::LimitsName() const {
+    return limitsOrigin == LimitsOfSetupFile ? "setup file" : SourceName();
+}
+
+const char* CtlMonitor::EdidFault() const {
+    const int fellBack = limitsOrigin == LimitsOfSetupFile && data.source != MonitorSetupFile;
+    return fellBack ? (edidError ? edidError : "") : nullptr;
+}
+
 int ReadMonitor(CtlRun& run, CtlMonitor* m) {
     m->edidRead = 0;
     m->edidError = nullptr;
     m->haveLimits = 0;
+    m->limitsOrigin = LimitsUnknown;
     m->limits = MonitorLimits{};
     if (!m->data.Find(run.systemName))
         return run.Fail(CtlSystem, run.deviceName, "the monitor's data could not be read");
-    if (m->data.source == MonitorSetupFile) {
-        m->haveLimits = SetupLimits(m->data, &m->limits);
-    } else if (m->data.source != MonitorNoSource) {
+    if (m->data.source == MonitorEdidOverride || m->data.source == MonitorEdidValue)
         m->edidRead = ReadEdid(m->data.edid, m->data.edidLength, &m->edid, &m->edidError);
-        m->haveLimits = m->edidRead && LimitsFromEdid(m->edid, &m->limits);
-    }
+    MonitorLimits setup;
+    const int haveSetup = SetupLimits(m->data, &setup);
+    m->limitsOrigin = ChooseLimits(m->edidRead ? &m->edid : nullptr, haveSetup, setup, &m->limits);
+    m->haveLimits = m->limitsOrigin != LimitsUnknown;
     return CtlDone;
 }
 
@@ -139,9 +155,10 @@ void PrintLimitsLine(CtlRun& run, const CtlMonitor& m, const MonitorLimits& from
     char text[320];
     LimitsText(fromMonitor, text);
     run.out.Text("limits from the monitor's ");
-    run.out.Text(m.SourceName());
+    run.out.Text(m.LimitsName());
     run.out.Text(": ");
     run.out.Text(text);
+    PrintFault(run.out, m);
     run.out.EndLine();
 }
 
@@ -199,10 +216,11 @@ int MonitorRefuses(CtlRun& run, const CtlMonitor& m, const CustomTiming& t, cons
     char key[40];
     std::snprintf(key, sizeof key, "%ux%u@%u", static_cast<unsigned>(t.width),
                   static_cast<unsigned>(t.height), static_cast<unsigned>(t.refresh));
-    char why[480];
-    std::snprintf(why, sizeof why, "%s%s%s (the monitor's %s); give --force to %s it anyway",
-                  path ? key : "", path ? ": " : "", outside, m.SourceName(),
-                  path ? "import" : "write");
+    char why[560];
+    std::snprintf(why, sizeof why, "%s%s%s (the monitor's %s%s%s); give --force to %s it anyway",
+                  path ? key : "", path ? ": " : "", outside, m.LimitsName(),
+                  m.EdidFault() ? "; its EDID does not read: " : "",
+                  m.EdidFault() ? m.EdidFault() : "", path ? "import" : "write");
     if (!path)
         return run.Fail(CtlRefused, key, why);
     char at[32];
@@ -221,7 +239,9 @@ void NoteForced(CtlRun& run, const CtlMonitor& m, const CustomTiming& t, const c
         return;
     run.out.Text("--force: ");
     PrintModeKey(run.out, t.width, t.height, t.refresh);
-    run.out.Format(" %s beyond the monitor's %s: %s\n", verb, m.SourceName(), outside);
+    run.out.Format(" %s beyond the monitor's %s: %s", verb, m.LimitsName(), outside);
+    PrintFault(run.out, m);
+    run.out.EndLine();
 }
 
 namespace {
@@ -244,8 +264,9 @@ const char* RangeKind(uint32_t kind) {
 // "Modeline ..." of a detailed timing with its frequencies, or its size when it is no raster.
 void PrintDetailed(CtlPrinter& out, const EdidDetailedTiming& t) {
     Modeline modeline{};
-    std::snprintf(modeline.name, sizeof modeline.name, "%ux%u", static_cast<unsigned>(t.hActive),
-                  static_cast<unsigned>(t.vActive));
+    std::snprintf(
+        modeline.name, sizeof modeline.name, "%ux%u%s", static_cast<unsigned>(t.raster.hDisplay),
+        static_cast<unsigned>(t.raster.vDisplay), t.raster.flags & RasterInterlace ? "i" : "");
     modeline.raster = t.raster;
     char line[256];
     RasterFigures f;
@@ -336,7 +357,10 @@ void PrintSetupModes(CtlPrinter& out, const CtlMonitor& m) {
     }
     char text[320];
     LimitsText(m.limits, text);
-    out.Format("ranges: %s\n", m.haveLimits ? text : "none stated");
+    out.Format("ranges: %s", m.haveLimits ? text : "none stated");
+    if (m.EdidFault())
+        out.Text(" (from the setup file, as the EDID does not read)");
+    out.EndLine();
 }
 
 // A monitor's StateFlags in words, for the line that says which of the adapter's monitors was
@@ -370,9 +394,11 @@ void PrintMonitorText(CtlRun& run, const CtlMonitor& m) {
     out.EndLine();
     if (m.data.source == MonitorSetupFile)
         PrintSetupModes(out, m);
-    else if (!m.edidRead)
+    else if (!m.edidRead) {
         out.Format("unreadable EDID (%s)\n", m.edidError ? m.edidError : "");
-    else
+        if (m.data.modes)
+            PrintSetupModes(out, m);
+    } else
         PrintEdid(out, m.edid);
 }
 
@@ -489,8 +515,12 @@ void JsonSetupModes(CtlJson& json, const CtlMonitor& m) {
         json.Open('{');
         json.Field("key", v->key);
         json.Field("value", v->name);
+        // The text as it reads: a REG_SZ value's terminating zero is no part of it.
+        uint32_t length = 0;
+        while (length < v->length && v->data[length])
+            ++length;
         json.Key("text");
-        json.Bytes(reinterpret_cast<const char*>(v->data), v->length);
+        json.Bytes(reinterpret_cast<const char*>(v->data), length);
         json.Close('}');
     }
     json.Close(']');
@@ -526,6 +556,9 @@ void PrintMonitorJson(CtlRun& run, const CtlMonitor& m) {
         json.Null();
     }
     JsonSetupModes(json, m);
+    json.Field("limitsSource", m.limitsOrigin == LimitsOfSetupFile ? "setup-file"
+                               : m.limitsOrigin == LimitsOfEdid    ? SourceKeys[m.data.source]
+                                                                   : nullptr);
     json.Key("limits");
     if (m.haveLimits)
         JsonLimits(json, m.limits);

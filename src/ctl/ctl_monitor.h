@@ -19,10 +19,15 @@ struct CtlMonitor {
     const char* edidError; // why an EDID source does not read; null otherwise
     EdidInfo edid;
     int haveLimits;
+    int limitsOrigin; // LimitsOrigin: the EDID's, or the setup file's when the EDID does not read
     MonitorLimits limits;
 
     // "EDID", "EDID override" or "setup file"; null without a source.
     const char* SourceName() const;
+    // The name of where the limits came from, as SourceName.
+    const char* LimitsName() const;
+    // Why the EDID does not read when the setup file's limits stand in for it; null otherwise.
+    const char* EdidFault() const;
 };
 
 // Finds and reads the chosen device's monitor. CtlDone, or CtlSystem after saying that its data

@@ -326,7 +326,7 @@ void CheckJson(CtlRun& run, const CtlArray<char>& report, const MonitorLimits& u
     json.Key("limits");
     PrintJsonLimits(json, used);
     const int any = fromMonitor.haveH || fromMonitor.haveV || fromMonitor.haveClock;
-    json.Field("monitorLimitsFrom", any ? monitor.SourceName() : nullptr);
+    json.Field("monitorLimitsFrom", any ? monitor.LimitsName() : nullptr);
     json.Field("checked", checked);
     json.Key("problems");
     json.Open('[');

@@ -256,8 +256,10 @@ int ReadSetupModes(MonitorData& m, const MonitorPlaces& places) {
             RegistryCloseKey(sub);
     }
     RegistryCloseKey(modes);
-    if (result > 0 && m.modes && Join(m.path, modesPath, "")) {
-        m.source = MonitorSetupFile;
+    // Beside an EDID the values stay its stand-in, and the EDID keeps the source and path.
+    if (result > 0 && m.modes && (m.source != MonitorNoSource || Join(m.path, modesPath, ""))) {
+        if (m.source == MonitorNoSource)
+            m.source = MonitorSetupFile;
         return 1;
     }
     return result < 0 ? -1 : 0;
@@ -278,10 +280,11 @@ void MonitorData::TakeFrom(MonitorData& other) {
     other.Clear();
 }
 
-// Reads the monitor `id` into this emptied record: its EDID sources, then, with `withModes`, its
-// setup file's values when it has no EDID. An instance that is not found still leaves the setup
-// file's values to be read. 1 when the reading ran to its end, 0 when a read failed.
-int MonitorData::ReadOne(const char* id, int withModes) {
+// Reads the monitor `id` into this emptied record: its EDID sources, then its setup file's values,
+// beside an EDID too, since they give the limits when the EDID does not read. An instance that is
+// not found still leaves the setup file's values to be read. 1 when the reading ran to its end, 0
+// when a read failed.
+int MonitorData::ReadOne(const char* id) {
     MonitorPlaces places;
     if (!PlacesFor(id, &places))
         return 1;
@@ -290,9 +293,7 @@ int MonitorData::ReadOne(const char* id, int withModes) {
     if (found < 0)
         return 0;
     const int fromEdid = found > 0 ? ReadEdidSources(*this, places, instance) : 0;
-    if (fromEdid != 0)
-        return fromEdid > 0;
-    return !withModes || ReadSetupModes(*this, places) >= 0;
+    return fromEdid >= 0 && ReadSetupModes(*this, places) >= 0;
 }
 
 namespace {
@@ -326,9 +327,8 @@ int MonitorData::Find(const char* systemName) {
         ++asked;
         if (named < 0)
             continue;
-        // A monitor's MODES are read only while no earlier one has data: any EDID beats them.
         MonitorData candidate;
-        if (!candidate.ReadOne(record.DeviceID, rank == 0))
+        if (!candidate.ReadOne(record.DeviceID))
             return 0;
         const int candidateRank = Rank(candidate.source, record.StateFlags);
         if (candidateRank <= rank && index >= 0)

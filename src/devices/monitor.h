@@ -21,7 +21,8 @@
 //        Monitor\<number>, and holds "EDID" itself; the class key is
 //        System\CurrentControlSet\Services\Class\Monitor\<number>.
 // The class key's MODES\<width>,<height> subkeys hold the values Mode1 to Mode9. The override
-// comes first, then the EDID value, then the MODES values; the first found is the source.
+// comes first, then the EDID value, then the MODES values; the first found is the source. The
+// MODES values are read beside an EDID too, for the limits when the EDID does not read.
 #pragma once
 
 #include "devices/display_services.h"
@@ -70,10 +71,10 @@ public:
     const char* valueName;      // "0", "EDID", or null for the MODES values
     uint8_t* edid;              // the override's or the value's bytes, as stored
     uint32_t edidLength;
-    MonitorModeValue* modes; // in the registry's order
+    MonitorModeValue* modes; // in the registry's order, whatever the source
 
 private:
     void Clear();
     void TakeFrom(MonitorData& other);
-    int ReadOne(const char* id, int withModes);
+    int ReadOne(const char* id);
 };

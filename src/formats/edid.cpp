@@ -68,14 +68,17 @@ void ReadCvtFields(const uint8_t* d, EdidRangeLimits* r) {
     r->cvtPreferredHz = d[17];
 }
 
-// A 0xFD descriptor. The offsets count only from revision 4 on, where they were defined.
+// A 0xFD descriptor. The offsets count only from revision 4 on, where they were defined. Each
+// pair of bits reads 10 for the maximum + 255, 11 for both + 255, and 00 or the reserved 01 for
+// none, as edid-decode reads them: a reserved code must not throw a whole range out.
 void ReadRange(const uint8_t* d, uint32_t revision, EdidRangeLimits* r) {
     const uint32_t offsets = revision >= 4 ? d[4] : 0;
+    const uint32_t v = offsets & 3, h = offsets >> 2 & 3;
     r->present = 1;
-    r->vMinHz = d[5] + (offsets & 1 ? 255u : 0u);
-    r->vMaxHz = d[6] + (offsets & 2 ? 255u : 0u);
-    r->hMinKHz = d[7] + (offsets & 4 ? 255u : 0u);
-    r->hMaxKHz = d[8] + (offsets & 8 ? 255u : 0u);
+    r->vMinHz = d[5] + (v == 3 ? 255u : 0u);
+    r->vMaxHz = d[6] + (v & 2 ? 255u : 0u);
+    r->hMinKHz = d[7] + (h == 3 ? 255u : 0u);
+    r->hMaxKHz = d[8] + (h & 2 ? 255u : 0u);
     r->maxClockMHz = d[9] * 10u;
     r->maxClockKHz = r->maxClockMHz * 1000;
     r->kind = d[10];
@@ -91,17 +94,21 @@ void ReadRange(const uint8_t* d, uint32_t revision, EdidRangeLimits* r) {
 }
 
 // The raster of a detailed timing. Sync polarities are known only for separate digital sync
-// (bits 4..3 of byte 17 both set); bit 7 marks interlace.
+// (bits 4..3 of byte 17 both set); bit 7 marks interlace. An interlaced timing stores one field;
+// the raster is the frame, as X builds it from an EDID: the vertical figures doubled and the
+// total given its half line (540 active of 562 make 1080 of 1125), so that its modeline, pasted
+// back, is the same mode.
 Raster DetailedRaster(const EdidDetailedTiming& t) {
     Raster r{};
     r.hDisplay = t.hActive;
     r.hSyncStart = t.hActive + t.hSyncOffset;
     r.hSyncEnd = r.hSyncStart + t.hSyncWidth;
     r.hTotal = t.hActive + t.hBlank;
-    r.vDisplay = t.vActive;
-    r.vSyncStart = t.vActive + t.vSyncOffset;
-    r.vSyncEnd = r.vSyncStart + t.vSyncWidth;
-    r.vTotal = t.vActive + t.vBlank;
+    const uint32_t lines = t.features & 0x80 ? 2 : 1;
+    r.vDisplay = t.vActive * lines;
+    r.vSyncStart = (t.vActive + t.vSyncOffset) * lines;
+    r.vSyncEnd = r.vSyncStart + t.vSyncWidth * lines;
+    r.vTotal = (t.vActive + t.vBlank) * lines + (lines - 1);
     r.clockHz = static_cast<uint64_t>(t.clock10kHz) * 10000;
     if (t.features & 0x80)
         r.flags |= RasterInterlace;

@@ -15,8 +15,8 @@
 //           0xFD display range limits)
 //   127     checksum: the 128 bytes add up to 0 modulo 256
 // Range limits descriptor, by byte of the descriptor:
-//   4  offsets (revision 4 and later): bit 0 adds 255 to the minimum vertical rate, bit 1 to the
-//      maximum, bit 2 to the minimum horizontal rate, bit 3 to the maximum
+//   4  offsets (revision 4 and later): bits 1..0 for the vertical rates, 3..2 for the horizontal,
+//      each pair 10 to add 255 to the maximum, 11 to both; 00 none, 01 reserved (read as none)
 //   5, 6 vertical rates in Hz; 7, 8 horizontal rates in kHz; 9 maximum pixel clock in 10 MHz
 //   10 0 default GTF, 1 range limits only, 2 secondary GTF curve, 4 CVT
 //   11..17 with 2: 11 reserved, 12 start frequency / 2 kHz, 13 C x 2, 14..15 M little-endian,
@@ -65,7 +65,9 @@ struct EdidDetailedTiming {
     uint32_t vActive, vBlank, vSyncOffset, vSyncWidth;
     uint32_t hSizeMm, vSizeMm;
     uint32_t features; // byte 17
-    Raster raster;     // polarities given only for separate digital sync, interlace from bit 7
+    // The frame: for an interlaced timing (bit 7) the vertical figures are the field's doubled,
+    // the total's half line added. Polarities given only for separate digital sync.
+    Raster raster;
 };
 
 struct EdidMode {

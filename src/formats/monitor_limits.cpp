@@ -37,6 +37,17 @@ int LimitsFromEdid(const EdidInfo& edid, MonitorLimits* limits) {
     return limits->haveH || limits->haveV || limits->haveClock;
 }
 
+int ChooseLimits(const EdidInfo* edid, int haveSetup, const MonitorLimits& setup,
+                 MonitorLimits* limits) {
+    *limits = MonitorLimits{};
+    if (edid)
+        return LimitsFromEdid(*edid, limits) ? LimitsOfEdid : LimitsUnknown;
+    if (!haveSetup)
+        return LimitsUnknown;
+    *limits = setup;
+    return LimitsOfSetupFile;
+}
+
 // The value is cut at its commas into at most four fields. After the horizontal range, a field
 // that is a polarity ends the ranges; any other is the vertical range.
 int ParseSetupModeValue(const char* text, size_t length, MonitorLimits* limits) {

@@ -21,6 +21,16 @@ struct MonitorLimits {
     uint64_t clock100;         // highest pixel clock, MHz x 100
 };
 
+// Where a monitor's limits came from.
+enum LimitsOrigin { LimitsUnknown = 0, LimitsOfEdid, LimitsOfSetupFile };
+
+// The limits of a monitor whose EDID is `edid` (null when there is none or it does not read) and
+// whose setup file's values give `setup` (when haveSetup). An EDID that reads is the monitor's
+// word, even when it states no limits; otherwise the setup file stands in, so that a monitor
+// whose EDID is faulty is still guarded. The origin, LimitsUnknown with *limits empty when none.
+int ChooseLimits(const EdidInfo* edid, int haveSetup, const MonitorLimits& setup,
+                 MonitorLimits* limits);
+
 // The limits of an EDID's range limits descriptor: each range whose maximum is not 0 and not
 // below its minimum, and a maximum clock that is not 0. 1 when any limit is known, else 0.
 int LimitsFromEdid(const EdidInfo& edid, MonitorLimits* limits);

@@ -868,6 +868,58 @@ TEST_F(CtlTest, MonitorShowsItsSourceAndCheckUsesItsLimitsLimitByLimit) {
               Ctl({"check"}).out.find(
                   "no monitor limits are known for DISPLAY1: unreadable EDID (bad checksum)\n"));
     EXPECT_NE(std::string::npos, Ctl({"monitor"}).out.find("unreadable EDID (bad checksum)\n"));
+    // Beside a setup file, its MODES stand in, and every output says so and why.
+    bad.resize(100);
+    AttachMonitor(bad);
+    // As a REG_SZ is kept, with its terminating zero.
+    Put(RegistryLocalMachine, ClassModes, "Mode1", TextBytes(std::string("30-70,50-120,+,+", 17)),
+        RegistryTypeSz);
+    const char fault[] = "its EDID does not read: shorter than 128 bytes";
+    EXPECT_EQ(0u, Ctl({"check"}).out.find("limits from the monitor's setup file: 30-70 kHz, "
+                                          "50-120 Hz (" +
+                                          std::string(fault) + ")\n"));
+    r = Ctl({"add", "1600x1200@85", "--gtf"});
+    EXPECT_EQ(CtlRefused, r.code);
+    EXPECT_NE(std::string::npos,
+              r.err.find("(the monitor's setup file; " + std::string(fault) + "); give --force"))
+        << r.err;
+    EXPECT_NE(std::string::npos,
+              Ctl({"monitor"})
+                  .out.find("unreadable EDID (shorter than 128 bytes)\nmode: 1280,1024 "
+                            "Mode1 \"30-70,50-120,+,+\": 30-70 kHz, 50-120 Hz\n"
+                            "ranges: 30-70 kHz, 50-120 Hz (from the setup file, as "
+                            "the EDID does not read)\n"));
+    r = Ctl({"monitor", "--json"});
+    EXPECT_NE(std::string::npos, r.out.find("\"text\":\"30-70,50-120,+,+\"}]")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("\"limitsSource\":\"setup-file\",\"limits\":{"))
+        << r.out;
+}
+
+// An interlaced detailed timing is a frame, as X gives it, and its printed modeline adds the
+// same mode back.
+TEST_F(CtlTest, MonitorGivesInterlacedTimingsAsFramesThatAddTakesBack) {
+    Bytes edid = CrtEdid();
+    const uint8_t dtd[18] = {0x01, 0x1D, 0x80, 0x18, 0x71, 0x1C, 0x16, 0x20, 0x58,
+                             0x2C, 0x25, 0x00, 0x40, 0x2C, 0x11, 0x00, 0x00, 0x9E};
+    std::copy(std::begin(dtd), std::end(dtd), edid.begin() + 54);
+    uint32_t sum = 0;
+    for (size_t i = 0; i < 127; ++i)
+        sum += edid[i];
+    edid[127] = static_cast<uint8_t>(-sum);
+    AttachMonitor(edid);
+    const std::string numbers = " 74.25 1920 2008 2052 2200 1080 1084 1094 1125 interlace +hsync "
+                                "+vsync";
+    Result r = Ctl({"monitor"});
+    const std::string modeline = "Modeline \"1920x1080i\"" + numbers;
+    EXPECT_NE(std::string::npos, r.out.find("preferred: " + modeline + " (33.75 kHz, 60.00 Hz)\n"))
+        << r.out;
+    EXPECT_NE(std::string::npos,
+              Ctl({"monitor", "--json"})
+                  .out.find("\"vDisplay\":1080,\"vSyncStart\":1084,\"vSyncEnd\":1094,"
+                            "\"vTotal\":1125,\"interlaced\":true"));
+    r = Ctl({"add", "1920x1080@60", "--modeline", modeline.c_str()});
+    ASSERT_EQ(CtlDone, r.code) << r.err;
+    EXPECT_NE(std::string::npos, Ctl({"list", "--modelines"}).out.find(numbers + "\n"));
 }
 
 TEST_F(CtlTest, WritesOutsideTheMonitorsLimitsAreRefusedUnlessForced) {

@@ -90,6 +90,9 @@ TEST_F(Monitor, FindsTheMatchingInstanceAndPrefersOverrideThenEdidThenModes) {
         } else if (c.path) {
             EXPECT_EQ(std::string(Nt) + c.path, m.path);
             EXPECT_EQ(c.data, std::string(reinterpret_cast<char*>(m.edid), m.edidLength));
+            // Beside the EDID, for when it does not read.
+            ASSERT_NE(nullptr, m.modes);
+            EXPECT_STREQ("Mode1", m.modes->name);
         }
         EXPECT_EQ(0, MemoryRegistry::OpenHandles());
         EXPECT_EQ(0u, MemoryRegistry::Calls(MemoryRegistry::OpSet));

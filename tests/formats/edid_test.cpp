@@ -27,9 +27,16 @@ void PutText(Bytes& b, size_t at, uint8_t tag, const std::string& text) {
         b[at + 5 + i] = i < text.size() ? text[i] : i == text.size() ? 0x0A : 0x20;
 }
 
-// A CRT's base block: 1024x768 at 85 Hz as its detailed timing, a name, a serial text and,
-// unless `range` is empty, a range limits descriptor whose bytes 4..17 are `range`.
-Bytes Block(uint8_t revision, const Bytes& range) {
+// 1024x768 at 85 Hz, a CRT's.
+const Bytes Crt = {0xEA, 0x24, 0x00, 0x60, 0x41, 0x00, 0x28, 0x30, 0x30,
+                   0x60, 0x13, 0x00, 0x40, 0x2C, 0x11, 0x00, 0x00, 0x1E};
+// 1920x1080i at 60 Hz: 74.25 MHz, 1920/280/88/44, 540/22/2/5 per field, interlaced, +h +v.
+const Bytes Interlaced1080 = {0x01, 0x1D, 0x80, 0x18, 0x71, 0x1C, 0x16, 0x20, 0x58,
+                              0x2C, 0x25, 0x00, 0x40, 0x2C, 0x11, 0x00, 0x00, 0x9E};
+
+// A CRT's base block: `dtd` as its detailed timing, a name, a serial text and, unless `range` is
+// empty, a range limits descriptor whose bytes 4..17 are `range`.
+Bytes Block(uint8_t revision, const Bytes& range, const Bytes& dtd = Crt) {
     Bytes b(128, 0);
     const uint8_t head[] = {0,    0xFF,     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0,  0x59,
                             0x8D, 0xA5,     0x06, 0x39, 0x30, 0,    0,    10, 11,
@@ -41,9 +48,7 @@ Bytes Block(uint8_t revision, const Bytes& range) {
         b[i] = 1;
     b[38] = 1024 / 8 - 31;
     b[39] = 0x40 | 25;
-    const uint8_t dtd[] = {0xEA, 0x24, 0x00, 0x60, 0x41, 0x00, 0x28, 0x30, 0x30,
-                           0x60, 0x13, 0x00, 0x40, 0x2C, 0x11, 0x00, 0x00, 0x1E};
-    std::copy(std::begin(dtd), std::end(dtd), b.begin() + 54);
+    std::copy(dtd.begin(), dtd.end(), b.begin() + 54);
     PutText(b, 90, 0xFC, "VLM CRT 17");
     PutText(b, 108, 0xFF, "A1B2C3");
     if (!range.empty()) {
@@ -63,11 +68,15 @@ const Bytes Secondary = {0, 50, 160, 30, 96, 24, 2, 0, 40, 80, 0x58, 0x02, 128, 
 const Bytes Cvt = {0, 48, 144, 30, 160, 33, 4, 0x11, (3 << 2) | 1, 0x40, 0x90, 0x38, 0x10, 75};
 const Bytes Offsets = {0x0E, 10, 20, 5, 10, 60, 4, 0x11, 0x0C, 0, 0x90, 0x18, 0x10, 60};
 const Bytes AllOffsets = {0x0F, 1, 2, 3, 4, 50, 1, 0x0A, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20};
+// The reserved code 01: vertically alone, then horizontally beside the vertical maximum's 10.
+const Bytes ReservedV = {0x01, 50, 100, 30, 83, 14, 1, 0x0A, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20};
+const Bytes ReservedH = {0x06, 50, 100, 30, 83, 14, 1, 0x0A, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20};
 
 #ifndef _WIN32
 struct Case {
     const char* what;
     Bytes block;
+    const char* modes; // the setup file's value beside the EDID, or null
 };
 
 std::vector<Case> Cases() {
@@ -77,16 +86,20 @@ std::vector<Case> Cases() {
     badHeader[0] = 1;
     Bytes shortBlock = Block(3, Gtf);
     shortBlock.resize(100);
-    return {{"1.3 GTF", Block(3, Gtf)},
-            {"1.3 range only", Block(3, RangeOnly)},
-            {"1.3 secondary GTF", Block(3, Secondary)},
-            {"1.4 CVT", Block(4, Cvt)},
-            {"1.4 offsets", Block(4, Offsets)},
-            {"1.4 all offsets", Block(4, AllOffsets)},
-            {"no range limits", Block(3, {})},
-            {"bad checksum", badSum},
-            {"bad header", badHeader},
-            {"short block", shortBlock}};
+    return {{"1.3 GTF", Block(3, Gtf), nullptr},
+            {"1.3 range only", Block(3, RangeOnly), nullptr},
+            {"1.3 secondary GTF", Block(3, Secondary), nullptr},
+            {"1.4 CVT", Block(4, Cvt), nullptr},
+            {"1.4 offsets", Block(4, Offsets), nullptr},
+            {"1.4 all offsets", Block(4, AllOffsets), nullptr},
+            {"1.4 reserved vertical offset", Block(4, ReservedV), nullptr},
+            {"1.4 reserved horizontal offset", Block(4, ReservedH), nullptr},
+            {"1.3 interlaced 1080i", Block(3, Gtf, Interlaced1080), nullptr},
+            {"no range limits", Block(3, {}, Crt), "30-70,50-120"},
+            {"bad checksum", badSum, nullptr},
+            {"bad header", badHeader, nullptr},
+            {"short block", shortBlock, nullptr},
+            {"short block beside MODES", shortBlock, "30-70,50-120,+,+"}};
 }
 
 // edid-decode's whole output for the bytes; "" when it is not installed.
@@ -129,33 +142,54 @@ std::string Ranges(const EdidRangeLimits& r) {
     return text;
 }
 
+// The limits that timings are held to, in edid-decode's words; "none" for a range left out.
+std::string LimitsWords(const MonitorLimits& l) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%llu-%llu Hz V, %llu-%llu kHz H",
+                  static_cast<unsigned long long>(l.vMin100 / 100),
+                  static_cast<unsigned long long>(l.vMax100 / 100),
+                  static_cast<unsigned long long>(l.hMin100 / 100),
+                  static_cast<unsigned long long>(l.hMax100 / 100));
+    return l.haveH && l.haveV ? text : "none";
+}
+
+// The stored fields (per field when interlaced, as edid-decode gives them), then the frame with
+// its rates as X counts them, as edid-decode gives it in its DTD line.
 std::string Timing(const EdidDetailedTiming& t) {
-    char text[200];
+    RasterFigures f;
+    ComputeRasterFigures(t.raster, &f);
+    char text[240];
     std::snprintf(text, sizeof text,
-                  "%ux%u %.6f MHz Hfront %u Hsync %u Hback %u Vfront %u Vsync %u "
-                  "Vback %u",
-                  t.hActive, t.vActive, t.clock10kHz / 100.0, t.hSyncOffset, t.hSyncWidth,
+                  "%.6f MHz Hfront %u Hsync %u Hback %u Vfront %u Vsync %u Vback %u; "
+                  "%ux%u%s %.2f Hz %.2f kHz",
+                  t.clock10kHz / 100.0, t.hSyncOffset, t.hSyncWidth,
                   t.hBlank - t.hSyncOffset - t.hSyncWidth, t.vSyncOffset, t.vSyncWidth,
-                  t.vBlank - t.vSyncOffset - t.vSyncWidth);
+                  t.vBlank - t.vSyncOffset - t.vSyncWidth, t.raster.hDisplay, t.raster.vDisplay,
+                  t.raster.flags & RasterInterlace ? "i" : "", f.vFreqHz100 / 100.0,
+                  f.hFreqKHz100 / 100.0);
     return text;
 }
 
-// The same fields from edid-decode's DTD lines.
+// The same from edid-decode's DTD lines ("1920x1080i  60.000000 Hz  16:9  33.750 kHz ...").
 std::string DecodedTiming(const std::string& out) {
     unsigned w, h, hf, hs, hb, vf, vs, vb;
+    int used = 0;
     double hz, khz, mhz;
     char ratio[16];
     const std::string dtd = After(out, "DTD 1:");
-    if (std::sscanf(dtd.c_str(), "%ux%u %lf Hz %15s %lf kHz %lf MHz", &w, &h, &hz, ratio, &khz,
-                    &mhz) != 6 ||
+    if (std::sscanf(dtd.c_str(), "%ux%u%n", &w, &h, &used) != 2)
+        return "";
+    const int interlaced = dtd[used] == 'i';
+    if (std::sscanf(dtd.c_str() + used + interlaced, "%lf Hz %15s %lf kHz %lf MHz", &hz, ratio,
+                    &khz, &mhz) != 4 ||
         std::sscanf(After(out, "Hfront").c_str(), "%u Hsync %u Hback %u", &hf, &hs, &hb) != 3 ||
         std::sscanf(After(out, "Vfront").c_str(), "%u Vsync %u Vback %u", &vf, &vs, &vb) != 3)
         return "";
-    char text[200];
+    char text[240];
     std::snprintf(text, sizeof text,
-                  "%ux%u %.6f MHz Hfront %u Hsync %u Hback %u Vfront %u Vsync %u "
-                  "Vback %u",
-                  w, h, mhz, hf, hs, hb, vf, vs, vb);
+                  "%.6f MHz Hfront %u Hsync %u Hback %u Vfront %u Vsync %u Vback %u; "
+                  "%ux%u%s %.2f Hz %.2f kHz",
+                  mhz, hf, hs, hb, vf, vs, vb, w, h, interlaced ? "i" : "", hz, khz);
     return text;
 }
 
@@ -176,15 +210,25 @@ TEST(EdidReader, AgreesWithEdidDecode) {
         const int faulty = out.find("should be") != std::string::npos ||
                            out.find("Block 0, Base EDID") == std::string::npos;
         EXPECT_EQ(!faulty, read) << out;
+        // The limits held to: the EDID's when it reads, the setup file's when it does not.
+        MonitorLimits setup{}, limits{};
+        const int haveSetup =
+            c.modes && ParseSetupModeValue(c.modes, std::string(c.modes).size(), &setup);
+        const int origin = ChooseLimits(read ? &info : nullptr, haveSetup, setup, &limits);
         if (!read) {
             EXPECT_NE(nullptr, reason);
             EXPECT_EQ(0u, info.range.present);
+            EXPECT_EQ(c.modes ? LimitsOfSetupFile : LimitsUnknown, origin);
+            EXPECT_EQ(c.modes ? "50-120 Hz V, 30-70 kHz H" : "none", LimitsWords(limits));
             continue;
         }
         const size_t kind = out.find("Monitor ranges (");
         EXPECT_EQ(kind != std::string::npos, info.range.present != 0);
+        EXPECT_EQ(info.range.present ? LimitsOfEdid : LimitsUnknown, origin);
         if (info.range.present) {
             EXPECT_EQ(After(out, "): "), Ranges(info.range)) << out;
+            const std::string words = After(out, "): ");
+            EXPECT_EQ(words.substr(0, words.find(", max")), LimitsWords(limits));
         }
         const std::string real = After(out, "Real max dotclock: ");
         if (!real.empty()) {
