@@ -47,7 +47,19 @@ const char PresetsHelp[] =
     "  --monitor \"15.625-16.2,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576\"\n"
     "\n"
     "A mode is fitted to the first band that takes it progressive (double-scan when twice its\n"
-    "lines are in range and need fewer added lines), else interlaced. The presets:\n";
+    "lines are in range and need fewer added lines), else interlaced. --min-clock makes the\n"
+    "width the fewest whole times wider that bring the stored, rounded clock to the card's\n"
+    "lowest.\n"
+    "\n"
+    "ntsc and pal give the broadcast rasters, which hit a TV's line rate exactly: 525 (NTSC)\n"
+    "or 625 (PAL) lines interlaced, 262 or 263 and 312 or 313 progressive, whichever is nearer\n"
+    "the refresh. A width whose total lies within 3 % of a broadcast total (858 or 864 at\n"
+    "13.5 MHz, its half at 6.75 MHz, its multiples: 1716 or 1728 at 27 MHz...) takes that total\n"
+    "at its exact clock, keeping BT.601's blanking at least (691-720 wide at 13.5 MHz for NTSC,\n"
+    "682-720 for PAL): 720x576@50 is 864 x 625 at 13.50 MHz, 720x480@59.94 858 x 525. Other\n"
+    "widths keep the line rate within 0.5 %. vga takes the sync polarities from the lines\n"
+    "drawn: 350 +hsync -vsync, 400 -hsync +vsync, 480 and any other -hsync -vsync; a --monitor\n"
+    "text keeps the polarities it states. The presets:\n";
 
 const char BadFitMode[] =
     ": not a mode of the form WIDTHxHEIGHT@REFRESH (1 to 9999, refresh up to three decimals)";
@@ -103,7 +115,8 @@ Fixed ToFixed(double value, unsigned scale) {
                  static_cast<unsigned>(scaled % scale)};
 }
 
-// "320x240@60: 424x261 total, 15.660 kHz, 60.001 Hz (+0.001 Hz, +0.00 %), interlaced"
+// "320x240@60: 424x261 total, 15.660 kHz, 60.001 Hz (+0.001 Hz, +0.00 %), interlaced"; then
+// double-scan, a broadcast raster, a rate other than the request, a width widened.
 void PrintFitLine(CtlPrinter& out, const FitRequest& q, const CrtFit& f) {
     out.Printable(q.text);
     const double off = f.realRefreshHz - q.refresh;
@@ -118,6 +131,8 @@ void PrintFitLine(CtlPrinter& out, const FitRequest& q, const CrtFit& f) {
         out.Text(", interlaced");
     if (f.raster.flags & RasterDoubleScan)
         out.Text(", double-scan");
+    if (f.broadcast)
+        out.Text(", broadcast raster");
     if (f.atLimit)
         out.Format(", at the monitor's limit of %u.%03u Hz", rate.whole, rate.part);
     else if (f.vRateHz != q.refresh) // a whole multiple of the refresh

@@ -13,21 +13,24 @@ namespace {
 // whose bands it lists.
 const CrtPreset Presets[] = {
     {"generic_15", "15.625-15.750,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576",
-     "15 kHz TV or monitor, the narrowest 15 kHz range"},
+     "15 kHz TV or monitor, the narrowest 15 kHz range", CrtPlain},
     {"arcade_15", "15.625-16.200,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576",
-     "15 kHz arcade monitor"},
+     "15 kHz arcade monitor", CrtPlain},
     {"arcade_15ex", "15.625-16.500,49.5-65,2.0,4.7,8.0,0.064,0.192,1.024,0,0,192,288,448,576",
-     "15 kHz arcade monitor with an extended range"},
+     "15 kHz arcade monitor with an extended range", CrtPlain},
     {"arcade_25", "24.960,49.5-65,0.8,4.0,3.2,0.080,0.200,1.000,0,0,384,400,768,800",
-     "25 kHz arcade monitor"},
+     "25 kHz arcade monitor", CrtPlain},
     {"arcade_31", "31.400-31.500,49.5-65,0.940,3.770,1.890,0.349,0.064,1.017,0,0,400,512,0,0",
-     "31 kHz arcade monitor"},
-    {"ntsc", "15.734264,59.94,1.5,4.7,4.7,0.191,0.191,0.953,0,0,192,240,448,480", "NTSC TV set"},
-    {"pal", "15.625,50,1.5,4.7,5.8,0.064,0.160,1.056,0,0,192,288,448,576", "PAL TV set"},
-    {"vga", "31.5,50-70,0.636,3.813,1.906,0.318,0.064,1.048,0,1,128,576,0,0",
-     "VGA monitor at 31.5 kHz"},
-    {"arcade_15_25", "arcade_15;arcade_25", "arcade monitor taking 15 and 25 kHz"},
-    {"arcade_15_25_31", "arcade_15;arcade_25;arcade_31", "arcade monitor taking 15, 25 and 31 kHz"},
+     "31 kHz arcade monitor", CrtPlain},
+    {"ntsc", "15.734264,59.94,1.5,4.7,4.7,0.191,0.191,0.953,0,0,192,240,448,480",
+     "NTSC TV set, broadcast rasters", CrtNtsc},
+    {"pal", "15.625,50,1.5,4.7,5.8,0.064,0.160,1.056,0,0,192,288,448,576",
+     "PAL TV set, broadcast rasters", CrtPal},
+    {"vga", "31.5,50-70,0.636,3.813,1.906,0.318,0.064,1.048,0,0,128,576,0,0",
+     "VGA monitor at 31.5 kHz, polarities by line count", CrtVga},
+    {"arcade_15_25", "arcade_15;arcade_25", "arcade monitor taking 15 and 25 kHz", CrtPlain},
+    {"arcade_15_25_31", "arcade_15;arcade_25;arcade_31", "arcade monitor taking 15, 25 and 31 kHz",
+     CrtPlain},
 };
 
 // printf into a reason; the texts are short and their figures bounded, so nothing is cut.
@@ -167,6 +170,7 @@ int OnePresetBand(Piece piece, CrtBand* band) {
             std::strchr(p.text, ',') &&
             ParseCrtMonitor(p.text, std::strlen(p.text), &one, nullptr) && one.count == 1) {
             *band = one.bands[0];
+            band->standard = p.standard;
             return 1;
         }
     }
@@ -176,9 +180,18 @@ int OnePresetBand(Piece piece, CrtBand* band) {
 } // namespace
 
 int FindCrtPreset(const char* name, CrtMonitor* monitor) {
-    for (const CrtPreset& p : Presets)
-        if (name && std::strcmp(name, p.name) == 0)
-            return ParseCrtMonitor(p.text, std::strlen(p.text), monitor, nullptr);
+    for (const CrtPreset& p : Presets) {
+        if (!name || std::strcmp(name, p.name) != 0)
+            continue;
+        CrtMonitor made;
+        if (!ParseCrtMonitor(p.text, std::strlen(p.text), &made, nullptr))
+            return 0;
+        if (made.count == 1 && p.standard != CrtPlain) // a one-band preset's own text
+            made.bands[0].standard = p.standard;
+        if (monitor)
+            *monitor = made;
+        return 1;
+    }
     return 0;
 }
 
@@ -252,38 +265,152 @@ double VerticalRate(const CrtBand& b, double refresh, int* atLimit) {
     return refresh < b.vMinHz ? b.vMinHz : b.vMaxHz;
 }
 
-// The horizontal part at a line rate, with the clock in 10 kHz rounded to nearest or, failing
-// the ranges, the other way. 1 when the rounded frequencies stay inside the band's ranges.
-int FitHorizontal(const CrtBand& b, const CrtRequest& q, double hFreq, CrtFit* fit) {
+// A TV standard's broadcast line: its samples at 13.5 MHz, BT.601's blanking of them, and its
+// frame's lines.
+struct BroadcastLine {
+    uint32_t samples, blanking, frameLines;
+};
+const uint64_t Bt601ClockHz = 13500000;
+const BroadcastLine NtscLine = {858, 138, 525};
+const BroadcastLine PalLine = {864, 144, 625};
+
+// The broadcast line of a band, or null for a band of no TV standard.
+const BroadcastLine* BroadcastOf(const CrtBand& b) {
+    return b.standard == CrtNtsc ? &NtscLine : b.standard == CrtPal ? &PalLine : nullptr;
+}
+
+// The line's rate, in Hz: 15734.27 (NTSC) or 15625 (PAL).
+double BroadcastRate(const BroadcastLine& line) {
+    return static_cast<double>(Bt601ClockHz) / line.samples;
+}
+
+// The sync polarities of the lines the monitor draws (the stored lines, doubled double-scan).
+uint32_t Polarities(const CrtBand& b, uint64_t lines) {
+    int h = b.hSyncPositive, v = b.vSyncPositive;
+    if (b.standard == CrtVga) {
+        h = lines == 350;
+        v = lines == 400;
+    }
+    return (h ? RasterHSyncPositive : RasterHSyncNegative) |
+           (v ? RasterVSyncPositive : RasterVSyncNegative);
+}
+
+// 1 when the stored raster's frequencies, from its clock, are inside the band's ranges; sets
+// the fit's frequencies.
+int InsideRanges(const CrtBand& b, CrtFit* fit) {
+    const Raster& r = fit->raster;
+    fit->hFreqKHz = static_cast<double>(r.clockHz) / r.hTotal / 1000;
+    fit->realRefreshHz = CrtRasterRefresh(r);
+    return fit->hFreqKHz >= b.hMinKHz && fit->hFreqKHz <= b.hMaxKHz &&
+           fit->realRefreshHz >= b.vMinHz && fit->realRefreshHz <= b.vMaxHz;
+}
+
+// What a try at one width gives.
+enum WidthTry {
+    WidthFits,    // fitted
+    WidthTooSlow, // no clock both inside the ranges and at the lowest clock, one below it
+    WidthRefused, // no clock inside the ranges
+};
+
+// The width `width` on a broadcast line: the total of the line's family (half the samples at
+// 6.75 MHz, whole multiples at as many times 13.5 MHz) nearest the total that the band's times
+// give the picture, when it lies within CrtBroadcastReach of it and leaves BT.601's blanking.
+// The sync keeps its time, the porches share the rest as the band's times share theirs.
+WidthTry BroadcastHorizontal(const CrtBand& b, const BroadcastLine& line, uint32_t width,
+                             uint64_t minClockHz, CrtFit* fit) {
+    const double rate = BroadcastRate(line);
+    const double natural = width / (1 - (b.hFrontUs + b.hSyncUs + b.hBackUs) / 1e6 * rate);
+    const uint32_t half = line.samples / 2;
+    uint32_t halves = 0; // the total in half lines: 1, 2, 4, 6, ...
+    for (uint32_t n = 1; static_cast<uint64_t>(n) * half <= 65535; n = n == 1 ? 2 : n + 2) {
+        const double total = static_cast<double>(n) * half;
+        if (std::fabs(total - natural) <= CrtBroadcastReach * natural &&
+            (halves == 0 || std::fabs(total - natural) < std::fabs(halves * half - natural)))
+            halves = n;
+    }
+    const uint64_t total = static_cast<uint64_t>(halves) * half;
+    if (halves == 0 || total < width + static_cast<uint64_t>(halves) * line.blanking / 2)
+        return WidthRefused;
+    Raster& r = fit->raster;
+    r.clockHz = Bt601ClockHz / 2 * halves;
+    if (r.clockHz < minClockHz)
+        return WidthTooSlow;
+    const uint32_t sync =
+        static_cast<uint32_t>(std::floor(b.hSyncUs / 1e6 * static_cast<double>(r.clockHz) + 0.5));
+    if (total < width + sync + 2ull)
+        return WidthRefused; // no room for the porches (the presets' blanking always has it)
+    const uint32_t rest = static_cast<uint32_t>(total - width - sync);
+    uint32_t front =
+        static_cast<uint32_t>(std::floor(rest * b.hFrontUs / (b.hFrontUs + b.hBackUs) + 0.5));
+    front = front < 1 ? 1 : front > rest - 1 ? rest - 1 : front;
+    r.hDisplay = width;
+    r.hSyncStart = width + front;
+    r.hSyncEnd = r.hSyncStart + sync;
+    r.hTotal = static_cast<uint32_t>(total);
+    fit->broadcast = 1;
+    return InsideRanges(b, fit) ? WidthFits : WidthRefused;
+}
+
+// The width `width` at a line rate: porches and sync from the band's times in 8-pixel steps,
+// the clock in 10 kHz rounded to nearest or, failing the ranges or the lowest clock, the other
+// way.
+WidthTry PlainHorizontal(const CrtBand& b, uint32_t width, double hFreq, uint64_t minClockHz,
+                         CrtFit* fit) {
     Raster& r = fit->raster;
     const double blank = (b.hFrontUs + b.hSyncUs + b.hBackUs) / 1e6 * hFreq;
-    const double estimate = q.width * hFreq / (1 - blank);
-    fit->widthFactor = 1;
-    if (q.minClockHz && estimate < q.minClockHz) {
-        const double factor = std::ceil(q.minClockHz / estimate);
-        if (factor * q.width > 65535)
-            return 0; // wider than the stored form's display takes
-        fit->widthFactor = static_cast<uint32_t>(factor);
-    }
-    const double clock = estimate * fit->widthFactor;
-    r.hDisplay = q.width * fit->widthFactor;
+    const double clock = width * hFreq / (1 - blank);
+    r.hDisplay = width;
     r.hSyncStart = r.hDisplay + PixelsOf(b.hFrontUs, clock);
     r.hSyncEnd = r.hSyncStart + PixelsOf(b.hSyncUs, clock);
     r.hTotal = r.hSyncEnd + PixelsOf(b.hBackUs, clock);
+    fit->broadcast = 0;
     const double exact = r.hTotal * hFreq / 10000;
     const double nearest = std::floor(exact + 0.5);
     const double ways[2] = {nearest, nearest > exact ? nearest - 1 : nearest + 1};
+    WidthTry result = WidthRefused;
     for (double steps : ways) {
         if (steps < 1)
             continue;
         r.clockHz = static_cast<uint64_t>(steps) * 10000;
-        fit->hFreqKHz = static_cast<double>(r.clockHz) / r.hTotal / 1000;
-        fit->realRefreshHz = CrtRasterRefresh(r);
-        if (fit->hFreqKHz >= b.hMinKHz && fit->hFreqKHz <= b.hMaxKHz &&
-            fit->realRefreshHz >= b.vMinHz && fit->realRefreshHz <= b.vMaxHz)
-            return 1;
+        if (r.clockHz < minClockHz)
+            result = WidthTooSlow; // a wider picture has a faster clock
+        else if (InsideRanges(b, fit))
+            return WidthFits;
     }
-    return 0;
+    return result;
+}
+
+// The first whole times wider that may reach the lowest clock. Below it none can: at f times
+// the width, the porches in 8-pixel steps add at most 24 pixels to the total the times give,
+// the 10 kHz rounding at most 10 kHz to the clock, and a broadcast line (within 3 % of that
+// total, at a line rate within 1 % of hFreq) less than 5 %.
+uint32_t FirstFactor(const CrtBand& b, const CrtRequest& q, double hFreq) {
+    const double blank = (b.hFrontUs + b.hSyncUs + b.hBackUs) / 1e6 * hFreq;
+    const double perWidth = q.width * hFreq / (1 - blank) * 1.05;
+    const double below = static_cast<double>(q.minClockHz) - 24 * hFreq - 10000;
+    const double first = below > perWidth ? std::ceil(below / perWidth) : 1;
+    return first < 65536 ? static_cast<uint32_t>(first) : 65536;
+}
+
+// The horizontal part at a line rate: the request's width, or the fewest whole times it that
+// bring the stored clock to the lowest clock; on a TV standard's band a broadcast line first.
+// 1 when the rounded frequencies stay inside the band's ranges.
+int FitHorizontal(const CrtBand& b, const CrtRequest& q, double hFreq, CrtFit* fit) {
+    const BroadcastLine* line = BroadcastOf(b);
+    for (uint32_t factor = FirstFactor(b, q, hFreq);
+         static_cast<uint64_t>(factor) * q.width <= 65535; ++factor) {
+        fit->widthFactor = factor;
+        const uint32_t width = q.width * factor;
+        WidthTry got =
+            line ? BroadcastHorizontal(b, *line, width, q.minClockHz, fit) : WidthRefused;
+        if (got != WidthFits) {
+            const WidthTry plain = PlainHorizontal(b, width, hFreq, q.minClockHz, fit);
+            got = plain == WidthRefused && got == WidthTooSlow ? WidthTooSlow : plain;
+        }
+        if (got != WidthTooSlow)
+            return got == WidthFits;
+    }
+    return 0; // wider than the stored form's display takes
 }
 
 // The vertical part of a total of `total` stored lines, with the lines beyond the porches split
@@ -303,26 +430,71 @@ int FitVertical(const CrtBand& b, uint32_t lines, uint32_t total, double hFreq, 
     return 1;
 }
 
+// One total of stored lines at a line rate: the vertical part, then the horizontal. 1 when the
+// timing fits and stores.
+int FitTotal(const CrtBand& b, const CrtRequest& q, const Scan& scan, uint32_t total, double hFreq,
+             CrtFit* fit) {
+    if (!FitVertical(b, q.height, total, hFreq, scan, &fit->raster))
+        return 0;
+    TimingBlock block;
+    return FitHorizontal(b, q, hFreq, fit) && RasterToTimingBlock(fit->raster, &block, nullptr);
+}
+
+// A TV standard's totals of stored lines for a scan, the one whose broadcast refresh is nearer
+// the rate aimed at first: interlaced the frame's lines, progressive the field's two counts,
+// double-scan half the even one. *count gets their number.
+void BroadcastTotals(const BroadcastLine& line, const Scan& scan, double rate, uint32_t totals[2],
+                     size_t* count) {
+    const uint32_t field = line.frameLines / 2; // 262 or 312, and one more
+    if (scan.flags & RasterInterlace) {
+        totals[0] = line.frameLines;
+        *count = 1;
+    } else if (scan.flags & RasterDoubleScan) {
+        totals[0] = field / 2;
+        *count = 1;
+    } else {
+        const double fieldRate = BroadcastRate(line);
+        const int longerNearer =
+            std::fabs(fieldRate / (field + 1) - rate) < std::fabs(fieldRate / field - rate);
+        totals[0] = longerNearer ? field + 1 : field;
+        totals[1] = longerNearer ? field : field + 1;
+        *count = 2;
+    }
+}
+
 // One band and scan: totals from the fewest lines whose rate reaches the bottom of the
-// horizontal range up to its top. 1 and the fit; 0 with the reason.
+// horizontal range up to its top; a TV standard's broadcast totals, at the line rate of the rate
+// aimed at kept inside the range. 1 and the fit; 0 with the reason.
 int FitScan(const CrtBand& b, const CrtRequest& q, const Scan& scan, CrtFit* fit,
             CrtReason* reason) {
     const double perTotal = scan.linesPerStored * fit->vRateHz; // Hz per stored line
-    const double first = std::ceil(b.hMinKHz * 1000 / perTotal);
-    const double last = std::floor(b.hMaxKHz * 1000 / perTotal);
     fit->raster = Raster{};
-    fit->raster.flags = scan.flags | (b.hSyncPositive ? RasterHSyncPositive : RasterHSyncNegative) |
-                        (b.vSyncPositive ? RasterVSyncPositive : RasterVSyncNegative);
-    for (double t = first < q.height ? q.height : first; t <= last; ++t) {
-        const uint32_t total = static_cast<uint32_t>(t);
-        if ((scan.flags & RasterInterlace) && total % 2 == 0)
-            continue; // an odd total offsets the two fields by half a line
-        if (!FitVertical(b, q.height, total, total * perTotal, scan, &fit->raster))
-            continue;
-        TimingBlock block;
-        if (FitHorizontal(b, q, total * perTotal, fit) &&
-            RasterToTimingBlock(fit->raster, &block, nullptr))
-            return 1;
+    const uint64_t drawn = scan.flags & RasterDoubleScan ? 2ull * q.height : q.height;
+    fit->raster.flags = scan.flags | Polarities(b, drawn);
+    if (const BroadcastLine* line = BroadcastOf(b)) {
+        uint32_t totals[2];
+        size_t count = 0;
+        BroadcastTotals(*line, scan, fit->vRateHz, totals, &count);
+        for (size_t i = 0; i < count; ++i) {
+            const double hFreq = totals[i] * perTotal;
+            const double low = b.hMinKHz * 1000, high = b.hMaxKHz * 1000;
+            if (FitTotal(b, q, scan, totals[i],
+                         hFreq < low    ? low
+                         : hFreq > high ? high
+                                        : hFreq,
+                         fit))
+                return 1;
+        }
+    } else {
+        const double first = std::ceil(b.hMinKHz * 1000 / perTotal);
+        const double last = std::floor(b.hMaxKHz * 1000 / perTotal);
+        for (double t = first < q.height ? q.height : first; t <= last; ++t) {
+            const uint32_t total = static_cast<uint32_t>(t);
+            if ((scan.flags & RasterInterlace) && total % 2 == 0)
+                continue; // an odd total offsets the two fields by half a line
+            if (FitTotal(b, q, scan, total, total * perTotal, fit))
+                return 1;
+        }
     }
     const double blank = (b.vFrontMs + b.vSyncMs + b.vBackMs) / 1000 * fit->vRateHz;
     const double need = q.height * perTotal / (1 - blank) / 1000;

@@ -1072,5 +1072,38 @@ TEST_F(CtlTest, FitWritesTheWholeSetOrNothing) {
     EXPECT_NE(std::string::npos, r.out.find(", double-scan, 1280 wide (x4) for --min-clock\n"))
         << r.out;
     r = Ctl({"list", "--modelines"});
-    EXPECT_NE(std::string::npos, r.out.find(" 262 doublescan -hsync +vsync\n")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find(" 262 doublescan -hsync -vsync\n")) << r.out;
+}
+
+// Issue 24: the card's lowest clock after every rounding, the TV presets' broadcast rasters at
+// their exact clock, and the vga preset's polarities by line count, as the console writes them.
+TEST_F(CtlTest, FitKeepsTheLowestClockBroadcastRastersAndVgaPolarities) {
+    const struct {
+        std::vector<const char*> args;
+        const char* line;     // the fit's line
+        const char* modeline; // the end of the stored timing's modeline
+    } cases[] = {
+        // 504 wide rounds to 19.90 MHz, below 20: twice as wide.
+        {{"add", "504x224@59.19", "--fit", "arcade_31", "--min-clock", "20", "--force"},
+         "504x224@59.19: 1272x266 total, 31.486 kHz, 59.184 Hz (-0.006 Hz, -0.01 %), double-scan, "
+         "1008 wide (x2) for --min-clock\n",
+         "\"1008x224@59\" 40.05 1008 1048 1200 1272 224 239 240 266 doublescan -hsync -vsync\n"},
+        {{"fit", "pal", "720x576@50"},
+         "720x576@50: 864x625 total, 15.625 kHz, 50.000 Hz (+0.000 Hz, +0.00 %), interlaced, "
+         "broadcast raster\n",
+         "\"720x576@50\" 13.50 720 737 800 864 576 582 587 625 interlace -hsync -vsync\n"},
+        {{"fit", "ntsc", "720x480@59.94"},
+         "720x480@59.94: 858x525 total, 15.734 kHz, 59.940 Hz (+0.000 Hz, +0.00 %), interlaced, "
+         "broadcast raster\n",
+         "\"720x480@60\" 13.50 720 738 801 858 480 487 493 525 interlace -hsync -vsync\n"},
+        {{"fit", "vga", "640x350@70"}, "640x350@70: ", " 350 386 388 448 +hsync -vsync\n"},
+        {{"fit", "vga", "720x400@70"}, "720x400@70: ", " 400 411 413 448 -hsync +vsync\n"},
+    };
+    for (const auto& c : cases) {
+        const Result r = Ctl(c.args);
+        ASSERT_EQ(CtlDone, r.code) << r.err;
+        EXPECT_NE(std::string::npos, r.out.find(c.line)) << r.out;
+        const Result list = Ctl({"list", "--modelines"});
+        EXPECT_NE(std::string::npos, list.out.find(c.modeline)) << list.out;
+    }
 }
