@@ -1075,7 +1075,7 @@ TEST_F(CtlTest, FitWritesTheWholeSetOrNothing) {
     EXPECT_NE(std::string::npos, r.out.find(" 262 doublescan -hsync -vsync\n")) << r.out;
 }
 
-// Issue 24: the card's lowest clock after every rounding, the TV presets' broadcast rasters at
+// The card's lowest clock after every rounding, the TV presets' broadcast rasters at
 // their exact clock, and the vga preset's polarities by line count, as the console writes them.
 TEST_F(CtlTest, FitKeepsTheLowestClockBroadcastRastersAndVgaPolarities) {
     const struct {

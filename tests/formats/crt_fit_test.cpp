@@ -269,7 +269,7 @@ TEST(CrtFit, EveryFitOfTheGridKeepsThePresetsFigures) {
 //   = 60.019 Hz. 480 lines drawn: -hsync -vsync.
 // arcade_31 is 31.4-31.5 kHz, 49.5-65 Hz, 0.940/3.770/1.890 us, 0.349/0.064/1.017 ms, 400-512
 // lines.
-//  504x224@59.19 with a 20 MHz lowest clock (the fault of issue 24): double-scan, 118.38 Hz per
+//  504x224@59.19 with a 20 MHz lowest clock (once written at 19.90 MHz): double-scan, 118.38 Hz per
 //   stored line, 266 lines the one total (31.489 kHz); porch lines 5.49, 1.01, 16.01 -> 5, 1, 16,
 //   20 lines added, 10 to the front. Clock about 504 x 31489 / 0.792 = 20.034 MHz, at least 20:
 //   porches 18.8, 75.5, 37.9 px -> 16, 72, 40, total 632, and 632 x 31489 = 19.901 -> 19.90 MHz
