@@ -62,7 +62,8 @@ TEST(ModeTable, TurnsThePictureOfTheGamesTheMonitorIsNotTurnedFor) {
 }
 
 // What the serving mode is: double-scan for too few lines on 31 kHz, interlaced for many on
-// 15 kHz, widened whole times for the card's lowest clock.
+// 15 kHz, widened whole times for the card's lowest clock, at twice a refresh below the range
+// (each frame shown twice, which the game is served exactly by).
 TEST(ModeTable, RecordsTheScanAndWidthOfTheServingMode) {
     struct Case {
         const char* monitor;
@@ -70,12 +71,14 @@ TEST(ModeTable, RecordsTheScanAndWidthOfTheServingMode) {
         uint64_t minClockHz;
         int interlaced, doubleScan;
         uint32_t widthFactor;
+        double wantHz;
     };
     const Case cases[] = {
-        {"arcade_31", {"low", 320, 240, 60, 0}, 0, 0, 1, 1},
-        {"arcade_15", {"high", 512, 448, 60, 0}, 0, 1, 0, 1},
-        {"arcade_15", {"plain", 320, 240, 60, 0}, 0, 0, 0, 1},
-        {"arcade_15", {"super", 320, 240, 60, 0}, 25000000, 0, 0, 4},
+        {"arcade_31", {"low", 320, 240, 60, 0}, 0, 0, 1, 1, 60},
+        {"arcade_15", {"high", 512, 448, 60, 0}, 0, 1, 0, 1, 60},
+        {"arcade_15", {"plain", 320, 240, 60, 0}, 0, 0, 0, 1, 60},
+        {"arcade_15", {"half", 320, 240, 27.5, 0}, 0, 0, 0, 1, 55},
+        {"arcade_15", {"super", 320, 240, 60, 0}, 25000000, 0, 0, 4, 60},
     };
     for (const Case& c : cases) {
         CrtMonitor m;
@@ -89,6 +92,9 @@ TEST(ModeTable, RecordsTheScanAndWidthOfTheServingMode) {
         EXPECT_EQ(c.game.width * c.widthFactor, t.Modes()[0].width) << c.game.name;
         EXPECT_EQ(t.Modes()[0].width, t.Modes()[0].fit.raster.hDisplay) << c.game.name;
         EXPECT_EQ(c.game.width, r.width) << c.game.name;
+        EXPECT_EQ(c.wantHz, r.wantHz) << c.game.name;
+        EXPECT_EQ(static_cast<uint32_t>(c.wantHz), t.Modes()[0].refresh) << c.game.name;
+        EXPECT_LT(std::fabs(r.errorPercent), 0.2) << c.game.name;
     }
 }
 
@@ -191,6 +197,26 @@ TEST(ModeTable, CapKeepsTheMostServedAndServesTheRestByTheNearestWholePicture) {
                 << c.cap << " " << i;
         }
     }
+}
+
+// A dropped game takes a mode of its own height before a taller one of a nearer refresh, and
+// one at least as wide as its picture.
+TEST(ModeTable, DroppedGameTakesItsHeightBeforeANearerRefresh) {
+    const ModeGame games[] = {
+        {"p1", 320, 224, 60, 0}, {"p2", 320, 224, 60, 0}, {"p3", 320, 224, 60, 0},
+        {"q1", 320, 240, 55, 0}, {"q2", 320, 240, 55, 0}, {"x", 320, 224, 55, 0},
+        {"y", 288, 232, 60, 0},  {"z", 384, 224, 60, 0},
+    };
+    const char* served[] = {"320x224@60", "320x224@60", "320x224@60", "320x240@55",
+                            "320x240@55", "320x224@60", "320x240@55", "-"};
+    ModeTable t;
+    ASSERT_EQ(1, t.Build(games, 8, Arcade15(), Options(2, 0)));
+    ASSERT_EQ(2u, t.ModeCount());
+    for (uint32_t i = 0; i < 8; ++i)
+        EXPECT_EQ(served[i], ServedBy(t, i)) << games[i].name;
+    EXPECT_EQ(ModeNearest, t.Results()[5].status);
+    EXPECT_NEAR(t.Modes()[0].fit.realRefreshHz - 55, t.Results()[5].errorHz, 1e-9);
+    EXPECT_EQ(ModeUnserved, t.Results()[7].status);
 }
 
 TEST(ModeTable, SameGamesInAnyOrderGiveTheSameTable) {
