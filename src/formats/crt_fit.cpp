@@ -465,8 +465,8 @@ void BroadcastTotals(const BroadcastLine& line, const Scan& scan, double rate, u
 // One band and scan: totals from the fewest lines whose rate reaches the bottom of the
 // horizontal range up to its top; a TV standard's broadcast totals, at the line rate of the rate
 // aimed at kept inside the range. 1 and the fit; 0 with the reason.
-int FitScan(const CrtBand& b, const CrtRequest& q, const Scan& scan, CrtFit* fit,
-            CrtReason* reason) {
+int FitScan(const CrtBand& b, const CrtRequest& q, const Scan& scan, uint32_t boardTotal,
+            CrtFit* fit, CrtReason* reason) {
     const double perTotal = scan.linesPerStored * fit->vRateHz; // Hz per stored line
     fit->raster = Raster{};
     const uint64_t drawn = scan.flags & RasterDoubleScan ? 2ull * q.height : q.height;
@@ -488,6 +488,11 @@ int FitScan(const CrtBand& b, const CrtRequest& q, const Scan& scan, CrtFit* fit
     } else {
         const double first = std::ceil(b.hMinKHz * 1000 / perTotal);
         const double last = std::floor(b.hMaxKHz * 1000 / perTotal);
+        // The board's own total keeps its line rate, when the refresh is shown as it is.
+        if (boardTotal && !(scan.flags & RasterInterlace) && fit->vRateHz == q.refreshHz &&
+            boardTotal >= first && boardTotal <= last &&
+            FitTotal(b, q, scan, boardTotal, boardTotal * perTotal, fit))
+            return 1;
         for (double t = first < q.height ? q.height : first; t <= last; ++t) {
             const uint32_t total = static_cast<uint32_t>(t);
             if ((scan.flags & RasterInterlace) && total % 2 == 0)
@@ -516,13 +521,14 @@ namespace {
 
 // The band's progressive fit: single-scan when the lines are in its range, double-scan when
 // twice the lines are; both allowed, the one that adds fewer lines of border. 1 and the fit.
-int FitProgressive(const CrtBand& b, const CrtRequest& q, CrtFit* fit, CrtReason* reason) {
+int FitProgressive(const CrtBand& b, const CrtRequest& q, uint32_t boardTotal, CrtFit* fit,
+                   CrtReason* reason) {
     const uint32_t lines = q.height;
     CrtFit single = *fit, doubled = *fit;
-    const int singleOk =
-        lines >= b.progMin && lines <= b.progMax && FitScan(b, q, Progressive, &single, reason);
+    const int singleOk = lines >= b.progMin && lines <= b.progMax &&
+                         FitScan(b, q, Progressive, boardTotal, &single, reason);
     const int doubleOk = 2ull * lines >= b.progMin && 2ull * lines <= b.progMax &&
-                         FitScan(b, q, DoubleScanned, &doubled, reason);
+                         FitScan(b, q, DoubleScanned, boardTotal, &doubled, reason);
     if (!singleOk && !doubleOk)
         return 0;
     const uint64_t singleSpare = single.raster.vTotal - lines;
@@ -548,8 +554,8 @@ int InRange(uint32_t lines, uint32_t low, uint32_t high) {
 
 // One band, progressive (with double-scan) or interlaced. 1 and the fit; 0 with the reason,
 // which stays empty when the lines are in none of the band's ranges for that scan.
-int FitBand(const CrtMonitor& monitor, size_t band, const CrtRequest& q, int interlaced,
-            CrtFit* fit, CrtReason* reason) {
+int FitBand(const CrtMonitor& monitor, size_t band, const CrtRequest& q, uint32_t boardTotal,
+            int interlaced, CrtFit* fit, CrtReason* reason) {
     const CrtBand& b = monitor.bands[band];
     const int inLines = interlaced ? InRange(q.height, b.interMin, b.interMax)
                                    : InRange(q.height, b.progMin, b.progMax) ||
@@ -559,8 +565,8 @@ int FitBand(const CrtMonitor& monitor, size_t band, const CrtRequest& q, int int
     CrtFit made{};
     made.band = band;
     made.vRateHz = VerticalRate(b, q.refreshHz, &made.atLimit);
-    const int ok =
-        interlaced ? FitScan(b, q, Interlaced, &made, reason) : FitProgressive(b, q, &made, reason);
+    const int ok = interlaced ? FitScan(b, q, Interlaced, 0, &made, reason)
+                              : FitProgressive(b, q, boardTotal, &made, reason);
     if (ok && fit)
         *fit = made;
     return ok;
@@ -569,6 +575,11 @@ int FitBand(const CrtMonitor& monitor, size_t band, const CrtRequest& q, int int
 } // namespace
 
 int FitCrtMode(const CrtMonitor& monitor, const CrtRequest& q, CrtFit* fit, CrtReason* reason) {
+    return FitCrtBoardMode(monitor, q, 0, fit, reason);
+}
+
+int FitCrtBoardMode(const CrtMonitor& monitor, const CrtRequest& q, uint32_t boardTotal,
+                    CrtFit* fit, CrtReason* reason) {
     if (q.width == 0 || q.height == 0 || q.width > 65535 || q.height > 65535 ||
         !(q.refreshHz >= 1 && q.refreshHz <= 1000)) {
         Say(reason, "width and height must be 1 to 65535, refresh 1 to 1000 Hz");
@@ -584,7 +595,7 @@ int FitCrtMode(const CrtMonitor& monitor, const CrtRequest& q, CrtFit* fit, CrtR
     for (int interlaced = 0; interlaced < 2; ++interlaced) {
         for (size_t i = 0; i < monitor.count; ++i) {
             CrtReason bandWhy{};
-            if (FitBand(monitor, i, q, interlaced, fit, &bandWhy))
+            if (FitBand(monitor, i, q, boardTotal, interlaced, fit, &bandWhy))
                 return 1;
             if (!said && bandWhy.text[0] && reason)
                 *reason = bandWhy;

@@ -114,6 +114,12 @@ struct CrtFit {
 int FitCrtMode(const CrtMonitor& monitor, const CrtRequest& request, CrtFit* fit,
                CrtReason* reason);
 
+// FitCrtMode for a game whose board gives its own vertical total: where a band takes that many
+// lines progressive or double-scan at the refresh itself (not a multiple or a limit), that total
+// is tried first, so that the line rate is the board's; otherwise as FitCrtMode. 0: no total.
+int FitCrtBoardMode(const CrtMonitor& monitor, const CrtRequest& request, uint32_t boardTotal,
+                    CrtFit* fit, CrtReason* reason);
+
 // The vertical refresh of a raster as X counts it (doubled interlaced, halved double-scan), in
 // Hz; 0 when a total is 0.
 double CrtRasterRefresh(const Raster& raster);

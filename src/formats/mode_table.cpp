@@ -12,6 +12,11 @@ uint32_t KeyRefresh(double rateHz) {
     return static_cast<uint32_t>(std::floor(rateHz + 0.5));
 }
 
+// The width a picture is fitted at: its own, or the super-resolution width.
+uint32_t PictureWidth(const ModeTableOptions& options, const ModeGameResult& r) {
+    return options.superWidth ? options.superWidth : r.width;
+}
+
 int Turned(const ModeGame& game, int vertical) {
     const int sideways = game.rotate == 90 || game.rotate == 270;
     return vertical ? !sideways : sideways;
@@ -19,10 +24,10 @@ int Turned(const ModeGame& game, int vertical) {
 
 // Fits a picture; 1 with the fit when the monitor takes it and its key fits the store's.
 int FitPicture(const CrtMonitor& monitor, uint32_t width, uint32_t height, double refreshHz,
-               uint64_t minClockHz, CrtFit* fit) {
+               uint32_t boardTotal, uint64_t minClockHz, CrtFit* fit) {
     const CrtRequest request = {width, height, refreshHz, minClockHz};
     CrtReason why{};
-    if (!FitCrtMode(monitor, request, fit, &why))
+    if (!FitCrtBoardMode(monitor, request, boardTotal, fit, &why))
         return 0;
     return fit->raster.hDisplay <= ModeKeyMax && height <= ModeKeyMax &&
            KeyRefresh(fit->vRateHz) <= ModeKeyMax;
@@ -83,7 +88,7 @@ void Serve(ModeGameResult* r, const ModeTableMode& m, uint32_t index, ModeGameSt
 // their rates, which halves the largest error; when the rounding of the clock moves that fit off
 // the key, the fit of the game whose rate is nearest the middle.
 void FitGroup(const CrtMonitor& monitor, const ModeGame* games, const ModeGameResult* results,
-              const uint32_t* order, uint32_t first, uint32_t end, uint64_t minClockHz,
+              const uint32_t* order, uint32_t first, uint32_t end, const ModeTableOptions& options,
               ModeTableMode* mode) {
     const ModeGameResult& lead = results[order[first]];
     mode->width = lead.keyWidth;
@@ -93,7 +98,13 @@ void FitGroup(const CrtMonitor& monitor, const ModeGame* games, const ModeGameRe
     mode->lowHz = lead.rateHz;
     mode->highHz = results[order[end - 1]].rateHz;
     const double middle = (mode->lowHz + mode->highHz) / 2;
-    if (FitPicture(monitor, mode->width, mode->height, middle, minClockHz, &mode->fit) &&
+    // The boards' vertical total when they all give the same one.
+    uint32_t total = games[order[first]].boardTotal;
+    for (uint32_t i = first + 1; i < end && total; ++i)
+        total = games[order[i]].boardTotal == total ? total : 0;
+    const uint64_t minClockHz = options.minClockHz;
+    if (FitPicture(monitor, PictureWidth(options, lead), mode->height, middle, total, minClockHz,
+                   &mode->fit) &&
         mode->fit.raster.hDisplay == mode->width && KeyRefresh(mode->fit.vRateHz) == mode->refresh)
         return;
     uint32_t nearest = first;
@@ -104,7 +115,8 @@ void FitGroup(const CrtMonitor& monitor, const ModeGame* games, const ModeGameRe
     const ModeGameResult& r = results[order[nearest]];
     const ModeGame& g = games[order[nearest]];
     // Its own fit gave this key before; the fitter is a function of its request.
-    FitPicture(monitor, r.width, r.height, g.refreshHz, minClockHz, &mode->fit);
+    FitPicture(monitor, PictureWidth(options, r), r.height, g.refreshHz, g.boardTotal, minClockHz,
+               &mode->fit);
 }
 
 // The kept mode that shows a picture whole nearest: its height, else the least taller, at least
@@ -131,7 +143,7 @@ void ModeTable::Clear() {
     delete[] results;
     modes = nullptr;
     results = nullptr;
-    modeCount = resultCount = 0;
+    modeCount = keyCount = resultCount = 0;
 }
 
 int ModeTable::Build(const ModeGame* games, size_t count, const CrtMonitor& monitor,
@@ -162,7 +174,8 @@ int ModeTable::Build(const ModeGame* games, size_t count, const CrtMonitor& moni
         r.status = ModeUnserved;
         r.wantHz = g.refreshHz;
         CrtFit fit{};
-        if (!FitPicture(monitor, r.width, r.height, g.refreshHz, options.minClockHz, &fit))
+        if (!FitPicture(monitor, PictureWidth(options, r), r.height, g.refreshHz, g.boardTotal,
+                        options.minClockHz, &fit))
             continue;
         r.fitted = 1;
         r.keyWidth = fit.raster.hDisplay;
@@ -184,7 +197,7 @@ int ModeTable::Build(const ModeGame* games, size_t count, const CrtMonitor& moni
                out[order[end]].height == lead.height &&
                out[order[end]].keyRefresh == lead.keyRefresh)
             ++end;
-        FitGroup(monitor, games, out, order, first, end, options.minClockHz, &all[keys]);
+        FitGroup(monitor, games, out, order, first, end, options, &all[keys]);
         for (uint32_t i = first; i < end; ++i)
             out[order[i]].mode = keys;
         ++keys;
@@ -224,6 +237,7 @@ int ModeTable::Build(const ModeGame* games, size_t count, const CrtMonitor& moni
     delete[] order, delete[] rank, delete[] kept;
     modes = all;
     modeCount = place;
+    keyCount = keys;
     results = out;
     resultCount = n;
     return 1;

@@ -3,7 +3,8 @@
 //
 // Each game needs its picture: turned (width and height swapped) when it is rotated 90 or 270 on
 // a horizontal monitor, or unrotated (0 or 180) on a vertical one. The picture is fitted as `fit`
-// fits one mode (FitCrtMode, the card's lowest clock widening it), and its key is the fitted
+// fits one mode (the card's lowest clock widening it, a super-resolution width replacing its
+// width, the board's own vertical total kept where the monitor takes it), and its key is the fitted
 // width, the height and the rate aimed at rounded to the nearest whole hertz, as `fit` stores it.
 // Games of one key share one timing, fitted at the middle of their rates so that the largest
 // error among them is the smallest. Beyond the cap the keys serving the most games are kept
@@ -31,13 +32,17 @@ struct ModeGame {
     const char* name; // for a deterministic order among games of equal figures; may be null
     uint32_t width, height;
     double refreshHz;
-    uint32_t rotate; // degrees: 0, 90, 180 or 270
+    uint32_t rotate;         // degrees: 0, 90, 180 or 270
+    uint32_t boardTotal = 0; // the board's own vertical total, or 0 when not known
 };
 
 struct ModeTableOptions {
     uint32_t maxModes;   // the cap; 0 keeps no mode
     int vertical;        // 1: the monitor is turned
     uint64_t minClockHz; // the card's lowest pixel clock (0: none), as FitCrtMode takes it
+    // A super-resolution width: every picture is drawn this wide, whatever its own width (the
+    // emulator scales it across the line), so pictures of one height and rate share a key. 0: none.
+    uint32_t superWidth = 0;
 };
 
 // A mode of the table: its key and the timing it stores.
@@ -76,7 +81,7 @@ struct ModeGameResult {
 
 class ModeTable {
 public:
-    ModeTable() : modes(nullptr), modeCount(0), results(nullptr), resultCount(0) {}
+    ModeTable() : modes(nullptr), modeCount(0), keyCount(0), results(nullptr), resultCount(0) {}
     ~ModeTable() { Clear(); }
     ModeTable(const ModeTable&) = delete;
     ModeTable& operator=(const ModeTable&) = delete;
@@ -88,6 +93,8 @@ public:
 
     const ModeTableMode* Modes() const { return modes; }
     uint32_t ModeCount() const { return modeCount; }
+    // The keys the games' fits gave, before the cap.
+    uint32_t KeyCount() const { return keyCount; }
     // One record a game, in the order given.
     const ModeGameResult* Results() const { return results; }
     uint32_t ResultCount() const { return resultCount; }
@@ -97,6 +104,7 @@ private:
 
     ModeTableMode* modes;
     uint32_t modeCount;
+    uint32_t keyCount;
     ModeGameResult* results;
     uint32_t resultCount;
 };
