@@ -6,6 +6,7 @@
 #include "ctl/ctl_fit.h"
 #include "ctl/ctl_monitor.h"
 #include "ctl/ctl_show.h"
+#include "ctl/ctl_table.h"
 #include "ctl/ctl_transfer.h"
 
 #include "formats/decimal.h"
@@ -30,7 +31,12 @@ enum OptionBit {
     OptMonitor = 1 << 12,
     OptMinClock = 1 << 13,
     OptFrom = 1 << 14,
-    OptSkipBad = 1 << 15
+    OptSkipBad = 1 << 15,
+    OptMame = 1 << 16,
+    OptMaxModes = 1 << 17,
+    OptVertical = 1 << 18,
+    OptDryRun = 1 << 19,
+    OptSuperWidth = 1 << 20
 };
 
 struct OptionSpec {
@@ -56,6 +62,11 @@ const OptionSpec Options[] = {
     {"--min-clock", OptMinClock, 1},
     {"--from", OptFrom, 1},
     {"--skip-bad", OptSkipBad, 0},
+    {"--mame", OptMame, 1},
+    {"--max-modes", OptMaxModes, 1},
+    {"--vertical", OptVertical, 0},
+    {"--dry-run", OptDryRun, 0},
+    {"--super-width", OptSuperWidth, 1},
 };
 
 enum ArgumentRule { NoArgument, ModeArgument, FileArgument, ManyArguments };
@@ -86,6 +97,7 @@ const char GeneralHelp[] =
     "  restore                makes the device's modes exactly those of its one-time backup\n"
     "  monitor                what is known of the device's monitor and its limits\n"
     "  fit PRESET WxH@R...    adds modes fitted to a CRT's ranges (see help presets)\n"
+    "  table PRESET --mame F  the mode table that serves a game list best (see table --help)\n"
     "  help presets           the monitor presets and the custom monitor text\n"
     "\n"
     "Options:\n"
@@ -241,6 +253,40 @@ const char FitHelp[] =
     "Each fit is reported: totals, line rate, the real refresh and its distance from the\n"
     "request. A mode that cannot fit is refused with exit code 2, naming the limit.\n";
 
+const char TableHelp[] =
+    "Usage: velmoractl [--device NAME|INDEX] table PRESET (--mame FILE | --from FILE)\n"
+    "                  [--max-modes N] [--vertical] [--super-width W] [--min-clock MHZ]\n"
+    "                  [--dry-run] [--json] [--replace] [--force]\n"
+    "       velmoractl [--device NAME|INDEX] table --monitor \"TEXT\" ...\n"
+    "\n"
+    "Chooses the mode table that serves a whole game list on a CRT (see velmoractl help\n"
+    "presets): each game's picture fitted as fit fits it, the games of one mode key sharing one\n"
+    "timing at the middle of their refresh rates, and the keys that serve the most games kept\n"
+    "within the cap. A game whose key is left out is served by the kept mode of its height (else\n"
+    "the next taller) at least as wide as its picture, with the nearest refresh. Then it writes\n"
+    "the table with one load, one backup and one save, and reports how each game is served.\n"
+    "\n"
+    "  --mame FILE        the emulator's game list, as `mame -listxml` writes it: every\n"
+    "                     runnable machine that is not a device and whose first screen is\n"
+    "                     raster; the others are counted by reason\n"
+    "  --from FILE        one game a line: NAME WIDTHxHEIGHT@REFRESH [ROTATE], the refresh\n"
+    "                     with up to six decimals, ROTATE 0, 90, 180 or 270; '#' a comment\n"
+    "  --max-modes N      the cap on the modes written (default 32)\n"
+    "  --vertical         the monitor is turned: games rotated 0 or 180 are turned instead\n"
+    "  --super-width W    every picture drawn W wide (a super resolution, such as 2560)\n"
+    "  --min-clock MHZ    the card's lowest pixel clock; a mode below it is made wider\n"
+    "  --dry-run          report the table and write nothing\n"
+    "  --json             the report as one JSON document, with one record a game\n"
+    "  --replace          make the device's modes exactly the table; without it the table is\n"
+    "                     added and a key the device holds already keeps its own timing\n"
+    "  --force            write timings outside the monitor's known limits\n"
+    "\n"
+    "A game rotated 90 or 270 is turned on a horizontal monitor. Where the list gives the\n"
+    "board's clock and totals, its vertical total is kept when the monitor takes its line rate.\n"
+    "A game is served exactly when the refresh is within 0.1 %, else near, by a nearest mode,\n"
+    "or unserved when the monitor takes its height in no range. A list that does not read is\n"
+    "refused with exit code 4, naming the line, and nothing is written.\n";
+
 int CommandHelp(CtlRun& run);
 
 const char HelpHelp[] = "Usage: velmoractl help [presets]\n";
@@ -260,6 +306,10 @@ const CommandSpec Commands[] = {
     {"monitor", CommandMonitor, OptJson, NoArgument, MonitorHelp, 1},
     {"fit", CommandFit, OptMonitor | OptMinClock | OptFrom | OptSkipBad | OptReplace | OptForce,
      ManyArguments, FitHelp, 0},
+    {"table", CommandTable,
+     OptMonitor | OptMinClock | OptFrom | OptMame | OptMaxModes | OptVertical | OptDryRun |
+         OptSuperWidth | OptJson | OptReplace | OptForce,
+     ManyArguments, TableHelp, 0},
     {"help", CommandHelp, 0, ManyArguments, HelpHelp, 1},
 };
 
@@ -268,6 +318,30 @@ const OptionSpec* FindOption(const char* text) {
         if (std::strcmp(option.name, text) == 0)
             return &option;
     return nullptr;
+}
+
+// A whole number from 1 to `most`. 1 and the number; 0 when it is not one.
+int ReadCount(const char* text, uint32_t most, uint32_t* count) {
+    Decimal value;
+    if (!DecodeDecimal(text, text + std::strlen(text), &value, nullptr) || value.places != 0 ||
+        value.digits == 0 || value.digits > most)
+        return 0;
+    *count = static_cast<uint32_t>(value.digits);
+    return 1;
+}
+
+// The options of a mode table's game list and size. CtlDone, or CtlUsage after saying why.
+int TakeTableOption(CtlRun& run, const OptionSpec& option, const char* value) {
+    CtlOptions& o = run.options;
+    if (option.bit == OptMame)
+        o.mameFile = value;
+    else if (option.bit == OptMaxModes && ReadCount(value, 65535, &o.maxModes))
+        o.haveMaxModes = 1;
+    else if (option.bit == OptMaxModes)
+        return run.Fail(CtlUsage, "--max-modes", "expects a number of modes from 1 to 65535");
+    else if (!ReadCount(value, 9999, &o.superWidth))
+        return run.Fail(CtlUsage, "--super-width", "expects a width from 1 to 9999, such as 2560");
+    return CtlDone;
 }
 
 // The options of fitting to a CRT. CtlDone, or CtlUsage after saying why. --min-clock is rounded
@@ -315,6 +389,8 @@ const Switch Switches[] = {
     {OptForce, &CtlOptions::force},
     {OptJson, &CtlOptions::json},
     {OptSkipBad, &CtlOptions::skipBad},
+    {OptVertical, &CtlOptions::vertical},
+    {OptDryRun, &CtlOptions::dryRun},
 };
 
 // Stores one option of a command. CtlDone, or CtlUsage after saying why.
@@ -346,6 +422,10 @@ int TakeOption(CtlRun& run, const OptionSpec& option, const char* value) {
     case OptModeline:
         o.modeline = value;
         return CtlDone;
+    case OptMame:
+    case OptMaxModes:
+    case OptSuperWidth:
+        return TakeTableOption(run, option, value);
     default:
         return TakeFitOption(run, option, value);
     }

@@ -82,6 +82,12 @@ struct CtlOptions {
     uint64_t minClock100; // --min-clock, MHz x 100
     const char* fromFile; // fit's --from
     int skipBad;          // fit's --skip-bad
+    const char* mameFile; // table's --mame
+    int haveMaxModes;
+    uint32_t maxModes;   // table's --max-modes
+    int vertical;        // table's --vertical
+    int dryRun;          // table's --dry-run
+    uint32_t superWidth; // table's --super-width, 0 when not given
 };
 
 // One run of a command: the streams, the options and, once chosen, the device.
@@ -97,7 +103,7 @@ struct CtlRun {
     const char* systemName;      // its system name (\\.\DISPLAY1), owned by devices
     int readOnly;                // the command only reads: keys are opened for reading only
     DeviceEdit edit;             // the chosen device's edit, its key opened as readOnly says
-    CtlArray<const char*> words; // the words of a command that takes many (fit, help)
+    CtlArray<const char*> words; // the words of a command that takes many (fit, table, help)
 
     // Writes "velmoractl: <what>: <why><more><tail>" as one line to err and returns `code`.
     int Fail(int code, const char* what, const char* why, const char* more = nullptr,

@@ -64,19 +64,6 @@ const char PresetsHelp[] =
 const char BadFitMode[] =
     ": not a mode of the form WIDTHxHEIGHT@REFRESH (1 to 9999, refresh up to three decimals)";
 
-// The monitor of --fit or --monitor, exactly one of them. CtlDone, or CtlUsage said.
-int ChooseMonitor(CtlRun& run, const char* preset, CrtMonitor* monitor) {
-    const CtlOptions& o = run.options;
-    if ((preset != nullptr) == (o.monitorText != nullptr))
-        return run.Fail(CtlUsage, "fit", "give one of a preset and --monitor");
-    const char* why = "";
-    if (o.monitorText && !ParseCrtMonitor(o.monitorText, std::strlen(o.monitorText), monitor, &why))
-        return run.Fail(CtlUsage, "--monitor", why);
-    if (preset && !FindCrtPreset(preset, monitor))
-        return run.Fail(CtlUsage, preset, "not a monitor preset (see velmoractl help presets)");
-    return CtlDone;
-}
-
 // The fit of one mode as a stored timing under its key: the fitted width, the rate aimed at
 // rounded (the request itself when the monitor takes it). 1, or 0 with the reason.
 int FitToTiming(const CrtMonitor& monitor, const CtlOptions& o, const FitRequest& q,
@@ -343,13 +330,25 @@ int WriteSet(CtlRun& run, FitSet& set) {
 
 } // namespace
 
+int ChooseCrtMonitor(CtlRun& run, const char* command, const char* preset, CrtMonitor* monitor) {
+    const CtlOptions& o = run.options;
+    if ((preset != nullptr) == (o.monitorText != nullptr))
+        return run.Fail(CtlUsage, command, "give one of a preset and --monitor");
+    const char* why = "";
+    if (o.monitorText && !ParseCrtMonitor(o.monitorText, std::strlen(o.monitorText), monitor, &why))
+        return run.Fail(CtlUsage, "--monitor", why);
+    if (preset && !FindCrtPreset(preset, monitor))
+        return run.Fail(CtlUsage, preset, "not a monitor preset (see velmoractl help presets)");
+    return CtlDone;
+}
+
 int CommandFit(CtlRun& run) {
     FitSet set;
     const char* preset = nullptr;
     uint32_t first = 0;
     if (!run.options.monitorText && run.words.count)
         preset = run.words.items[first++];
-    int chosen = ChooseMonitor(run, preset, &set.monitor);
+    int chosen = ChooseCrtMonitor(run, "fit", preset, &set.monitor);
     for (uint32_t i = first; chosen == CtlDone && i < run.words.count; ++i)
         chosen = TakeRequest(run, set, run.words.items[i], 0);
     if (chosen == CtlDone && run.options.fromFile)
@@ -364,7 +363,7 @@ int CommandFit(CtlRun& run) {
 int CommandAddFitted(CtlRun& run) {
     FitSet set;
     const char* text = run.options.argument;
-    int chosen = ChooseMonitor(run, run.options.fitPreset, &set.monitor);
+    int chosen = ChooseCrtMonitor(run, "fit", run.options.fitPreset, &set.monitor);
     if (chosen == CtlDone)
         chosen = TakeRequest(run, set, text, 0);
     return chosen != CtlDone ? chosen : WriteSet(run, set);

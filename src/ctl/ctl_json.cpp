@@ -76,6 +76,11 @@ void CtlJson::Hundredths(uint64_t hundredths) {
     out.Hundredths(hundredths);
 }
 
+void CtlJson::Fixed(double value, unsigned places) {
+    BeforeValue();
+    out.Fixed(value, places);
+}
+
 void CtlJson::Bool(int value) {
     BeforeValue();
     out.Text(value ? "true" : "false");

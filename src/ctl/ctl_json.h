@@ -23,6 +23,8 @@ public:
     void Number(uint64_t number);
     // A number of hundredths, such as 31.48.
     void Hundredths(uint64_t hundredths);
+    // A figure with `places` decimals, as CtlPrinter::Fixed writes it.
+    void Fixed(double value, unsigned places);
     void Bool(int value);
     void Null();
 

@@ -3,6 +3,7 @@
 
 #include "formats/raster.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -50,6 +51,31 @@ void CtlPrinter::Hundredths(uint64_t hundredths) {
         Text(text);
     else
         failed = 1;
+}
+
+void CtlPrinter::Fixed(double value, unsigned places, int plus) {
+    static const uint64_t Powers[] = {1,      10,      100,      1000,      10000,
+                                      100000, 1000000, 10000000, 100000000, 1000000000};
+    if (places > 9)
+        places = 9;
+    const uint64_t scale = Powers[places];
+    const double magnitude = value < 0 ? -value : value;
+    uint64_t scaled = 1000000000000ull * scale;
+    if (magnitude < 1e12)
+        scaled = static_cast<uint64_t>(std::floor(magnitude * static_cast<double>(scale) + 0.5));
+    else
+        failed = 1; // also a NaN, which no comparison holds
+    if (value < 0 && scaled)
+        Text("-");
+    else if (plus)
+        Text("+");
+    Number(scaled / scale);
+    if (places == 0)
+        return;
+    char part[12];
+    std::snprintf(part, sizeof part, ".%0*u", static_cast<int>(places),
+                  static_cast<unsigned>(scaled % scale));
+    Text(part);
 }
 
 void CtlPrinter::Format(const char* format, ...) {

@@ -29,6 +29,11 @@ public:
     void Number(uint64_t number);
     // A number of hundredths with two decimals.
     void Hundredths(uint64_t hundredths);
+    // A figure with `places` decimals (at most 9), rounded to nearest, its sign written when it
+    // is negative (and, with `plus`, "+" otherwise), by integers: the console carries no
+    // floating-point formatting. A magnitude of 10^12 or more, or one that is not a number, is
+    // written as that bound and counts as lost.
+    void Fixed(double value, unsigned places, int plus = 0);
     // printf-style into a bounded buffer; a text that would not fit is not written at all and
     // counts as lost.
     void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -463,7 +463,9 @@ int MameListReader::EndStartTag(int selfClosing) {
         const MameDisplay& d = machine.display;
         if (!hasType)
             return Fail("a display without a type", tagLine);
-        if (d.type == MameDisplayRaster) {
+        // A device's screen is a template, sized by the machine that holds it (the list gives
+        // screens of width 0); only a machine that runs is held to its figures.
+        if (d.type == MameDisplayRaster && machine.runnable && !machine.isDevice) {
             if (!hasRotate || !hasWidth || !hasHeight || !d.hasRefresh)
                 return Fail("a raster display without its rotate, width, height and refresh",
                             tagLine);

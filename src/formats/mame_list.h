@@ -15,9 +15,11 @@
 // characters other than tab, LF and CR; any <!ENTITY declaration and any other entity reference;
 // an attribute value longer than MameValueMax bytes, a machine name longer than MameNameMax; a
 // broken tag; a root other than <mame>, text or a second element outside it; a first display
-// without a type, or of a type other than raster, vector, lcd, svg or unknown; a raster first
-// display without a whole positive width and height, a positive refresh and a rotation of 0, 90,
-// 180 or 270; a number that is given but not numeric; and a file that ends before </mame>.
+// without a type, or of a type other than raster, vector, lcd, svg or unknown; the raster first
+// display of a runnable machine that is no device without a whole positive width and height, a
+// positive refresh and a rotation of 0, 90, 180 or 270 (a device's screen is sized by the machine
+// that holds it: the list gives them of width 0); a number that is given but not numeric; and a
+// file that ends before </mame>.
 // Line and column rules of XML beyond these are not checked: end tags are matched by depth, and
 // by name only for </machine> and </mame>.
 #pragma once
@@ -53,8 +55,8 @@ enum MameMachineKind {
     MameKindCount,
 };
 
-// The first display of a machine. The figures are zero when not given; for a raster display
-// rotate, width, height and refresh are always given.
+// The first display of a machine. The figures are zero when not given; for the raster display of
+// a runnable machine that is no device, rotate, width, height and refresh are always given.
 struct MameDisplay {
     MameDisplayType type;
     uint32_t rotate; // degrees: 0, 90, 180 or 270

@@ -222,9 +222,7 @@ int ModeTable::Build(const ModeGame* games, size_t count, const CrtMonitor& moni
 
     for (uint32_t i = 0; i < n; ++i) {
         ModeGameResult& r = out[i];
-        if (!r.fitted)
-            continue;
-        const uint32_t own = kept[r.mode];
+        const uint32_t own = r.fitted ? kept[r.mode] : ModeNone;
         if (own != ModeNone) {
             Serve(&r, all[own], own, ModeExact);
             continue;

@@ -8,9 +8,10 @@
 // width, the height and the rate aimed at rounded to the nearest whole hertz, as `fit` stores it.
 // Games of one key share one timing, fitted at the middle of their rates so that the largest
 // error among them is the smallest. Beyond the cap the keys serving the most games are kept
-// (ties by key order); a game of a dropped key is served by the kept mode of its height, else of
-// the least taller height, at least its width wide, with the refresh nearest its own. A game
-// whose picture the monitor takes in no band, or that no kept mode shows whole, is unserved.
+// (ties by key order); a game of a dropped key, or whose own picture the monitor cannot take at
+// its rate (256 lines at 60 Hz on a 15 kHz set), is served by the kept mode of its height, else
+// of the least taller height, at least its width wide, with the refresh nearest its own. A game
+// that no kept mode shows whole is unserved.
 //
 // The table is a function of the games' figures alone: the modes come in key order and the
 // records in the games' order, so the same games in any order give the same modes and records.
@@ -57,7 +58,7 @@ struct ModeTableMode {
 enum ModeGameStatus {
     ModeExact,    // its own key, within ModeExactPercent
     ModeNear,     // its own key, further
-    ModeNearest,  // another key's mode, its key dropped by the cap
+    ModeNearest,  // another key's mode: its key dropped by the cap, or its picture not fitted
     ModeUnserved, // no mode shows it
 };
 
