@@ -86,7 +86,9 @@ const std::string Every =
                                    "refresh=\"60\"")) +
     Machine("name=\"slot\"", "\t\t<sound channels=\"0\"/>\n") +
     "\t<machine name=\"z80\" isdevice=\"yes\" runnable=\"no\"/>\n" +
-    Machine("name=\"bios\" runnable=\"no\"", Display(Raster)) +
+    // A machine that does not run may leave its screen unsized, as devices do.
+    Machine("name=\"bios\" runnable=\"no\"",
+            Display("type=\"raster\" rotate=\"0\" width=\"0\" height=\"224\" refresh=\"60\"")) +
     Machine("name=\"two\"", "\t\t<!-- <display type=\"lcd\"/> -->\n\t\t<![CDATA[ <x> ]]>\n" +
                                 Display("type=\"raster\" rotate=\"180\" width=\"320\" "
                                         "height=\"240\" refresh=\"50\"") +
@@ -103,7 +105,7 @@ TEST(MameList, ReadsEveryKindOfMachine) {
               "hh 29 svg 0 1x1@60000000\n"
               "slot 33 no-screen 0 0x0@0\n"
               "z80 37 device 0 0x0@0\n"
-              "bios 38 not-runnable 0 256x224@60000000\n"
+              "bios 38 not-runnable 0 0x224@60000000\n"
               "two 42 raster 180 320x240@50000000\n"
               "a&bAB<>\"' 49 raster 0 256x224@60000000\n",
               Read(Every, 0));

@@ -225,4 +225,45 @@ TEST(ModeTable, SameGamesInAnyOrderGiveTheSameTable) {
     }
 }
 
+// The board's own vertical total where the monitor takes its line rate (264 lines at 60.6 Hz is
+// 16.0 kHz; 300 would be 18.2 kHz, so the fitter's own total stands), one super-resolution width
+// for pictures of every width, and a picture the monitor cannot take at its own rate (256 lines
+// at 60 Hz need 276 at most 16.2 kHz) served by a taller mode.
+TEST(ModeTable, KeepsTheBoardsTotalSharesASuperWidthAndServesAnUnfitPicture) {
+    struct Case {
+        std::vector<ModeGame> games;
+        uint32_t superWidth;
+        const char* served[2];
+        ModeGameStatus status[2];
+        uint32_t vTotal; // of the first mode
+    };
+    const Case cases[] = {
+        {{{"board", 288, 224, 60.606061, 0, 264}}, 0, {"288x224@61"}, {ModeExact}, 264},
+        {{{"fast", 288, 224, 60.606061, 0, 300}}, 0, {"288x224@61"}, {ModeExact}, 258},
+        {{{"a", 256, 224, 60, 0}, {"b", 320, 224, 60, 0}},
+         2560,
+         {"2560x224@60", "2560x224@60"},
+         {ModeExact, ModeExact},
+         261},
+        {{{"unfit", 224, 256, 60, 0}, {"tall", 640, 480, 60, 0}},
+         0,
+         {"640x480@60", "640x480@60"},
+         {ModeNearest, ModeExact},
+         521},
+    };
+    for (const Case& c : cases) {
+        ModeTableOptions options = Options(32, 0);
+        options.superWidth = c.superWidth;
+        ModeTable t;
+        ASSERT_EQ(1, t.Build(c.games.data(), c.games.size(), Arcade15(), options));
+        ASSERT_EQ(1u, t.ModeCount()) << c.games[0].name;
+        EXPECT_EQ(c.vTotal, t.Modes()[0].fit.raster.vTotal) << c.games[0].name;
+        for (uint32_t i = 0; i < c.games.size(); ++i) {
+            EXPECT_EQ(c.served[i], ServedBy(t, i)) << c.games[i].name;
+            EXPECT_EQ(c.status[i], t.Results()[i].status) << c.games[i].name;
+            EXPECT_EQ(c.games[i].width, t.Results()[i].width) << c.games[i].name;
+        }
+    }
+}
+
 } // namespace
