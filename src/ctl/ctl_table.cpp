@@ -348,10 +348,14 @@ void PrintText(CtlRun& run, const TableSet& set, const CtlMonitor& monitor) {
     for (uint32_t i = 0; i < set.table.ModeCount(); ++i)
         if (!set.kept.items[i])
             NoteForced(run, monitor, TimingOf(set.table.Modes()[i]), "written");
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < set.kept.count; ++i)
+        kept += set.kept.items[i];
     run.out.Text("written to ");
     run.out.Printable(run.deviceName);
-    run.out.Format(": %u modes%s\n", set.table.ModeCount(),
+    run.out.Format(": %u timings%s", set.table.ModeCount() - kept,
                    run.options.replace ? ", in place of every mode it held" : "");
+    run.out.Format(kept ? ", %u of the table's keys kept as the device held them\n" : "\n", kept);
 }
 
 void JsonKey(CtlJson& json, uint32_t w, uint32_t h, uint32_t r) {

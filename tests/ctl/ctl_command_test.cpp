@@ -1107,3 +1107,166 @@ TEST_F(CtlTest, FitKeepsTheLowestClockBroadcastRastersAndVgaPolarities) {
         EXPECT_NE(std::string::npos, list.out.find(c.modeline)) << list.out;
     }
 }
+
+namespace {
+
+// A game list of every kind of machine: a device with an unsized screen, one that does not run,
+// one without a screen, LCD, SVG and vector machines, then raster games: two rates of one key, a
+// turned one, one of the key DISPLAY1 holds (640x480@60) and one too tall for any mode.
+std::string GameList() {
+    auto machine = [](const std::string& attributes, const std::string& display) {
+        return "<machine " + attributes + ">\n" +
+               (display.empty() ? "" : "\t<display tag=\"screen\" " + display + "/>\n") +
+               "</machine>\n";
+    };
+    auto raster = [](const char* rotate, const char* w, const char* h, const char* rate) {
+        return std::string("type=\"raster\" rotate=\"") + rotate + "\" width=\"" + w +
+               "\" height=\"" + h + "\" refresh=\"" + rate + "\"";
+    };
+    return "<?xml version=\"1.0\"?>\n<mame build=\"0.251\">\n" +
+           machine("name=\"screen\" isdevice=\"yes\" runnable=\"no\"",
+                   raster("0", "0", "0", "60")) +
+           machine("name=\"bios\" runnable=\"no\"", raster("0", "320", "240", "60")) +
+           machine("name=\"slot\"", "") +
+           machine("name=\"gnw\"",
+                   "type=\"lcd\" rotate=\"0\" width=\"9\" height=\"9\" refresh=\"1\"") +
+           machine("name=\"hh\"",
+                   "type=\"svg\" rotate=\"0\" width=\"9\" height=\"9\" refresh=\"1\"") +
+           machine("name=\"asteroid\"", "type=\"vector\" rotate=\"0\" refresh=\"60\"") +
+           machine("name=\"sf\"", raster("0", "384", "224", "59.185606")) +
+           machine("name=\"sf2\"", raster("0", "384", "224", "59.411")) +
+           machine("name=\"pac\"", raster("90", "224", "384", "60")) +
+           machine("name=\"hires\"", raster("0", "640", "480", "60")) +
+           machine("name=\"tower\"", raster("0", "320", "600", "60")) + "</mame>\n";
+}
+
+size_t Occurrences(const std::string& text, const std::string& piece) {
+    size_t count = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++count;
+    return count;
+}
+
+} // namespace
+
+TEST_F(CtlTest, TableReportsEachGameOnceAndWritesTheWholeTableOrNothing) {
+    const std::string file = TempFile("ctl_table.xml");
+    WriteFile(file, GameList());
+    const auto original = Dump(RegistryLocalMachine, Path0);
+    const std::string before = Everything();
+    Result r = Ctl({"table", "arcade_15", "--mame", file.c_str(), "--dry-run", "--json"});
+    ASSERT_EQ(CtlDone, r.code) << r.err;
+    EXPECT_NE(0, ValidJson(r.out)) << r.out;
+    EXPECT_EQ(before, Everything());
+    EXPECT_NE(std::string::npos,
+              r.out.find("\"machines\":{\"read\":11,\"device\":1,\"notRunnable\":1,\"noScreen\":"
+                         "1,\"lcd\":1,\"svg\":1,\"vector\":1,\"unknownScreen\":0,\"raster\":5}"))
+        << r.out;
+    EXPECT_EQ(5u, Occurrences(r.out, "{\"name\":"));
+    for (const char* record :
+         {"{\"name\":\"sf\",\"need\":\"384x224@59.185606\",\"rotate\":0,\"mode\":\"384x224@59\","
+          "\"refreshHz\":59.298341,\"errorHz\":0.112735,\"errorPercent\":0.1905,",
+          "{\"name\":\"pac\",\"need\":\"384x224@60\",\"rotate\":90,\"mode\":\"384x224@60\",",
+          "{\"name\":\"tower\",\"need\":\"320x600@60\",\"rotate\":0,\"mode\":null,\"status\":"
+          "\"unserved\"}"})
+        EXPECT_EQ(1u, Occurrences(r.out, record)) << record;
+
+    // Added: the key DISPLAY1 holds keeps its timing; the backup is the original.
+    r = Ctl({"table", "arcade_15", "--mame", file.c_str()});
+    ASSERT_EQ(CtlDone, r.code) << r.err;
+    EXPECT_NE(std::string::npos,
+              r.out.find("384x224@59: 504x264 total, 15.655 kHz, 59.298 Hz, 2 games at "
+                         "59.186-59.411 Hz\n"))
+        << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("written to DISPLAY1: 2 timings, 1 of the table's "
+                                            "keys kept as the device held them\n"))
+        << r.out;
+    auto after = Dump(RegistryLocalMachine, Path0);
+    EXPECT_EQ(original.at(Name(640, 480, 60)), after.at(Name(640, 480, 60)));
+    for (const std::string& name : {Name(384, 224, 59), Name(384, 224, 60), Name(800, 600, 75)})
+        EXPECT_EQ(1u, after.count(name)) << name;
+    auto backup = Dump(RegistryCurrentUser, Backup0);
+    EXPECT_EQ(1u, backup.erase("Original Registry Path"));
+    EXPECT_EQ(original, backup);
+
+    // Replaced, capped at two: the device holds exactly the table.
+    r = Ctl({"table", "arcade_15", "--mame", file.c_str(), "--replace", "--max-modes", "2"});
+    ASSERT_EQ(CtlDone, r.code) << r.err;
+    after = Dump(RegistryLocalMachine, Path0);
+    EXPECT_EQ(3u, after.size());
+    for (const std::string& name : {Name(384, 224, 59), Name(384, 224, 60)})
+        EXPECT_EQ(1u, after.count(name)) << name;
+}
+
+// A list that does not read, a game line that does not scan or a usage error refuses the run
+// before anything is written, naming the line.
+TEST_F(CtlTest, TableRefusesAListThatDoesNotReadNamingTheLine) {
+    const std::string xml = TempFile("ctl_table_bad.xml"), games = TempFile("ctl_table_bad.txt");
+    const char* x = xml.c_str();
+    const char* g = games.c_str();
+    const std::string list = "<mame>\n<machine name=\"a\">\n";
+    const std::string raster = "<display type=\"raster\" rotate=\"0\" height=\"224\" ";
+    const struct {
+        std::string xml, games;
+        std::vector<const char*> args;
+        int code;
+        const char* error;
+    } cases[] = {
+        {list, "", {"--mame", x}, CtlRefused, "line 2: the file ends inside a machine"},
+        {"<mame>\n<machine name=\"" + std::string(1 << 20, 'a') + "\"/>\n</mame>\n",
+         "",
+         {"--mame", x},
+         CtlRefused,
+         "line 2: an attribute value longer than 4096 bytes"},
+        {list + raster + "refresh=\"60\"/>\n</machine>\n</mame>\n",
+         "",
+         {"--mame", x},
+         CtlRefused,
+         "line 3: a raster display without its rotate, width, height and refresh"},
+        {list + raster + "width=\"2e3\" refresh=\"60\"/>",
+         "",
+         {"--mame", x},
+         CtlRefused,
+         "line 3: a width that is not a whole number"},
+        {"<!DOCTYPE mame [\n<!ENTITY e \"x\">\n]>\n<mame/>\n",
+         "",
+         {"--mame", x},
+         CtlRefused,
+         "line 2: an entity declaration"},
+        {list + "</machine>\n<machine name=\"\xff\"/>",
+         "",
+         {"--mame", x},
+         CtlRefused,
+         "line 4: bytes that are not UTF-8"},
+        {"",
+         "ok 320x240@60\npac 224x288@60.6060601 90\n",
+         {"--from", g},
+         CtlRefused,
+         "line 2: not a game of the form"},
+        {"", "pac 224x288@60 45\n", {"--from", g}, CtlRefused, "line 1: not a game of the form"},
+        {"", "pac 224x288@60 90 extra\n", {"--from", g}, CtlRefused, "line 1: not a game"},
+        {"",
+         "# long\n" + std::string(300, 'a'),
+         {"--from", g},
+         CtlRefused,
+         "line 2: longer than 255 bytes"},
+        {"", "", {"--from", "/nonexistent/list"}, CtlSystem, "cannot be read"},
+        {"", "", {}, CtlUsage, "table: give one of --mame FILE and --from FILE"},
+        {"", "", {"--mame", x, "--from", g}, CtlUsage, "table: give one of --mame"},
+        {"", "", {"--from", g, "--dry-run", "--replace"}, CtlUsage, "--dry-run: does not go"},
+        {"", "", {"--from", g, "--max-modes", "0"}, CtlUsage, "--max-modes: expects"},
+        {"", "", {"--from", g, "--super-width", "10000"}, CtlUsage, "--super-width: expects"},
+    };
+    const std::string before = Everything();
+    for (const auto& c : cases) {
+        WriteFile(xml, c.xml);
+        WriteFile(games, c.games);
+        std::vector<const char*> args = {"table", "arcade_15"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Result r = Ctl(args);
+        EXPECT_EQ(c.code, r.code) << c.error;
+        EXPECT_NE(std::string::npos, r.err.find(c.error)) << r.err;
+        EXPECT_EQ("", r.out) << c.error;
+        EXPECT_EQ(before, Everything()) << c.error;
+    }
+}
