@@ -104,7 +104,7 @@ const char GeneralHelp[] =
     "  --device NAME|INDEX    the device by its short name (DISPLAY2, any case) or its index\n"
     "                         in `velmoractl devices`; the first device by default\n"
     "  --help                 this text; `velmoractl COMMAND --help` explains a command\n"
-    "  --json                 (devices, list, check, monitor) one JSON document instead\n"
+    "  --json                 (devices, list, check, monitor, table) one JSON document instead\n"
     "\n"
     "Every command that writes first checks that the driver key may be written (administrator\n"
     "rights), reads the whole key, keeps the one-time backup of the device if it has none yet,\n"

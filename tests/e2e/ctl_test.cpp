@@ -500,3 +500,56 @@ TEST_F(Velmoractl, JsonFormsReadBackAsJson) {
     EXPECT_FALSE(IsJson("{\"a\":1,}"));
     EXPECT_FALSE(IsJson("{\"a\":\"\x01\"}"));
 }
+
+// A game list's table written in place of the device's modes: each game's reported mode is
+// listed by velmoractl and shown by the window, and nothing else is.
+TEST_F(Velmoractl, TableForAGameListIsListedAndShownByTheWindow) {
+    const std::string games = BesideExe("ctl_test_games.xml");
+    FILE* text = std::fopen(games.c_str(), "wb");
+    ASSERT_NE(nullptr, text);
+    const char* machines[][5] = {{"sf", "0", "384", "224", "59.185606"},
+                                 {"pac", "90", "288", "224", "60.606061"},
+                                 {"hires", "0", "640", "480", "60"},
+                                 {"tower", "0", "320", "600", "60"}};
+    std::fputs("<?xml version=\"1.0\"?>\r\n<mame build=\"0.251\">\r\n", text);
+    for (const auto& m : machines)
+        std::fprintf(text,
+                     "\t<machine name=\"%s\">\r\n\t\t<display type=\"raster\" rotate=\"%s\" "
+                     "width=\"%s\" height=\"%s\" refresh=\"%s\"/>\r\n\t</machine>\r\n",
+                     m[0], m[1], m[2], m[3], m[4]);
+    std::fputs("</mame>\r\n", text);
+    std::fclose(text);
+    Output r = RunCtl("table arcade_15 --mame \"" + games + "\" --replace --json");
+    std::remove(games.c_str());
+    ASSERT_EQ(0u, r.code) << r.err;
+    // pac's turned picture, 288 lines at 60.6 Hz, fits no 15 kHz mode of its own.
+    const char* served[][2] = {
+        {"sf", "384x224@59"}, {"pac", "640x480@60"}, {"hires", "640x480@60"}, {"tower", ""}};
+    for (const auto& game : served) {
+        const size_t at = r.out.find(std::string("{\"name\":\"") + game[0] + "\"");
+        ASSERT_NE(std::string::npos, at) << game[0] << r.out;
+        const std::string record = r.out.substr(at, r.out.find('}', at) - at);
+        const std::string mode =
+            *game[1] ? "\"mode\":\"" + std::string(game[1]) + "\"" : "\"mode\":null";
+        EXPECT_NE(std::string::npos, record.find(mode)) << record;
+    }
+
+    r = RunCtl("list");
+    ASSERT_EQ(0u, r.code) << r.err;
+    for (const auto& game : served) {
+        if (*game[1]) {
+            EXPECT_NE(std::string::npos, r.out.find(std::string("\n") + game[1] + " ")) << r.out;
+        }
+    }
+
+    Session run;
+    ASSERT_TRUE(run.Start());
+    HWND window = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, window) << run.Windows();
+    std::vector<std::string> rows = Rows(window);
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ((std::vector<std::string>{"384 224 59", "640 480 60"}), rows);
+    ASSERT_TRUE(SendCommand(window, 40002));
+    uint32_t exitCode = 1;
+    EXPECT_TRUE(run.WaitForExit(&exitCode));
+}
