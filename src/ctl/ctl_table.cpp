@@ -487,7 +487,11 @@ int CommandTable(CtlRun& run) {
         step = ChooseTable(run, set);
     CtlMonitor monitor{};
     if (step == CtlDone && !run.options.dryRun) {
-        step = SelectAndPrepareWrite(run);
+        // An empty table would add nothing, and with --replace would empty the device.
+        step =
+            set.table.ModeCount()
+                ? SelectAndPrepareWrite(run)
+                : run.Fail(CtlUsage, "table", "no mode serves a game of the list", NothingWritten);
         if (step == CtlDone)
             step = PutTable(run, set, monitor);
         if (step == CtlDone)

@@ -1251,6 +1251,8 @@ TEST_F(CtlTest, TableRefusesAListThatDoesNotReadNamingTheLine) {
          CtlRefused,
          "line 2: longer than 255 bytes"},
         {"", "", {"--from", "/nonexistent/list"}, CtlSystem, "cannot be read"},
+        {"", "# none\n", {"--from", g, "--replace"}, CtlUsage, "no mode serves a game of the list"},
+        {"", "tower 320x600@60\n", {"--from", g}, CtlUsage, "no mode serves a game"},
         {"", "", {}, CtlUsage, "table: give one of --mame FILE and --from FILE"},
         {"", "", {"--mame", x, "--from", g}, CtlUsage, "table: give one of --mame"},
         {"", "", {"--from", g, "--dry-run", "--replace"}, CtlUsage, "--dry-run: does not go"},
@@ -1269,4 +1271,25 @@ TEST_F(CtlTest, TableRefusesAListThatDoesNotReadNamingTheLine) {
         EXPECT_EQ("", r.out) << c.error;
         EXPECT_EQ(before, Everything()) << c.error;
     }
+}
+
+// The monitor's limits hold for the whole table: one timing outside them writes nothing, and
+// --force writes them all, saying so.
+TEST_F(CtlTest, TableOutsideTheMonitorsLimitsIsRefusedWholeUnlessForced) {
+    AttachMonitor(CrtEdid()); // 30-83 kHz: no 15 kHz timing is inside
+    const std::string games = TempFile("ctl_table_limits.txt");
+    WriteFile(games, "sf 384x224@59.185606\npac 288x224@60.606061 90\n");
+    const std::string before = Everything();
+    Result r = Ctl({"table", "arcade_15", "--from", games.c_str()});
+    EXPECT_EQ(CtlRefused, r.code);
+    EXPECT_EQ(0u, r.err.find("velmoractl: 384x224@59: horizontal frequency 15.67 kHz outside "
+                             "30-83 kHz"))
+        << r.err;
+    EXPECT_EQ(before, Everything());
+    r = Ctl({"table", "arcade_15", "--from", games.c_str(), "--force"});
+    ASSERT_EQ(CtlDone, r.code) << r.err;
+    EXPECT_NE(std::string::npos, r.out.find("--force: 384x224@59 written beyond the monitor's "
+                                            "EDID: horizontal frequency 15.67 kHz outside"))
+        << r.out;
+    EXPECT_EQ(1u, Dump(RegistryLocalMachine, Path0).count(Name(384, 224, 59)));
 }
