@@ -66,6 +66,21 @@ struct LineTag {
     }
 };
 
+// Closes a game list read up to its end or a fault: CtlDone when it read whole; otherwise the
+// exit code said, a list that does not read (`why` not null) refused naming the line.
+int CloseList(CtlRun& run, const TableSet& set, FILE* file, const char* why, uint32_t line) {
+    const int broken = std::ferror(file);
+    std::fclose(file);
+    const char* path = run.options.mameFile ? run.options.mameFile : run.options.fromFile;
+    if (set.outOfMemory)
+        return run.Fail(CtlSystem, "table", "not enough memory", NothingWritten);
+    if (broken)
+        return run.Fail(CtlSystem, path, "cannot be read");
+    if (why)
+        return run.Fail(CtlRefused, path, LineTag(line).text, why, NothingWritten);
+    return CtlDone;
+}
+
 // --mame's list, fed to the reader in chunks: only the games are kept. CtlDone, or the exit
 // code said (CtlRefused naming the line for a list that does not read).
 int ReadMameFile(CtlRun& run, TableSet& set) {
@@ -79,16 +94,8 @@ int ReadMameFile(CtlRun& run, TableSet& set) {
     int going = 1;
     while (going && (got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
         going = reader.Feed(chunk, got);
-    const int broken = std::ferror(file);
-    std::fclose(file);
-    if (set.outOfMemory)
-        return run.Fail(CtlSystem, "table", "not enough memory", NothingWritten);
-    if (broken)
-        return run.Fail(CtlSystem, path, "cannot be read");
-    if (!going || !reader.Finish())
-        return run.Fail(CtlRefused, path, LineTag(reader.ErrorLine()).text, reader.Error(),
-                        NothingWritten);
-    return CtlDone;
+    const int whole = going && reader.Finish();
+    return CloseList(run, set, file, whole ? nullptr : reader.Error(), reader.ErrorLine());
 }
 
 // Reads "WIDTHxHEIGHT@REFRESH", width and height 1 to ModeKeyMax, the refresh 1 to 1000 Hz with
@@ -177,15 +184,7 @@ int ReadGameFile(CtlRun& run, TableSet& set) {
         length = 0;
         ++line;
     }
-    const int broken = std::ferror(file);
-    std::fclose(file);
-    if (set.outOfMemory)
-        return run.Fail(CtlSystem, "table", "not enough memory", NothingWritten);
-    if (broken)
-        return run.Fail(CtlSystem, path, "cannot be read");
-    if (why)
-        return run.Fail(CtlRefused, path, LineTag(line).text, why, NothingWritten);
-    return CtlDone;
+    return CloseList(run, set, file, why, line);
 }
 
 // The games as the table takes them, and the table chosen. CtlDone, or the exit code said.
