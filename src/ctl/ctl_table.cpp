@@ -101,7 +101,7 @@ int ReadMameFile(CtlRun& run, TableSet& set) {
 // Reads "WIDTHxHEIGHT@REFRESH", width and height 1 to ModeKeyMax, the refresh 1 to 1000 Hz with
 // up to six decimals. 1 and the figures; 0 otherwise.
 int ParseGameMode(const char* text, TableGame* g) {
-    const char* x = std::strpbrk(text, "xX");
+    const char* x = std::strchr(text, 'x') ? std::strchr(text, 'x') : std::strchr(text, 'X');
     const char* at = x ? std::strchr(x, '@') : nullptr;
     Decimal w, h, r;
     if (!at || !DecodeDecimal(text, x, &w, nullptr) || !DecodeDecimal(x + 1, at, &h, nullptr) ||
