@@ -128,6 +128,10 @@ TEST(MameList, AnyChunkingReadsTheSame) {
 TEST(MameList, RefusesHostileFiles) {
     const std::string list = "<mame>\n";
     const std::string huge(MameValueMax + 1, 'a');
+    // A runnable game on line 2 whose raster screen, on line 4, has these attributes.
+    auto Game = [&list](const std::string& display) {
+        return list + Machine("name=\"w\"", Display("type=\"raster\" " + display));
+    };
     const struct {
         std::string text;
         std::string result;
@@ -141,17 +145,13 @@ TEST(MameList, RefusesHostileFiles) {
          "error 2: an attribute value longer than 4096 bytes"},
         {list + "<machine\nname=\"" + std::string(MameNameMax + 1, 'n') + "\"/>",
          "error 2: a machine name too long"},
-        {list + Machine("name=\"w\"", Display("type=\"raster\" rotate=\"0\" height=\"1\" "
-                                              "refresh=\"60\"")),
+        {Game("rotate=\"0\" height=\"1\" refresh=\"60\""),
          "error 4: a raster display without its rotate, width, height and refresh"},
-        {list + Machine("name=\"w\"", Display("type=\"raster\" rotate=\"0\" width=\"1x\" "
-                                              "height=\"1\" refresh=\"60\"")),
+        {Game("rotate=\"0\" width=\"1x\" height=\"1\" refresh=\"60\""),
          "error 4: a width that is not a whole number"},
-        {list + Machine("name=\"w\"", Display("type=\"raster\" rotate=\"0\" width=\"1\" "
-                                              "height=\"1\" refresh=\"sixty\"")),
+        {Game("rotate=\"0\" width=\"1\" height=\"1\" refresh=\"sixty\""),
          "error 4: a refresh that is not a number below 1 MHz"},
-        {list + Machine("name=\"w\"", Display("type=\"raster\" rotate=\"-90\" width=\"1\" "
-                                              "height=\"1\" refresh=\"60\"")),
+        {Game("rotate=\"-90\" width=\"1\" height=\"1\" refresh=\"60\""),
          "error 4: a rotate other than 0, 90, 180 or 270"},
         {"<!DOCTYPE mame [\n<!ENTITY big \"x\">\n]>\n<mame/>", "error 2: an entity declaration"},
         {list + "<!ENTITY x \"y\">\n</mame>", "error 2: an entity declaration"},
