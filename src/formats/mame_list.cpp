@@ -175,6 +175,16 @@ int MameListReader::CheckUtf8(uint8_t b) {
     return 1;
 }
 
+// A quote in a declaration: the quoted text is skipped up to its closing quote, then reading
+// goes back to `back`. Any other byte is left as it is.
+void MameListReader::OpenQuote(uint8_t b, State back) {
+    if (b != '"' && b != '\'')
+        return;
+    quote = static_cast<char>(b);
+    after = back;
+    state = Quoted;
+}
+
 // One byte of the list, in the state the bytes before it left.
 int MameListReader::Step(uint8_t b) {
     switch (state) {
@@ -228,10 +238,8 @@ int MameListReader::Step(uint8_t b) {
             inSubset = 1;
         } else if (b == '>') {
             state = Text;
-        } else if (b == '"' || b == '\'') {
-            quote = static_cast<char>(b);
-            after = Doctype;
-            state = Quoted;
+        } else {
+            OpenQuote(b, Doctype);
         }
         return 1;
     case Quoted:
@@ -264,13 +272,10 @@ int MameListReader::Step(uint8_t b) {
         }
         return 1;
     case SubsetDecl:
-        if (b == '>') {
+        if (b == '>')
             state = Subset;
-        } else if (b == '"' || b == '\'') {
-            quote = static_cast<char>(b);
-            after = SubsetDecl;
-            state = Quoted;
-        }
+        else
+            OpenQuote(b, SubsetDecl);
         return 1;
     case DoctypeEnd:
         if (b == '>')

@@ -129,6 +129,7 @@ private:
 
     int Fail(const char* reason, uint32_t line);
     int CheckUtf8(uint8_t byte);
+    void OpenQuote(uint8_t byte, State back);
     int Step(uint8_t byte);
     int StepBang(uint8_t byte);
     int StepInTag(uint8_t byte);
